@@ -1,0 +1,53 @@
+# Quick start on a fresh Debian 12 machine:  make run   |   make test
+# Both install what is missing (Debian packages), configure and build.
+
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev clang-format
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+EXAMPLE := build/example/take001.wav
+
+.PHONY: all deps build build-asan run test bench format format-check clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
+	fi
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default
+
+build-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+
+run: build
+	@if [ -n "$$DISPLAY" ]; then \
+	  ./build/veltrane; \
+	else \
+	  echo "No display: showing the headless tools on the example recording."; \
+	  ./build/veltrane-cli info $(EXAMPLE); \
+	  echo; echo "To open the window, run 'make run' in a desktop session (or: ./build/veltrane)."; \
+	fi
+
+test: build build-asan format-check
+	ctest --preset default
+	ctest --preset asan
+
+bench: build
+	./build/veltrane_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,82 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/settings_store.h"
+#include "platform/sound.h"
+#include "platform/windows.h"
+#include "ui/open_file.h"
+
+namespace veltrane {
+
+inline constexpr std::string_view kAppName = "Veltrane";
+inline constexpr std::string_view kStartupSection = "Startup Values";
+inline constexpr std::string_view kStatsSection = "001";
+
+struct Platform {
+    SettingsStore& settings;
+    MessageBoxes& boxes;
+    FileDialog& dialog;
+    Clock& clock;
+    Sound& sound;
+    Process& process;
+    EventLoop& loop;
+    Windows& windows;
+};
+
+// The program: its platform services, the main window's state, the command line and
+// the program folder. Every procedure is a free function over one App.
+struct App {
+    explicit App(Platform p);
+
+    Platform platform;
+    // Shared so that a run that yields keeps the window it started on, even when a
+    // restart replaces it meanwhile.
+    std::shared_ptr<OpenFile> form;
+    std::string command_line;
+    std::filesystem::path program_folder;
+
+    // Set once the first failed log write of this run has been reported.
+    bool log_failure_reported = false;
+
+    // Views hook in here to mirror the model (after handlers, at yields, before boxes).
+    std::function<void()> on_refresh;
+    // Called once per block of scanning work, with or without Allow Multitasking.
+    std::function<void()> on_progress;
+    // Called when a file has been processed: its path, the silences recorded and the
+    // GAP file written (empty when none was).
+    struct FileResult {
+        std::string path;
+        std::size_t gaps = 0;
+        std::string gap_file;
+    };
+    std::function<void(const FileResult&)> on_file_done;
+
+    OpenFile& f() { return *form; }
+    void refresh() const {
+        if (on_refresh) on_refresh();
+    }
+    // Mirrors the model, then lets the event loop run once.
+    void yield();
+
+    // Message boxes with the application's title; the view is brought up to date first.
+    void message(std::string_view text);
+    Answer ask(std::string_view text, std::string_view title);
+
+    // The settings store under the application name.
+    std::string setting(std::string_view section, std::string_view key);
+    void set_setting(std::string_view section, std::string_view key, std::string_view value);
+
+    // Writes an ordinary log entry while the Log check box is ticked.
+    void log(std::string_view text);
+};
+
+}  // namespace veltrane

@@ -1,0 +1,48 @@
+#include "app/error.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace veltrane {
+
+const char* errc_text(Errc code) {
+    switch (code) {
+        case Errc::Open:
+            return "Cannot open";
+        case Errc::Read:
+            return "Cannot read";
+        case Errc::Write:
+            return "Cannot write";
+        case Errc::Replace:
+            return "Cannot replace";
+        case Errc::BadGapFile:
+            return "Not a GAP file";
+        case Errc::Internal:
+            return "Unexpected failure with";
+    }
+    return "Unexpected failure with";
+}
+
+static std::string what_text(Errc code, const std::filesystem::path& file,
+                             const std::string& cause) {
+    std::string s = errc_text(code);
+    s += " \"" + file.string() + "\"";
+    if (!cause.empty()) s += ": " + cause;
+    return s;
+}
+
+Error::Error(Errc code, std::filesystem::path file, std::string cause)
+    : std::runtime_error(what_text(code, file, cause)),
+      code_(code),
+      file_(std::move(file)),
+      cause_(std::move(cause)) {}
+
+std::string describe(const Error& e) {
+    return e.what();
+}
+
+std::string errno_text() {
+    return std::strerror(errno);
+}
+
+}  // namespace veltrane

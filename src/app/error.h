@@ -1,0 +1,38 @@
+#pragma once
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace veltrane {
+
+// Every failure the program reports names a file and a cause, from one table of codes.
+enum class Errc {
+    Open,        // a file could not be opened
+    Read,        // reading failed part way
+    Write,       // writing failed
+    Replace,     // a finished file could not be moved into place
+    BadGapFile,  // a GAP file whose length is not a whole number of records
+    Internal,    // anything unexpected
+};
+
+const char* errc_text(Errc code);
+
+class Error : public std::runtime_error {
+  public:
+    Error(Errc code, std::filesystem::path file, std::string cause);
+    Errc code() const { return code_; }
+    const std::filesystem::path& file() const { return file_; }
+    const std::string& cause() const { return cause_; }
+
+  private:
+    Errc code_;
+    std::filesystem::path file_;
+    std::string cause_;
+};
+
+// The text shown for an error, the same in the window and on the command line.
+std::string describe(const Error& e);
+// The cause text of the last failed C library or system call.
+std::string errno_text();
+
+}  // namespace veltrane

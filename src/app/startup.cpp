@@ -1,0 +1,97 @@
+#include "app/startup.h"
+
+#include <cmath>
+
+#include "app/app.h"
+#include "app/log.h"
+#include "app/startup_values.h"
+#include "app/text.h"
+#include "audio/examine.h"
+#include "driver/work.h"
+#include "ui/handlers.h"
+
+namespace veltrane {
+
+CommandLineFile command_line_file(const std::string& cl) {
+    CommandLineFile file;
+    if (cl.size() >= 2) file.full_path = cl.substr(1, cl.size() - 2);
+    // The name follows the last folder separator; the closing quote is dropped.
+    const auto cut = cl.find_last_of("\\/");
+    if (cut != std::string::npos && cut + 1 < cl.size())
+        file.title = cl.substr(cut + 1, cl.size() - cut - 2);
+    else
+        file.title = file.full_path;  // no folder: the path is the name
+    return file;
+}
+
+void Form_Load(App& app) {
+    OpenFile& f = app.f();
+    f.Text9.caption = std::to_string(f.Slider1.value());
+    f.Text10.caption = std::to_string(f.Slider2.value());
+    load_settings(app);
+}
+
+void load_form(App& app) {
+    app.form = std::make_shared<OpenFile>();
+    bind_handlers(app);
+    Form_Load(app);
+}
+
+void restart_form(App& app) {
+    app.platform.windows.unload_main();
+    const int log_value = static_cast<int>(whole(app.setting(kStartupSection, "Log")));
+    load_form(app);
+    // Logging goes on across the restart: the Log box comes back as it was saved.
+    app.f().lg.set_value(log_value == 1 ? 1 : 0);
+    app.platform.windows.show_main();
+}
+
+void Main(App& app) {
+    Clock& clock = app.platform.clock;
+    const double start_monotonic = clock.monotonic_seconds();
+    const auto start_seconds =
+        static_cast<std::int32_t>(std::lround(clock.seconds_since_midnight()));
+    app.platform.windows.show_splash();
+    app.platform.loop.yield();
+
+    if (app.setting(kStartupSection, "Log").empty()) app.set_setting(kStartupSection, "Log", "0");
+    load_form(app);
+    app.f().lg.set_value(whole(app.setting(kStartupSection, "Log")) == 1 ? 1 : 0);
+    load_settings(app);
+
+    if (!app.command_line.empty()) {
+        const CommandLineFile file = command_line_file(app.command_line);
+        const Answer answer = app.ask(
+            "Would you like to proceed into the automatic generation procedure or just load the "
+            "file? Hit OK for generation or Cancel for simple loading.",
+            "What to you wish to do?");
+        if (answer == Answer::Cancel) {
+            examine(app, file.full_path, file.title, 1);
+            app.log("User automatically loads a file without attempting to convert.");
+        } else {
+            work(app);
+            app.log("User automatically loads a file and attempts to convert.");
+        }
+    }
+
+    // At least two whole seconds of splash, by the rounded time of day; across
+    // midnight the monotonic clock ends the wait.
+    for (;;) {
+        const auto now = static_cast<std::int32_t>(std::lround(clock.seconds_since_midnight()));
+        if (now - start_seconds >= 2 || clock.monotonic_seconds() - start_monotonic >= 2) break;
+        clock.sleep(0.02);
+    }
+    app.platform.windows.unload_splash();
+    app.platform.windows.show_main();
+}
+
+void Command2_Click(App& app) {
+    app.log("Attempting to save settings to registry");
+    save_settings(app);
+    app.log("Finishing operation properly!");
+    if (app.f().lg.ticked()) write_log(app, "", LogStop);
+    app.platform.windows.unload_main();
+    app.platform.windows.end_program();
+}
+
+}  // namespace veltrane

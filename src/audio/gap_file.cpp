@@ -1,0 +1,58 @@
+#include "audio/gap_file.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "app/atomic_file.h"
+#include "app/error.h"
+
+namespace veltrane {
+
+std::string gap_path(const std::string& wav_path) {
+    return wav_path.substr(0, wav_path.size() >= 4 ? wav_path.size() - 4 : 0) + ".gap";
+}
+
+std::vector<std::uint8_t> encode_gap(std::span<const GapRecord> records) {
+    std::vector<std::uint8_t> out;
+    out.reserve(records.size() * kGapRecordSize);
+    auto put = [&out](std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(u >> (8 * i)));
+    };
+    for (const GapRecord& r : records) {
+        put(r.start_ms);
+        put(r.end_ms);
+    }
+    return out;
+}
+
+std::vector<GapRecord> decode_gap(std::span<const std::uint8_t> b,
+                                  const std::filesystem::path& file) {
+    if (b.size() % kGapRecordSize != 0)
+        throw Error(Errc::BadGapFile, file,
+                    "its length of " + std::to_string(b.size()) + " bytes is not a multiple of 8");
+    auto get = [&b](std::size_t at) {
+        std::uint32_t u = 0;
+        for (int i = 0; i < 4; ++i) u |= std::uint32_t(b[at + i]) << (8 * i);
+        return static_cast<std::int32_t>(u);
+    };
+    std::vector<GapRecord> records;
+    for (std::size_t at = 0; at < b.size(); at += kGapRecordSize)
+        records.push_back({get(at), get(at + 4)});
+    return records;
+}
+
+void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records) {
+    write_file_atomically(path, encode_gap(records));
+}
+
+std::vector<GapRecord> read_gap_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(Errc::Open, path, errno_text());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    if (in.bad()) throw Error(Errc::Read, path, errno_text());
+    return decode_gap(bytes, path);
+}
+
+}  // namespace veltrane

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace veltrane {
+
+// One recorded silence in a GAP file: two times in whole milliseconds, each written
+// as a 32-bit signed little-endian integer filling its 4-byte half of the 8-byte
+// record (for times up to 32,767 ms: the 16-bit value followed by a 16-bit zero).
+struct GapRecord {
+    std::int32_t start_ms = 0;
+    std::int32_t end_ms = 0;
+    bool operator==(const GapRecord&) const = default;
+};
+inline constexpr std::size_t kGapRecordSize = 8;
+
+// The GAP file beside a WAV file: the path without its last four characters, + ".gap".
+std::string gap_path(const std::string& wav_path);
+
+std::vector<std::uint8_t> encode_gap(std::span<const GapRecord> records);
+// Throws Error(BadGapFile) naming `file` when the length is not a multiple of 8.
+std::vector<GapRecord> decode_gap(std::span<const std::uint8_t> bytes,
+                                  const std::filesystem::path& file);
+
+// Writes exactly these records as the whole file, atomically.
+void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records);
+std::vector<GapRecord> read_gap_file(const std::filesystem::path& path);
+
+}  // namespace veltrane

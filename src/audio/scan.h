@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace veltrane {
+
+// The sample layout that selects the scan variant: 1 8-bit mono, 2 16-bit mono,
+// 3 8-bit stereo, 4 16-bit stereo; 11 to 14 the same with Double Speed.
+using Situation = int;
+
+struct ScanParams {
+    Situation situation = 0;
+    std::int32_t sensitivity = 15;  // S: half-width of the silent band
+    std::int32_t filter_ms = 50;    // F: a silence must last longer than this
+    std::int32_t byte_rate = 0;     // bytes per second from the header
+    std::int64_t data_start = 45;   // 1-based position of the first sample byte
+    std::int64_t end_mark = 0;      // L: the data length, compared with positions
+};
+
+// One recorded silence: the mark positions of the step that opened it and of the
+// step that closed it. Positions count from the start of the file (1-based).
+struct Silence {
+    std::int64_t start_mark = 0;
+    std::int64_t end_mark = 0;
+    bool operator==(const Silence&) const = default;
+};
+
+// Reported once per block of scanning work. `progress` is the progress value of the
+// last step of the block (as the layout defines it); `done` is the share of steps made.
+struct ScanProgress {
+    std::int64_t progress = 0;
+    double done = 0;
+};
+using ScanCallback = std::function<void(const ScanProgress&)>;
+
+// Scans the samples of a whole WAV file held in `file` (bytes before position 1 or
+// past the end read as zero) and returns the silences that are long enough to
+// record, in the order they end. No scan (and no records) for an unknown situation
+// or a byte rate of 0 or below. Memory use does not grow with the file.
+std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,
+                          const ScanCallback& on_block = {});
+
+// A mark position as whole milliseconds: position / byte_rate * 1000, rounded down
+// (in double precision), saturated to the 32-bit range.
+std::int32_t mark_ms(std::int64_t mark, std::int32_t byte_rate);
+
+// Whether a situation code names a scan variant (1-4, 11-14).
+bool known_situation(Situation s);
+
+}  // namespace veltrane

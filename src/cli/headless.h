@@ -1,0 +1,64 @@
+#pragma once
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "platform/event_loop.h"
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/sound.h"
+#include "platform/windows.h"
+
+namespace veltrane {
+
+// Message boxes written to a stream, answered OK.
+class StreamMessageBoxes : public MessageBoxes {
+  public:
+    explicit StreamMessageBoxes(std::ostream& out) : out_(out) {}
+    Answer show(std::string_view text, std::string_view title, Buttons buttons) override;
+
+  private:
+    std::ostream& out_;
+};
+
+// The file dialog of a headless run: it yields the file named on the command line.
+class PresetFileDialog : public FileDialog {
+  public:
+    std::optional<ChosenFile> choice;
+    std::optional<ChosenFile> open(std::string_view) override { return choice; }
+};
+
+class SilentSound : public Sound {
+  public:
+    void play_async(const std::filesystem::path&) override {}
+};
+
+// No command line of its own (the tools take their files as arguments), the folder of
+// the program for the log and the notification sound.
+class HeadlessProcess : public Process {
+  public:
+    explicit HeadlessProcess(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    std::string command_line() override { return ""; }
+    std::filesystem::path program_folder() override { return folder_; }
+    bool start(const std::filesystem::path&) override { return false; }
+
+  private:
+    std::filesystem::path folder_;
+};
+
+class NoEventLoop : public EventLoop {
+  public:
+    void yield() override {}
+};
+
+class NoWindows : public Windows {
+  public:
+    void show_splash() override {}
+    void unload_splash() override {}
+    void show_main() override {}
+    void unload_main() override {}
+    void end_program() override {}
+};
+
+}  // namespace veltrane

@@ -1,0 +1,153 @@
+#include "driver/work.h"
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+#include "app/startup.h"
+#include "app/text.h"
+#include "audio/doit.h"
+#include "driver/files.h"
+#include "stats/rook.h"
+
+namespace veltrane {
+
+namespace {
+
+void set_buttons(OpenFile& f, bool enabled) {
+    for (Control* c :
+         {&f.Command1, &f.Command2, &f.Command3, &f.Command4, &f.Command5, &f.Command6})
+        c->enabled = enabled;
+}
+
+std::string cut_tail(const std::string& s, std::size_t n) {
+    return s.substr(0, s.size() >= n ? s.size() - n : 0);
+}
+
+std::string three_digits(int n) {
+    std::string s = std::to_string(n);
+    return std::string(3 - s.size(), '0') + s;
+}
+
+// Processes the files of every method block whose number is in Text11; returns how
+// many files were handed to doit.
+int process_files(App& app, OpenFile& f) {
+    int processed = 0;
+    const std::string fname = f.fname.caption;
+    const std::string ftitle = f.ftitle.caption;
+
+    if (val(f.Text11.caption) == 1) {
+        doit(app, fname, ftitle);
+        ++processed;
+        app.log("Passing control to function doit for single filemethod ");
+    }
+    if (val(f.Text11.caption) == 2) {
+        app.log("Determined possible extensions and found which exist");
+        const std::string stem = cut_tail(fname, 7);
+        for (int n = 1; n <= 199; ++n) {
+            const std::string candidate = stem + three_digits(n) + ".wav";
+            if (!file_exists_nonempty(candidate)) continue;
+            const std::size_t len = std::min(ftitle.size(), candidate.size());
+            doit(app, candidate, candidate.substr(candidate.size() - len));
+            ++processed;
+            app.log("Passing Control to function doit for JA method");
+        }
+    }
+    if (val(f.Text11.caption) == 3) {
+        app.log(
+            "Function nof called - Don't remember what it does... something about file existance?");
+        const std::string folder = cut_tail(fname, ftitle.size());
+        app.log("Finding drectory wavs");
+        for (const std::string& name : wav_files(folder.empty() ? "." : folder)) {
+            doit(app, folder + name, name);
+            ++processed;
+            app.log("Passing control to function doit for entire folder method");
+        }
+    }
+    return processed;
+}
+
+}  // namespace
+
+void work(App& app) {
+    const std::shared_ptr<OpenFile> window = app.form;
+    OpenFile& f = *window;
+    set_buttons(f, false);
+    f.Label13.visible = false;
+    f.Slider1.visible = true;
+    app.log("Disabling command buttons");
+    Clock& clock = app.platform.clock;
+    const double start = clock.monotonic_seconds();
+
+    const CommandLineFile from_command_line =
+        app.command_line.empty() ? CommandLineFile{} : command_line_file(app.command_line);
+    f.fname.caption =
+        !f.CommonDialog1.FileName.empty() ? f.CommonDialog1.FileName : from_command_line.full_path;
+    f.ftitle.caption =
+        !f.CommonDialog1.FileTitle.empty() ? f.CommonDialog1.FileTitle : from_command_line.title;
+    app.log("Took care or filename and filetitle possibilities and bug removed");
+
+    int processed = 0;
+    try {
+        processed = process_files(app, f);
+    } catch (...) {
+        // A failed run gives the window back: buttons enabled, progress row as before.
+        f.ProgressBar1.visible = false;
+        f.Label13.visible = true;
+        set_buttons(f, true);
+        if (val(f.lan.caption) == 1) f.StatusBar1.caption = "Ready...";
+        if (val(f.lan.caption) == 2) f.StatusBar1.caption = "Fertig...";
+        throw;
+    }
+
+    const double end = clock.monotonic_seconds();
+    f.Label13.visible = true;
+    const double elapsed = std::floor((end - start) * 100) / 100;
+    const std::string seconds = number_text(elapsed, clock.decimal_separator());
+    if (f.lan.caption == "1") f.Label13.caption = "Procedure completed in " + seconds + " seconds.";
+    if (f.lan.caption == "2")
+        f.Label13.caption = "Vorgang in " + seconds + " Sekunden abgeschlossen";
+    app.log("Showing time needed message");
+    if (processed == 0) {
+        if (f.lan.caption == "1") f.Label13.caption = " No files of correct format in this folder.";
+        if (f.lan.caption == "2")
+            f.Label13.caption = "Keine Dateien im korrekten Format in diesem Ordner";
+    }
+    f.ProgressBar1.visible = false;
+    f.Slider1.visible = true;
+    set_buttons(f, true);
+    app.log("Enabling command buttons");
+
+    const std::string& method = f.Text11.caption;
+    if (method == "1" || method == "2" || method == "3") {
+        f.ch5.set_value(method == "1" ? 1 : 0);
+        f.ch6.set_value(method == "2" ? 1 : 0);
+        f.ch7.set_value(method == "3" ? 1 : 0);
+    }
+    app.log("Taken care of a bug");
+
+    const std::string total = app.setting(kStatsSection, "003");
+    const double new_total = total.empty() ? elapsed : static_cast<double>(whole(total)) + elapsed;
+    app.set_setting(kStatsSection, "003", std::to_string(floor_int(new_total)));
+    app.log("Saved settings in registry containing total time needed info");
+    Rook(app, 1);
+    app.log("Refreshed Rook screen");
+
+    if (f.notify.ticked()) {
+        app.platform.sound.play_async(find_in_folder(app.program_folder, "data.qlm"));
+        app.log("Played notification sound");
+    }
+}
+
+void Command3_Click(App& app) {
+    work(app);
+    app.log("Passing control to function work");
+}
+
+void Command4_Click(App& app) {
+    app.platform.sound.play_async(app.f().CommonDialog1.FileName);
+    app.log("Playing loaded file");
+}
+
+}  // namespace veltrane

@@ -1,0 +1,132 @@
+#include "platform/qt/qt_platform.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+#include <QTime>
+#include <QUrl>
+
+#include "audio/wav_header.h"
+
+namespace veltrane {
+
+namespace {
+QString q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The first separator a locale's short format puts between its fields.
+QChar separator_of(const QString& format, QChar fallback) {
+    for (QChar c : format)
+        if (!c.isLetter()) return c;
+    return fallback;
+}
+}  // namespace
+
+QtSettingsStore::QtSettingsStore() {
+    const QString file = qEnvironmentVariable("VELTRANE_SETTINGS");
+    if (!file.isEmpty())
+        settings_ = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    else
+        settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                "Veltrane", "Veltrane");
+}
+
+// The store belongs to the one application "Veltrane"; keys are addressed by section.
+std::string QtSettingsStore::read(std::string_view, std::string_view section, std::string_view key,
+                                  std::string_view def) {
+    const QVariant v = settings_->value(q(section) + "/" + q(key), q(def));
+    return v.toString().toStdString();
+}
+
+void QtSettingsStore::write(std::string_view, std::string_view section, std::string_view key,
+                            std::string_view value) {
+    settings_->setValue(q(section) + "/" + q(key), q(value));
+    settings_->sync();
+}
+
+double QtClock::seconds_since_midnight() {
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+std::string QtClock::date_text() {
+    const QString sep = separator_of(QLocale::system().dateFormat(QLocale::ShortFormat), '/');
+    return QDate::currentDate().toString("dd" + sep + "MM" + sep + "yy").toStdString();
+}
+
+std::string QtClock::time_text() {
+    const QString sep = separator_of(QLocale::system().timeFormat(QLocale::ShortFormat), ':');
+    return QTime::currentTime().toString("HH" + sep + "mm" + sep + "ss").toStdString();
+}
+
+char QtClock::decimal_separator() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode())
+                                                         : '.';
+}
+
+void QtClock::sleep(double seconds) {
+    QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
+}
+
+Answer QtMessageBoxes::show(std::string_view text, std::string_view title, Buttons buttons) {
+    QMessageBox box(
+        QMessageBox::NoIcon, q(title), q(text),
+        buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;
+}
+
+std::optional<ChosenFile> QtFileDialog::open(std::string_view pattern) {
+    // "*.*" lists every file, also those without a dot in the name.
+    const QString filter = pattern == "*.*" ? QString("All files (*)") : q(pattern);
+    const QString path = QFileDialog::getOpenFileName(nullptr, "Open", last_folder_, filter);
+    if (path.isEmpty()) return std::nullopt;
+    last_folder_ = QFileInfo(path).absolutePath();
+    return ChosenFile{QDir::toNativeSeparators(path).toStdString(),
+                      QFileInfo(path).fileName().toStdString()};
+}
+
+void QtSound::play_async(const std::filesystem::path& file) {
+    const WavInfo w = read_wav_header(file);
+    if (!w.is_riff_wave() || !known_format(w.format_tag)) {
+        QApplication::beep();
+        return;
+    }
+    effect_ = std::make_unique<QSoundEffect>();
+    QObject::connect(effect_.get(), &QSoundEffect::statusChanged, effect_.get(),
+                     [e = effect_.get()] {
+                         if (e->status() == QSoundEffect::Error) QApplication::beep();
+                     });
+    effect_->setSource(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+    effect_->play();
+}
+
+std::string QtProcess::command_line() {
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    if (args.isEmpty()) return "";
+    const QString joined = args.join(' ');
+    // A file handed to the program arrives as one path in double quotes.
+    if (args.size() == 1 && !joined.startsWith('"')) return ('"' + joined + '"').toStdString();
+    return joined.toStdString();
+}
+
+std::filesystem::path QtProcess::program_folder() {
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+bool QtProcess::start(const std::filesystem::path& program) {
+    return QProcess::startDetached(QString::fromStdString(program.string()), {});
+}
+
+void QtEventLoop::yield() {
+    QCoreApplication::processEvents();
+}
+
+}  // namespace veltrane

@@ -1,0 +1,80 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QSoundEffect>
+#include <memory>
+
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/settings_store.h"
+#include "platform/sound.h"
+
+namespace veltrane {
+
+// The per-user native store of organisation and application "Veltrane"; or, when the
+// environment variable VELTRANE_SETTINGS names a file, that INI file.
+class QtSettingsStore : public SettingsStore {
+  public:
+    QtSettingsStore();
+    std::string read(std::string_view application, std::string_view section, std::string_view key,
+                     std::string_view def) override;
+    void write(std::string_view application, std::string_view section, std::string_view key,
+               std::string_view value) override;
+    QString location() const { return settings_->fileName(); }
+
+  private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+class QtClock : public Clock {
+  public:
+    QtClock() { timer_.start(); }
+    double seconds_since_midnight() override;
+    double monotonic_seconds() override { return timer_.nsecsElapsed() / 1e9; }
+    std::string date_text() override;
+    std::string time_text() override;
+    char decimal_separator() override;
+    void sleep(double seconds) override;
+
+  private:
+    QElapsedTimer timer_;
+};
+
+class QtMessageBoxes : public MessageBoxes {
+  public:
+    Answer show(std::string_view text, std::string_view title, Buttons buttons) override;
+};
+
+class QtFileDialog : public FileDialog {
+  public:
+    std::optional<ChosenFile> open(std::string_view pattern) override;
+
+  private:
+    QString last_folder_;
+};
+
+class QtSound : public Sound {
+  public:
+    void play_async(const std::filesystem::path& file) override;
+
+  private:
+    std::unique_ptr<QSoundEffect> effect_;
+};
+
+// Command line, program folder and starting programs from the running application.
+class QtProcess : public Process {
+  public:
+    std::string command_line() override;
+    std::filesystem::path program_folder() override;
+    bool start(const std::filesystem::path& program) override;
+};
+
+class QtEventLoop : public EventLoop {
+  public:
+    void yield() override;
+};
+
+}  // namespace veltrane

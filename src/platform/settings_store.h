@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace veltrane {
+
+// Per-user persistent text values addressed by (application, section, key).
+// A key that was never written reads as `def`.
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    virtual std::string read(std::string_view application, std::string_view section,
+                             std::string_view key, std::string_view def) = 0;
+    virtual void write(std::string_view application, std::string_view section, std::string_view key,
+                       std::string_view value) = 0;
+};
+
+}  // namespace veltrane

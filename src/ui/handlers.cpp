@@ -1,0 +1,97 @@
+#include "ui/handlers.h"
+
+#include <exception>
+#include <string>
+
+#include "app/app.h"
+#include "app/error.h"
+#include "app/log.h"
+#include "app/startup.h"
+#include "app/text.h"
+#include "audio/examine.h"
+#include "audio/presets.h"
+#include "driver/files.h"
+#include "driver/work.h"
+#include "stats/rook_mode.h"
+#include "ui/language.h"
+
+namespace veltrane {
+
+void dispatch(App& app, const Handler& handler) {
+    if (!handler) return;
+    std::string failure;
+    try {
+        handler();
+    } catch (const Error& e) {
+        failure = describe(e);
+    } catch (const std::exception& e) {
+        failure = std::string("Unexpected failure: ") + e.what();
+    } catch (...) {
+        failure = "Unexpected failure.";
+    }
+    if (!failure.empty()) app.message(failure);
+    app.refresh();
+}
+
+void bind_handlers(App& app) {
+    OpenFile& f = app.f();
+    auto on = [&app](void (*fn)(App&)) { return [&app, fn] { fn(app); }; };
+    f.Command1.on_click = on(Command1_Click);
+    f.Command2.on_click = on(Command2_Click);
+    f.Command3.on_click = on(Command3_Click);
+    f.Command4.on_click = on(Command4_Click);
+    f.Command5.on_click = on(Command5_Click);
+    f.Command6.on_click = on(Command6_Click);
+    f.Command7.on_click = on(Command7_Click);
+    f.Check1.on_click = on(Check1_Click);
+    f.lg.on_click = on(lg_Click);
+    f.Slider1.on_change = on(Slider1_Change);
+    f.Slider2.on_change = on(Slider2_Change);
+    int k = 1;
+    for (OptionButton* o : {&f.Option1, &f.Option2, &f.Option3, &f.Option4})
+        o->on_focus = [&app, n = k++] { Option_GotFocus(app, n); };
+    k = 1;
+    for (CheckBox* c : {&f.ch5, &f.ch6, &f.ch7})
+        c->on_focus = [&app, n = k++] { ch_GotFocus(app, n); };
+}
+
+void ch_GotFocus(App& app, int n) {
+    OpenFile& f = app.f();
+    f.Text11.caption = std::to_string(n);
+    int k = 1;
+    for (CheckBox* c : {&f.ch5, &f.ch6, &f.ch7})
+        if (k++ != n) c->set_value(0);
+}
+
+void Check1_Click(App& app) {
+    OpenFile& f = app.f();
+    if (f.Check1.value() == 1) return;
+    if (f.lan.caption == "1")
+        app.message(
+            "This would increase spead at a rate of 15-20% faster... Please take care to enable "
+            "'Notify when done' option.");
+    else if (f.lan.caption == "2")
+        app.message(
+            "Dies w?rde die Geschwindigkeit um 15/20% erh?hen... Bitte darauf achten, die Option "
+            "'Nach Beendigung benachrichtigen ' zu aktivieren");
+    app.log("Progress bar is hidden");
+}
+
+void Command6_Click(App& app) {
+    if (val(app.f().lan.caption) == 1) {
+        const auto manual = app.program_folder / "user's manual.exe";
+        if (file_exists_nonempty(manual))
+            app.platform.process.start(manual);
+        else
+            app.message("User's Manual not located!");
+    }
+    if (val(app.f().lan.caption) == 2) {
+        const auto manual = find_in_folder(app.program_folder, "Handbuch.exe");
+        if (file_exists_nonempty(manual))
+            app.platform.process.start(manual);
+        else
+            app.message("Handbuch not located!");
+    }
+}
+
+}  // namespace veltrane

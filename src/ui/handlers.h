@@ -1,0 +1,25 @@
+#pragma once
+#include "ui/controls.h"
+
+namespace veltrane {
+
+struct App;
+
+// Runs one handler. An error inside it is shown in a message box that names the file
+// and the cause, and the program goes on; the view is brought up to date afterwards.
+void dispatch(App& app, const Handler& handler);
+
+// Connects the handlers of the controls of app.form to the app.
+void bind_handlers(App& app);
+
+// The method check boxes: method n (1 Single File, 2 JA Format, 3 Entire Folder)
+// becomes the one in force when its box receives the focus.
+void ch_GotFocus(App& app, int n);
+
+// "Show Progress Bar" clicked.
+void Check1_Click(App& app);
+
+// "Manual": starts the manual for the language shown.
+void Command6_Click(App& app);
+
+}  // namespace veltrane

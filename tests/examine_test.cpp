@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "audio/examine.h"
+#include "audio/wav_header.h"
+#include "fakes.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+std::vector<std::uint8_t> stereo16_file() {
+    return synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(1'000'000, 0));
+}
+
+class ExamineTest : public AppTest {
+  protected:
+    std::string put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const auto p = dir / name;
+        write_bytes(p, bytes);
+        return p.string();
+    }
+    std::vector<std::string> details() {
+        OpenFile& w = f();
+        return {w.Text1.caption, w.Text2.caption,   w.comp1.caption, w.Text3.caption,
+                w.Text4.caption, w.Text5.caption,   w.Text6.caption, w.Text7.caption,
+                w.Text8.caption, w.Label10.caption, w.hid1.caption};
+    }
+};
+
+TEST_F(ExamineTest, CanonicalStereoFileShowsEveryDetailAndEnablesTheButtons) {
+    const auto path = put("take1.wav", stereo16_file());
+    ASSERT_EQ(std::filesystem::file_size(path), 1'000'044u);
+    examine(*app, path, "take1.wav", 1);
+    EXPECT_EQ(details(), (std::vector<std::string>{"take1.wav", "Waveform", "PCM - Uncompressed",
+                                                   "976 Kb", "Stereo", "44100 Hz", "172 Kb/sec",
+                                                   "4", "16", "5.66 seconds", "1000000"}));
+    EXPECT_TRUE(f().Command3.enabled);
+    EXPECT_TRUE(f().Command4.enabled);
+    EXPECT_EQ(f().StatusBar1.caption, "Ready...");
+}
+
+TEST_F(ExamineTest, RefreshAddsKilobytesToTheTotalButLeavesTheButtons) {
+    const auto path = put("take1.wav", stereo16_file());
+    settings.values["001/001"] = "24";
+    examine(*app, path, "take1.wav", 1);
+    EXPECT_EQ(f().Label14.caption, "1000");
+    EXPECT_EQ(stat("001"), "24") << "interactive mode only shows the sum";
+
+    f().Command3.enabled = false;
+    f().Command4.enabled = false;
+    examine(*app, path, "take1.wav", 0);
+    EXPECT_EQ(stat("001"), "1000");
+    EXPECT_FALSE(f().Command3.enabled);
+    EXPECT_FALSE(f().Command4.enabled);
+    EXPECT_EQ(f().Text3.caption, "976 Kb");
+}
+
+TEST_F(ExamineTest, CompressedFormatsAndForeignFilesAreNotProcessed) {
+    auto adpcm = stereo16_file();
+    adpcm[wav::kFormatTag] = 2;
+    examine(*app, put("a.wav", adpcm), "a.wav", 1);
+    EXPECT_EQ(details(), (std::vector<std::string>{"a.wav", "Waveform", "Microsoft ADPCM", " ", " ",
+                                                   " ", " ", " ", " ", "", ""}));
+    EXPECT_FALSE(f().Command3.enabled);
+    EXPECT_TRUE(f().Command4.enabled);
+
+    const std::string text = "just some words, not a recording";
+    examine(*app, put("notes.wav", {text.begin(), text.end()}), "notes.wav", 1);
+    EXPECT_EQ(f().Text2.caption, "Unidentified");
+    EXPECT_EQ(f().comp1.caption, "Unknown Compression");
+    EXPECT_FALSE(f().Command3.enabled);
+    EXPECT_FALSE(f().Command4.enabled);
+}
+
+TEST_F(ExamineTest, OnlyTheLowByteOfTheFormatTagCounts) {
+    auto bytes = stereo16_file();
+    bytes[wav::kFormatTag + 1] = 1;  // tag 257
+    examine(*app, put("t.wav", bytes), "t.wav", 1);
+    EXPECT_EQ(f().comp1.caption, "PCM - Uncompressed");
+    EXPECT_TRUE(f().Command3.enabled);
+}
+
+TEST_F(ExamineTest, MissingAndShortFilesReadAsZeroBytesAndNothingIsCreated) {
+    const auto missing = (dir / "gone.wav").string();
+    examine(*app, missing, "gone.wav", 1);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_EQ(f().Text2.caption, "Unidentified");
+
+    // A header cut after the format tag: the rest reads as zero, so no length is shown.
+    auto bytes = stereo16_file();
+    bytes.resize(24);
+    examine(*app, put("cut.wav", bytes), "cut.wav", 1);
+    EXPECT_EQ(f().Text5.caption, "0 Hz");
+    EXPECT_EQ(f().Label10.caption, "") << "no byte rate, no length";
+    EXPECT_EQ(f().hid1.caption, "0");
+}
+
+TEST_F(ExamineTest, LengthIsCutToTwoDecimalsInShortestForm) {
+    auto bytes = synth::wav_bytes({1, 8, 8000}, std::vector<std::uint8_t>(100'000, 128));
+    examine(*app, put("a.wav", bytes), "a.wav", 1);
+    EXPECT_EQ(f().Label10.caption, "12.5 seconds");
+    bytes = synth::wav_bytes({1, 8, 8000}, std::vector<std::uint8_t>(7'999, 128));
+    examine(*app, put("b.wav", bytes), "b.wav", 1);
+    EXPECT_EQ(f().Label10.caption, "0.99 seconds");
+}
+
+TEST_F(ExamineTest, StatusTextFollowsTheLanguageMarker) {
+    const auto path = put("a.wav", stereo16_file());
+    f().lan.caption = "2";
+    examine(*app, path, "a.wav", 1);
+    EXPECT_EQ(f().StatusBar1.caption, "Fertig...");
+    f().lan.caption = "7";
+    f().StatusBar1.caption = "left alone";
+    examine(*app, path, "a.wav", 1);
+    EXPECT_EQ(f().StatusBar1.caption, "left alone");
+}
+
+TEST_F(ExamineTest, StoredLogValueGatesTheLengthEntryInBothModes) {
+    const auto path = put("a.wav", stereo16_file());
+    settings.values["Startup Values/Log"] = "1";  // the box itself stays unticked
+    examine(*app, path, "a.wav", 1);
+    examine(*app, path, "a.wav", 0);
+    EXPECT_EQ(log_text(),
+              "     File lenght checked and saved into registry\r\n"
+              "     File lenght checked and saved into registry\r\n");
+}
+
+TEST_F(ExamineTest, LoadFileExaminesTheChoiceAndKeepsItAfterACancel) {
+    const auto path = put("take1.wav", stereo16_file());
+    f().lg.set_value(1);
+    dispatch(*app, f().Command1.on_click);  // cancelled before anything was chosen
+    EXPECT_EQ(f().Text1.caption, "");
+    dialog.choices = {ChosenFile{path, "take1.wav"}, std::nullopt};
+    dispatch(*app, f().Command1.on_click);
+    EXPECT_EQ(f().Text1.caption, "take1.wav");
+    f().Text1.caption = "";
+    dispatch(*app, f().Command1.on_click);  // cancelled: the previous choice again
+    EXPECT_EQ(f().Text1.caption, "take1.wav");
+    const std::string log = log_text();
+    EXPECT_NE(log.find("     File properly loaded\r\n     Current filename is \r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("     Current filename is " + path + "\r\n"), std::string::npos);
+}
+
+TEST_F(ExamineTest, AnUnreadableFileIsReportedByNameAndTheProgramGoesOn) {
+    const auto folder = dir / "folder.wav";
+    std::filesystem::create_directories(folder);
+    dialog.choices = {ChosenFile{folder.string(), "folder.wav"}};
+    dispatch(*app, f().Command1.on_click);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find(folder.string()), std::string::npos);
+    EXPECT_EQ(boxes.titles[0], "Veltrane");
+}
+
+TEST(WavHeader, FieldsAreReadAtTheirOffsetsLittleEndian) {
+    const auto bytes = synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(10, 0));
+    const WavInfo w = parse_wav_header(bytes);
+    EXPECT_TRUE(w.is_riff_wave());
+    EXPECT_EQ(w.fmt_id, wav::kFmt);
+    EXPECT_EQ(w.riff_size, 46);
+    EXPECT_EQ(w.byte_rate, 176400);
+    EXPECT_EQ(w.block_align, 4);
+    EXPECT_EQ(w.data_size, 10);
+    EXPECT_EQ(parse_wav_header({}).riff_id, 0u);
+}
+
+}  // namespace
+}  // namespace veltrane::test

@@ -1,0 +1,172 @@
+#pragma once
+// In-memory platform services and a fixture that builds an App over them.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/app.h"
+#include "app/startup.h"
+#include "ui/handlers.h"
+
+namespace veltrane::test {
+
+class FakeSettings : public SettingsStore {
+  public:
+    std::map<std::string, std::string> values;  // "section/key" -> value
+    std::string read(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view def) override {
+        EXPECT_EQ(app, "Veltrane");
+        auto it = values.find(std::string(section) + "/" + std::string(key));
+        return it == values.end() ? std::string(def) : it->second;
+    }
+    void write(std::string_view app, std::string_view section, std::string_view key,
+               std::string_view value) override {
+        EXPECT_EQ(app, "Veltrane");
+        values[std::string(section) + "/" + std::string(key)] = value;
+    }
+};
+
+class FakeBoxes : public MessageBoxes {
+  public:
+    std::vector<std::string> shown;
+    std::vector<std::string> titles;
+    Answer answer = Answer::Ok;
+    Answer show(std::string_view text, std::string_view title, Buttons) override {
+        shown.emplace_back(text);
+        titles.emplace_back(title);
+        return answer;
+    }
+};
+
+class FakeDialog : public FileDialog {
+  public:
+    std::deque<std::optional<ChosenFile>> choices;
+    std::optional<ChosenFile> open(std::string_view) override {
+        if (choices.empty()) return std::nullopt;
+        auto c = choices.front();
+        choices.pop_front();
+        return c;
+    }
+};
+
+// A clock that moves only when told to (or by `step` on every monotonic reading).
+class FakeClock : public Clock {
+  public:
+    double time_of_day = 36000;
+    double monotonic = 100;
+    double step = 0;
+    double seconds_since_midnight() override { return time_of_day; }
+    double monotonic_seconds() override { return monotonic += step; }
+    std::string date_text() override { return "04/12/26"; }
+    std::string time_text() override { return "01:02:03"; }
+    char decimal_separator() override { return '.'; }
+    void sleep(double s) override {
+        time_of_day += s;
+        monotonic += s;
+    }
+};
+
+class FakeSound : public Sound {
+  public:
+    std::vector<std::filesystem::path> played;
+    void play_async(const std::filesystem::path& f) override { played.push_back(f); }
+};
+
+class FakeProcess : public Process {
+  public:
+    std::string line;
+    std::filesystem::path folder;
+    std::vector<std::filesystem::path> started;
+    std::string command_line() override { return line; }
+    std::filesystem::path program_folder() override { return folder; }
+    bool start(const std::filesystem::path& p) override {
+        started.push_back(p);
+        return true;
+    }
+};
+
+class FakeLoop : public EventLoop {
+  public:
+    int yields = 0;
+    std::function<void()> during_yield;
+    void yield() override {
+        ++yields;
+        if (during_yield) during_yield();
+    }
+};
+
+class FakeWindows : public Windows {
+  public:
+    std::vector<std::string> calls;
+    void show_splash() override { calls.push_back("show_splash"); }
+    void unload_splash() override { calls.push_back("unload_splash"); }
+    void show_main() override { calls.push_back("show_main"); }
+    void unload_main() override { calls.push_back("unload_main"); }
+    void end_program() override { calls.push_back("end_program"); }
+};
+
+// A fresh temporary folder per test, removed afterwards.
+inline std::filesystem::path make_temp_folder() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    auto dir = std::filesystem::temp_directory_path() /
+               ("veltrane-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+                std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+inline void write_bytes(const std::filesystem::path& p, const std::vector<std::uint8_t>& b) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::string read_text(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An App over fakes, its program folder a temporary folder, the window bound to it.
+class AppTest : public ::testing::Test {
+  protected:
+    AppTest() : dir(make_temp_folder()) {
+        process.folder = dir / "program";
+        std::filesystem::create_directories(process.folder);
+        app = std::make_unique<App>(
+            Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        bind_handlers(*app);
+    }
+    ~AppTest() override { std::filesystem::remove_all(dir); }
+
+    OpenFile& f() { return app->f(); }
+    std::string log_text() { return read_text(process.folder / "log.txt"); }
+    std::string stat(const char* key) { return settings.values[std::string("001/") + key]; }
+    std::string startup(const char* key) {
+        return settings.values[std::string("Startup Values/") + key];
+    }
+
+    std::filesystem::path dir;
+    FakeSettings settings;
+    FakeBoxes boxes;
+    FakeDialog dialog;
+    FakeClock clock;
+    FakeSound sound;
+    FakeProcess process;
+    FakeLoop loop;
+    FakeWindows windows;
+    std::unique_ptr<App> app;
+};
+
+}  // namespace veltrane::test

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/error.h"
+#include "audio/gap_file.h"
+#include "driver/work.h"
+#include "fakes.h"
+#include "stats/rook.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+// 8-bit mono at 8000 bytes per second: 800 bytes of sound, 800 of silence, 801 of sound.
+std::vector<std::uint8_t> worked_example() {
+    std::vector<std::uint8_t> data(2401, 0);
+    std::fill(data.begin() + 800, data.begin() + 1600, 128);
+    return synth::wav_bytes({1, 8, 8000}, data);
+}
+
+const std::vector<std::uint8_t> kOneRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
+
+class GenerationTest : public AppTest {
+  protected:
+    std::filesystem::path put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        write_bytes(dir / name, bytes);
+        return dir / name;
+    }
+    // Chooses a file in the dialog, as Load File leaves it, and presses Generate.
+    void generate(const std::filesystem::path& chosen, const char* method = "1") {
+        f().CommonDialog1.FileName = chosen.string();
+        f().CommonDialog1.FileTitle = chosen.filename().string();
+        f().Text11.caption = method;
+        dispatch(*app, f().Command3.on_click);
+    }
+    std::vector<std::string> processed;
+    void track() {
+        app->on_file_done = [this](const App::FileResult& r) { processed.push_back(r.path); };
+    }
+};
+
+TEST_F(GenerationTest, WorkedExampleGivesOneRecordAtBothSpeeds) {
+    const auto wav = put("take1.wav", worked_example());
+    generate(wav);
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kOneRecord);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    std::filesystem::remove(dir / "take1.gap");
+    f().Fast.set_value(1);
+    generate(wav);
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kOneRecord);
+}
+
+TEST_F(GenerationTest, ASilenceNotLongerThanTheFilterIsNotRecorded) {
+    const auto wav = put("take1.wav", worked_example());
+    write_bytes(dir / "take1.gap", {1, 2, 3});  // an older file stays as it was
+    dispatch(*app, f().Option4.on_focus);
+    f().Slider2.set_value(100);
+    generate(wav);
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(boxes.shown,
+              std::vector<std::string>{"No silences detected. No need to create file"});
+}
+
+TEST_F(GenerationTest, AGapFileHoldsExactlyTheRecordsOfTheLatestRun) {
+    const auto wav = put("Speech.WAV", worked_example());
+    write_bytes(dir / "Speech.gap", std::vector<std::uint8_t>(24, 0xEE));
+    generate(wav);
+    EXPECT_EQ(read_bytes(dir / "Speech.gap"), kOneRecord);
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << "no temporary left behind";
+}
+
+TEST_F(GenerationTest, StatisticsCountFilesSingleFileRunsAndTime) {
+    const auto wav = put("take1.wav", worked_example());
+    loop.during_yield = [this] { clock.monotonic += 1.234; };  // the run takes 1.23 s
+    generate(wav);
+    EXPECT_EQ(stat("001"), "2");  // 2,445 bytes: 2 whole kilobytes
+    EXPECT_EQ(stat("002"), "1");
+    EXPECT_EQ(stat("004"), "1");
+    EXPECT_EQ(stat("003"), "2") << "the screen's refresh starts the total at 1 second";
+    EXPECT_EQ(f().Label13.caption, "Procedure completed in 1.23 seconds.");
+    EXPECT_EQ(f().set5.caption, "1 Kb/s");
+
+    settings.values["001/002"] = "not a number";
+    settings.values["001/004"] = "32767";
+    generate(wav);
+    EXPECT_EQ(stat("002"), "1");
+    EXPECT_EQ(stat("004"), "32768");
+    EXPECT_EQ(stat("003"), "3");
+
+    generate(wav, "3");  // Entire Folder: the single-file count stays
+    EXPECT_EQ(stat("004"), "32768");
+    EXPECT_EQ(stat("002"), "2");
+}
+
+TEST_F(GenerationTest, JaFormatTakesTheNumberedSetInOrder) {
+    for (const char* name :
+         {"take199.wav", "take001.wav", "take010.wav", "take200.wav", "take1000.wav"})
+        put(name, worked_example());
+    put("take005.wav", {});  // empty: skipped
+    track();
+    std::vector<std::string> titles;
+    app->on_file_done = [&](const App::FileResult& r) {
+        processed.push_back(std::filesystem::path(r.path).filename().string());
+        titles.push_back(f().Text1.caption);
+    };
+    generate(dir / "take042.wav", "2");  // the chosen file need not exist
+    EXPECT_EQ(processed, (std::vector<std::string>{"take001.wav", "take010.wav", "take199.wav"}));
+    EXPECT_EQ(titles, processed);
+    EXPECT_TRUE(std::filesystem::exists(dir / "take010.gap"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "take200.gap"));
+}
+
+TEST_F(GenerationTest, EntireFolderTakesEveryWavInNameOrder) {
+    put("b.wav", worked_example());
+    put("A.WAV", worked_example());
+    put("notes.txt", {1});
+    std::filesystem::create_directories(dir / "folder.wav");
+    track();
+    generate(dir / "b.wav", "3");
+    EXPECT_EQ(processed,
+              (std::vector<std::string>{(dir / "A.WAV").string(), (dir / "b.wav").string()}));
+    EXPECT_TRUE(std::filesystem::exists(dir / "A.gap"));
+    EXPECT_TRUE(boxes.shown.empty()) << "only Single File tells about files without silence";
+}
+
+TEST_F(GenerationTest, AFolderWithoutRecordingsGivesTheNoFilesMessage) {
+    std::filesystem::create_directories(dir / "empty");
+    generate(dir / "empty" / "x.wav", "3");
+    EXPECT_EQ(f().Label13.caption, " No files of correct format in this folder.");
+    f().lan.caption = "2";
+    generate(dir / "empty" / "x.wav", "3");
+    EXPECT_EQ(f().Label13.caption, "Keine Dateien im korrekten Format in diesem Ordner");
+}
+
+TEST_F(GenerationTest, AFailedRunNamesTheFileKeepsEarlierWorkAndGivesTheButtonsBack) {
+    put("take001.wav", worked_example());
+    put("take002.wav", worked_example());
+    std::filesystem::create_directories(dir / "take002.gap");  // cannot be replaced by a file
+    generate(dir / "take001.wav", "2");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find((dir / "take002.gap").string()), std::string::npos);
+    EXPECT_EQ(read_bytes(dir / "take001.gap"), kOneRecord);
+    for (Control* c :
+         {&f().Command1, &f().Command2, &f().Command3, &f().Command4, &f().Command5, &f().Command6})
+        EXPECT_TRUE(c->enabled) << c->name;
+    EXPECT_FALSE(f().ProgressBar1.visible);
+}
+
+TEST_F(GenerationTest, NotifyPlaysTheSoundBesideTheProgram) {
+    write_bytes(process.folder / "Data.Qlm", {1});
+    f().notify.set_value(1);
+    generate(put("take1.wav", worked_example()));
+    ASSERT_EQ(sound.played.size(), 1u);
+    EXPECT_EQ(sound.played[0], process.folder / "Data.Qlm");
+    EXPECT_EQ(f().set9.caption, "Located");
+}
+
+TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndSurvivesARestart) {
+    // A recording long enough for several blocks of work.
+    const auto data = synth::speech_data({2, 16, 44100}, 20);
+    const auto wav = put("long.wav", synth::wav_bytes({2, 16, 44100}, data));
+    clock.step = 0.05;  // every reading of the clock is 50 ms later
+    generate(wav);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
+    EXPECT_TRUE(std::filesystem::exists(dir / "long.gap"));
+    const int without = loop.yields;
+    EXPECT_EQ(without, 1) << "only the yield after the examination";
+
+    f().multi.set_value(1);
+    int restarts = 0;
+    loop.during_yield = [&] {
+        if (restarts++ == 2) dispatch(*app, f().Command7.on_click);  // Leave Rook/Debug Mode
+    };
+    generate(wav);
+    EXPECT_GT(loop.yields - without, 3);
+    EXPECT_TRUE(std::filesystem::exists(dir / "long.gap"));
+}
+
+TEST_F(GenerationTest, LogEntriesOfASingleFileRunComeInOrder) {
+    const auto wav = put("take1.wav", worked_example());
+    f().lg.set_value(1);
+    f().notify.set_value(1);
+    generate(wav);
+    const std::string log = log_text();
+    std::size_t at = 0;
+    for (const char* entry :
+         {"Disabling command buttons",
+          "Took care or filename and filetitle possibilities and bug removed",
+          "Generation procedure started", "Begining to examine file",
+          "Refreshed registry key containing number of files processed in total",
+          "Situation is 8-Bit Mono", "Determined Situation type and speed", "Main loop succeeded!",
+          "Function Rook finished!", "Refreshed Rook screen",
+          "Passing control to function doit for single filemethod \r\n",
+          "Showing time needed message", "Enabling command buttons", "Taken care of a bug",
+          "Saved settings in registry containing total time needed info",
+          "Played notification sound", "Passing control to function work"}) {
+        const auto next = log.find(std::string("     ") + entry, at);
+        ASSERT_NE(next, std::string::npos) << entry;
+        at = next;
+    }
+}
+
+TEST_F(GenerationTest, RookScreenShowsTheStatistics) {
+    Rook(*app, 0);
+    EXPECT_EQ(stat("001"), "0");
+    EXPECT_EQ(stat("003"), "1");
+    EXPECT_EQ((std::vector<std::string>{f().set1.caption, f().set2.caption, f().set3.caption,
+                                        f().set5.caption, f().set4.caption, f().set6.caption,
+                                        f().set9.caption}),
+              (std::vector<std::string>{"0 Mbs", "0", "0 mins", "Calculating...", "0", "Dropped",
+                                        "Not found!"}));
+    settings.values["001/001"] = "5000";
+    settings.values["001/003"] = "125";
+    settings.values["001/011"] = "x";
+    write_bytes(process.folder / "data.qlm", {});  // empty: not located
+    Rook(*app, 1);
+    EXPECT_EQ(f().set1.caption, "4 Mbs");
+    EXPECT_EQ(f().set3.caption, "2 mins");
+    EXPECT_EQ(f().set5.caption, "40 Kb/s");
+    EXPECT_EQ(f().set7.caption, "Raised");
+    EXPECT_EQ(f().set9.caption, "Not found!");
+    settings.values["001/003"] = "0";
+    Rook(*app, 1);
+    EXPECT_EQ(f().set5.caption, "Calculating...");
+}
+
+TEST(GapFile, RecordsAreTwoLittleEndianTimesEachFilling32Bits) {
+    const std::vector<GapRecord> two = {{105, 205}, {1000, 1500}};
+    EXPECT_EQ(encode_gap(two), (std::vector<std::uint8_t>{0x69, 0, 0, 0, 0xCD, 0, 0, 0, 0xE8, 3, 0,
+                                                          0, 0xDC, 5, 0, 0}));
+    const std::vector<GapRecord> long_ones = {{32767, 40000}};
+    EXPECT_EQ(encode_gap(long_ones),
+              (std::vector<std::uint8_t>{0xFF, 0x7F, 0, 0, 0x40, 0x9C, 0, 0}));
+    EXPECT_EQ(decode_gap(encode_gap(two), "x.gap"), two);
+    EXPECT_THROW(decode_gap(std::vector<std::uint8_t>(12), "x.gap"), Error);
+    EXPECT_EQ(gap_path("/rec/Speech.WAV"), "/rec/Speech.gap");
+    EXPECT_EQ(gap_path("a.flac"), "a..gap");
+}
+
+}  // namespace
+}  // namespace veltrane::test

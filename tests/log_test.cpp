@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "app/log.h"
+#include "fakes.h"
+
+namespace veltrane::test {
+namespace {
+
+using LogTest = AppTest;
+
+TEST_F(LogTest, RecordsAreIndentedEntriesAHeaderAndAClosingLine) {
+    write_log(*app, "", LogStart);
+    write_log(*app, "Passing control to function work", Entry);
+    write_log(*app, "", Entry);
+    write_log(*app, "ignored for this mode", LogStop);
+    write_log(*app, "nothing at all", 7);
+    EXPECT_EQ(log_text(),
+              "Application log created on 04/12/26\r\n"
+              "Starting time is recorded on 01:02:03\r\n"
+              "     Passing control to function work\r\n"
+              "     \r\n"
+              "Activity stopped at 01:02:03\r\n\r\n\r\n");
+}
+
+TEST_F(LogTest, AnUnknownModeStillCreatesTheFile) {
+    write_log(*app, "x", 3);
+    EXPECT_TRUE(std::filesystem::exists(process.folder / "log.txt"));
+    EXPECT_EQ(log_text(), "");
+}
+
+TEST_F(LogTest, TickingAndClearingTheBoxOpensAndClosesAPeriod) {
+    f().lg.set_value(1);
+    f().lg.set_value(1);  // no change, no record
+    f().lg.set_value(0);
+    EXPECT_EQ(log_text(),
+              "Application log created on 04/12/26\r\n"
+              "Starting time is recorded on 01:02:03\r\n"
+              "     Logging did not start at initialization... info left out !\r\n"
+              "     User disabled logging!\r\n"
+              "Activity stopped at 01:02:03\r\n\r\n\r\n");
+}
+
+TEST_F(LogTest, EntriesAreWrittenOnlyWhileTheBoxIsTicked) {
+    app->log("not written");
+    f().lg.set_value(1);
+    app->log("written");
+    EXPECT_EQ(log_text().find("not written"), std::string::npos);
+    EXPECT_NE(log_text().find("     written\r\n"), std::string::npos);
+}
+
+TEST_F(LogTest, AnUnwritableLogIsReportedOnceAndTheProgramGoesOn) {
+    std::filesystem::create_directories(process.folder / "log.txt");  // a folder in its place
+    write_log(*app, "one", Entry);
+    write_log(*app, "two", Entry);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find((process.folder / "log.txt").string()), std::string::npos);
+}
+
+}  // namespace
+}  // namespace veltrane::test

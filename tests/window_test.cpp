@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "app/error.h"
+#include "app/startup.h"
+#include "audio/presets.h"
+#include "fakes.h"
+#include "ui/language.h"
+
+namespace veltrane::test {
+namespace {
+
+using WindowTest = AppTest;
+
+TEST_F(WindowTest, DesignStateMatchesTheWindowAsCreated) {
+    OpenFile w;
+    EXPECT_FALSE(w.Command3.enabled);
+    EXPECT_FALSE(w.Command4.enabled);
+    EXPECT_EQ(w.ch5.value(), 1);
+    EXPECT_EQ(w.Check1.value(), 1);
+    EXPECT_EQ(w.lg.value(), 0);
+    EXPECT_FALSE(w.Option1.value() || w.Option2.value() || w.Option3.value() || w.Option4.value());
+    EXPECT_EQ(w.Slider1.value(), 15);
+    EXPECT_EQ(w.Slider2.value(), 50);
+    EXPECT_FALSE(w.ProgressBar1.visible);
+    EXPECT_EQ(w.Text11.caption, "1");
+    EXPECT_EQ(w.lan.caption, "1");
+    EXPECT_EQ(w.StatusBar1.caption, "Ready...");
+    for (Control* c : w.controls()) {
+        if (c->place.left >= 7080) {
+            EXPECT_GT(c->place.left, kNormalWidth) << c->name;
+        }
+    }
+}
+
+TEST_F(WindowTest, CodeThatChangesAValueRunsTheChangeHandlerOnlyOnAChange) {
+    int clicks = 0, moves = 0;
+    f().multi.on_click = [&] { ++clicks; };
+    f().multi.set_value(1);
+    f().multi.set_value(1);
+    f().multi.set_value(0);
+    EXPECT_EQ(clicks, 2);
+
+    f().Slider1.on_change = [&] { ++moves; };
+    f().Slider1.set_value(15);  // where it already is
+    f().Slider1.set_value(80);  // beyond the end: brought to 50
+    EXPECT_EQ(f().Slider1.value(), 50);
+    f().Slider1.set_value(-4);
+    EXPECT_EQ(f().Slider1.value(), 1);
+    EXPECT_EQ(moves, 2);
+}
+
+TEST_F(WindowTest, SelectingAnOptionButtonClearsTheOthers) {
+    f().Option2.set_value(true);
+    f().Option4.set_value(true);
+    EXPECT_FALSE(f().Option2.value());
+    EXPECT_TRUE(f().Option4.value());
+}
+
+TEST_F(WindowTest, PresetsMoveTheSlidersAndShowTheirValues) {
+    dispatch(*app, f().Option4.on_focus);
+    f().Slider1.set_value(40);
+    f().Slider2.set_value(300);
+    EXPECT_EQ(f().Text9.caption, "40");
+    EXPECT_EQ(f().Text10.caption, "300");
+
+    dispatch(*app, f().Option2.on_focus);
+    EXPECT_EQ(f().Text9.caption, "23");
+    EXPECT_EQ(f().Text10.caption, "75");
+    EXPECT_FALSE(f().Slider1.enabled);
+    EXPECT_FALSE(f().Slider2.enabled);
+
+    dispatch(*app, f().Option4.on_focus);  // Custom keeps what the sliders show
+    EXPECT_TRUE(f().Slider1.enabled && f().Slider2.enabled);
+    EXPECT_EQ(f().Slider1.value(), 23);
+
+    dispatch(*app, f().Option3.on_focus);
+    EXPECT_EQ(f().Text9.caption, "4");
+    EXPECT_EQ(f().Text10.caption, "25");
+    f().Slider1.set_value(9);  // focusing the same preset again puts its values back
+    dispatch(*app, f().Option3.on_focus);
+    EXPECT_EQ(f().Slider1.value(), 4);
+}
+
+TEST_F(WindowTest, FilterSliderStopsAtItsEnds) {
+    f().Slider2.set_value(19);
+    EXPECT_EQ(f().Slider2.value(), 20);
+    f().Slider2.set_value(501);
+    EXPECT_EQ(f().Slider2.value(), 500);
+}
+
+TEST_F(WindowTest, MethodBoxesSetTheMethodOnFocusWithoutTouchingTheirOwnMark) {
+    dispatch(*app, f().ch6.on_focus);
+    EXPECT_EQ(f().Text11.caption, "2");
+    EXPECT_EQ(f().ch5.value(), 0);
+    EXPECT_EQ(f().ch6.value(), 0);
+    EXPECT_EQ(f().ch7.value(), 0);
+}
+
+TEST_F(WindowTest, LanguageSwitchesBackAndForthExactly) {
+    translate(*app);
+    EXPECT_EQ(f().lan.caption, "2");
+    EXPECT_EQ(f().Command5.caption, "English");
+    EXPECT_EQ(f().Option2.caption, "Laut");
+    EXPECT_EQ(f().StatusBar1.caption, "Fertig...");
+    translate(*app);
+    EXPECT_EQ(f().Command4.caption, "Play");
+    EXPECT_EQ(f().rook4.caption, "Number of files read");
+    EXPECT_EQ(f().lg.caption, "Log");
+    f().lan.caption = "5";
+    translate(*app);
+    EXPECT_EQ(f().Command5.caption, "German");
+}
+
+TEST_F(WindowTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
+    dispatch(*app, [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); });
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0], "Cannot write \"/x/y.gap\": Read-only file system");
+}
+
+TEST_F(WindowTest, LoadHandlerAppliesTheStoredStartupValues) {
+    settings.values = {{"Startup Values/Selection", "4"},    {"Startup Values/Sensitivity", "30"},
+                       {"Startup Values/Filter", "600"},     {"Startup Values/Method", "2"},
+                       {"Startup Values/Multitasking", "1"}, {"Startup Values/Notify", "0"},
+                       {"Startup Values/Language", "1"}};
+    load_form(*app);
+    EXPECT_TRUE(f().Option4.value());
+    EXPECT_EQ(f().Text9.caption, "30");
+    EXPECT_EQ(f().Text10.caption, "500") << "a stored value outside the range is brought into it";
+    EXPECT_TRUE(f().Slider1.enabled);
+    EXPECT_EQ(f().ch6.value(), 1);
+    EXPECT_EQ(f().ch5.value(), 0);
+    EXPECT_EQ(f().multi.value(), 1);
+    EXPECT_EQ(f().lan.caption, "2") << "a stored 1 starts the window in German";
+    EXPECT_EQ(f().Width, kNormalWidth);
+}
+
+}  // namespace
+}  // namespace veltrane::test
