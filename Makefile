@@ -31,8 +31,13 @@ run: build
 	@if [ -n "$$DISPLAY" ]; then \
 	  ./build/veltrane; \
 	else \
-	  echo "No display: showing the headless tools on the example recording."; \
-	  ./build/veltrane-cli info $(EXAMPLE); \
+	  echo "No display: the headless tool on the example recording $(EXAMPLE)."; \
+	  echo; echo "\$$ veltrane-cli info $(EXAMPLE)"; \
+	  ./build/veltrane-cli info $(EXAMPLE) || exit 1; \
+	  echo; echo "\$$ veltrane-cli generate $(EXAMPLE)"; \
+	  VELTRANE_SETTINGS=build/example/settings.ini ./build/veltrane-cli generate $(EXAMPLE) || exit 1; \
+	  echo; echo "\$$ veltrane-cli dump --labels $(EXAMPLE:.wav=.gap)"; \
+	  ./build/veltrane-cli dump --labels $(EXAMPLE:.wav=.gap) || exit 1; \
 	  echo; echo "To open the window, run 'make run' in a desktop session (or: ./build/veltrane)."; \
 	fi
 

@@ -1,5 +1,8 @@
 #include "ui/open_file.h"
 
+#include <stdexcept>
+#include <string>
+
 namespace veltrane {
 
 OpenFile::OpenFile() {
@@ -38,6 +41,12 @@ std::vector<Control*> OpenFile::controls() {
         &rook2,    &rook3,    &set1,     &rook4,        &set2,     &rook5,      &set3,    &rook7,
         &set5,     &rook6,    &set4,     &rook8,        &set6,     &rook9,      &set7,    &rook10,
         &set8,     &Label15,  &rook11,   &set9,         &Check1,   &lg,         &Command7};
+}
+
+Control& find_control(OpenFile& f, std::string_view name) {
+    for (Control* c : f.controls())
+        if (name == c->name) return *c;
+    throw std::out_of_range("no control named " + std::string(name));
 }
 
 const std::vector<LineShape>& window_lines() {

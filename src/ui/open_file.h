@@ -1,4 +1,5 @@
 #pragma once
+#include <string_view>
 #include <vector>
 
 #include "ui/controls.h"
@@ -117,6 +118,9 @@ struct OpenFile {
     CheckBox lg{"lg", "Log", {10080, 3600, 735, 255}, 0};
     Control Command7{"Command7", Kind::Button, "Leave Rook/Debug Mode", {7080, 4080, 3735, 255}};
 };
+
+// The control of that name; throws std::out_of_range for a name the window lacks.
+Control& find_control(OpenFile& f, std::string_view name);
 
 // Lines drawn on the main window (from x1,y1 to x2,y2 in twips); decoration only.
 struct LineShape {

@@ -1,0 +1,54 @@
+#include <QApplication>
+#include <exception>
+#include <string>
+
+#include "app/app.h"
+#include "app/error.h"
+#include "app/startup.h"
+#include "platform/qt/qt_platform.h"
+#include "ui/qt/fonts.h"
+#include "ui/qt/qt_windows.h"
+
+namespace {
+
+// The text for the exception being handled, worded as the window reports failures.
+std::string failure_text() {
+    try {
+        throw;
+    } catch (const veltrane::Error& e) {
+        return veltrane::describe(e);
+    } catch (const std::exception& e) {
+        return std::string("Unexpected failure: ") + e.what();
+    } catch (...) {
+        return "Unexpected failure.";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName("Veltrane");
+    QApplication::setFont(veltrane::ui_font(8.25));
+    // The program ends by Exit or the close box only, never because a window was hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    veltrane::QtSettingsStore settings;
+    veltrane::QtMessageBoxes boxes;
+    veltrane::QtFileDialog dialog;
+    veltrane::QtClock clock;
+    veltrane::QtSound sound;
+    veltrane::QtProcess process;
+    veltrane::QtEventLoop loop;
+    veltrane::QtWindows windows;
+    veltrane::App app({settings, boxes, dialog, clock, sound, process, loop, windows});
+    windows.attach(app);
+
+    try {
+        veltrane::Main(app);
+    } catch (...) {
+        app.message(failure_text());
+        if (!windows.main_window_open()) return 1;
+    }
+    return windows.exec();
+}

@@ -1,0 +1,75 @@
+#include "ui/qt/qt_windows.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/app.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/splash_window.h"
+
+namespace veltrane {
+
+QtWindows::QtWindows() = default;
+
+QtWindows::~QtWindows() = default;
+
+void QtWindows::attach(App& app) {
+    app_ = &app;
+    main_ = std::make_unique<MainWindow>(app);
+    main_->on_close = [this] { end_program(); };
+    app.on_refresh = [this] { main_->refresh(); };
+    app.on_progress = [this] { main_->progress(); };
+}
+
+void QtWindows::show_splash() {
+    if (!splash_) splash_ = std::make_unique<SplashWindow>();
+    splash_->show();
+    splash_->raise();
+    splash_->repaint();
+}
+
+void QtWindows::unload_splash() {
+    splash_.reset();
+}
+
+void QtWindows::show_main() {
+    if (!main_ || ended_) return;
+    main_->refresh();
+    if (!centred_) {
+        // The first showing places the window in the middle of the screen.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect place = main_->rect();
+            place.moveCenter(screen->availableGeometry().center());
+            main_->move(place.topLeft());
+        }
+        centred_ = true;
+    }
+    main_->show();
+    main_->raise();
+    main_->activateWindow();
+}
+
+void QtWindows::unload_main() {
+    if (main_) main_->hide();
+}
+
+void QtWindows::end_program() {
+    ended_ = true;
+    if (main_) main_->hide();
+    splash_.reset();
+    // Leaves the running event loop once the current handler returns; before the loop
+    // has started, exec() sees the flag instead.
+    QCoreApplication::exit(0);
+}
+
+int QtWindows::exec() {
+    if (ended_) return 0;
+    return QApplication::exec();
+}
+
+bool QtWindows::main_window_open() const {
+    return main_ && main_->isVisible() && !ended_;
+}
+
+}  // namespace veltrane

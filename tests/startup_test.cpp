@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/startup.h"
+#include "app/startup_values.h"
+#include "fakes.h"
+#include "stats/feedback.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+class StartupTest : public AppTest {
+  protected:
+    // Restarts the App so that it reads the (fake) command line.
+    void start_with(const std::string& line) {
+        process.line = line;
+        app = std::make_unique<App>(
+            Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        Main(*app);
+    }
+    std::string worked_example() {
+        std::vector<std::uint8_t> data(2401, 0);
+        std::fill(data.begin() + 800, data.begin() + 1600, 128);
+        write_bytes(dir / "take1.wav", synth::wav_bytes({1, 8, 8000}, data));
+        return (dir / "take1.wav").string();
+    }
+};
+
+TEST_F(StartupTest, FirstStartShowsTheSplashForTwoSecondsAndComesUpInEnglish) {
+    const double start = clock.time_of_day;
+    start_with("");
+    EXPECT_EQ(windows.calls,
+              (std::vector<std::string>{"show_splash", "unload_splash", "show_main"}));
+    EXPECT_GE(clock.time_of_day - start, 1.5);
+    EXPECT_EQ(startup("Log"), "0");
+    EXPECT_FALSE(std::filesystem::exists(process.folder / "log.txt"));
+    EXPECT_EQ(f().lan.caption, "1");
+    EXPECT_EQ(f().Command5.caption, "German");
+    EXPECT_TRUE(f().Option1.value()) << "Normal through the fallback";
+    EXPECT_EQ(f().Width, kNormalWidth);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(StartupTest, StoredLogOpensAPeriodBeforeTheStartupEntries) {
+    settings.values["Startup Values/Log"] = "1";
+    start_with("");
+    const std::string log = log_text();
+    EXPECT_EQ(log.rfind("Application log created on 04/12/26\r\n", 0), 0u);
+    const auto resumed = log.find("Logging did not start at initialization... info left out !");
+    const auto reading = log.find("Attempting to read info stored in registry");
+    EXPECT_LT(resumed, reading);
+}
+
+TEST_F(StartupTest, CommandLineFileIsGeneratedOrOnlyLoaded) {
+    const std::string wav = worked_example();
+    boxes.answer = Answer::Cancel;
+    start_with("\"" + wav + "\"");
+    EXPECT_EQ(boxes.titles.at(0), "What to you wish to do?");
+    EXPECT_EQ(f().Text1.caption, "take1.wav");
+    EXPECT_TRUE(f().Command3.enabled);
+    EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
+
+    boxes.answer = Answer::Ok;
+    start_with("\"" + wav + "\"");
+    EXPECT_TRUE(std::filesystem::exists(dir / "take1.gap"));
+    EXPECT_EQ(windows.calls.back(), "show_main");
+}
+
+TEST_F(StartupTest, CommandLinePathSplitsAtTheLastSeparator) {
+    const CommandLineFile file = command_line_file("\"C:\\Sounds\\Day 1\\take1.wav\"");
+    EXPECT_EQ(file.full_path, "C:\\Sounds\\Day 1\\take1.wav");
+    EXPECT_EQ(file.title, "take1.wav");
+    EXPECT_EQ(command_line_file("\"/rec/take2.wav\"").title, "take2.wav");
+    EXPECT_EQ(command_line_file("\"take3.wav\"").title, "take3.wav");
+}
+
+TEST_F(StartupTest, ExitSavesTheChoicesAndTheNextStartRestoresThem) {
+    start_with("");
+    f().lg.set_value(1);
+    dispatch(*app, f().Option4.on_focus);
+    f().Option4.set_value(true);
+    f().Slider1.set_value(30);
+    f().Slider2.set_value(60);
+    dispatch(*app, f().ch7.on_focus);
+    f().ch7.set_value(1);
+    f().Fast.set_value(1);
+    dispatch(*app, f().Command5.on_click);  // German
+    dispatch(*app, f().Command2.on_click);
+    EXPECT_EQ(windows.calls.back(), "end_program");
+    EXPECT_EQ(startup("Selection"), "4");
+    EXPECT_EQ(startup("Method"), "3");
+    EXPECT_EQ(startup("Language"), "1");
+    EXPECT_NE(log_text().find("     Finishing operation properly!\r\nActivity stopped at"),
+              std::string::npos);
+
+    start_with("");
+    EXPECT_EQ(f().lan.caption, "2");
+    EXPECT_TRUE(f().Option4.value());
+    EXPECT_EQ(f().Text9.caption, "30");
+    EXPECT_EQ(f().Text10.caption, "60");
+    EXPECT_EQ(f().ch7.value(), 1);
+    EXPECT_EQ(f().Fast.value(), 1);
+    EXPECT_EQ(f().lg.value(), 1);
+}
+
+TEST_F(StartupTest, DebugWavSwitchesToTheWideWindowAndLeavingSwitchesBack) {
+    start_with("");
+    f().ch6.set_value(1);
+    dialog.choices = {ChosenFile{"/any/DEBUG.WAV", "DEBUG.WAV"}};
+    dispatch(*app, f().Command1.on_click);
+    EXPECT_EQ(boxes.shown.back(), "OK. Veltrane will now reboot at Rook/Debug mode...");
+    EXPECT_EQ(stat("020"), "1");
+    EXPECT_EQ(f().Width, kRookWidth);
+    EXPECT_EQ(f().set8.caption, "Raised");
+    EXPECT_EQ(f().Text1.caption, "") << "the file itself is not examined";
+    EXPECT_EQ(f().CommonDialog1.FileName, "");
+
+    dispatch(*app, f().Command7.on_click);
+    EXPECT_EQ(boxes.shown.back(), "OK. Veltrane will now reboot at normal mode...");
+    EXPECT_EQ(stat("020"), "");
+    EXPECT_EQ(f().Width, kNormalWidth);
+    EXPECT_TRUE(f().Option1.value());
+}
+
+TEST_F(StartupTest, FeedbackMessagesComeOnceEachWhenTheirThresholdsPass) {
+    settings.values["001/002"] = "10";
+    feedback_messages(*app);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    settings.values = {{"001/002", "20"}, {"001/001", "6299"}, {"001/003", "100"}};
+    feedback_messages(*app);
+    feedback_messages(*app);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].rfind("Well, you seem to like this thingy", 0), 0u);
+    EXPECT_NE(boxes.shown[1].find("Well, yours is around 62, and mine is 63KB/sec."),
+              std::string::npos);
+    EXPECT_EQ(stat("010"), "1");
+    EXPECT_EQ(stat("011"), "1");
+
+    settings.values = {
+        {"001/002", "20"}, {"001/001", "7000"}, {"001/003", "100"}, {"001/010", "1"}};
+    f().lan.caption = "2";
+    feedback_messages(*app);
+    EXPECT_NE(boxes.shown.back().find("du hast es mit 70KB/sec geschafft"), std::string::npos);
+
+    settings.values = {{"001/002", "20"}, {"001/001", "6300"}, {"001/003", "0"}, {"001/010", "1"}};
+    feedback_messages(*app);  // no time recorded: no speed to compare, and no failure
+    EXPECT_EQ(stat("011"), "1");
+}
+
+}  // namespace
+}  // namespace veltrane::test
