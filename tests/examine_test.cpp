@@ -102,6 +102,16 @@ TEST_F(ExamineTest, LengthIsCutToTwoDecimalsInShortestForm) {
     bytes = synth::wav_bytes({1, 8, 8000}, std::vector<std::uint8_t>(7'999, 128));
     examine(*app, put("b.wav", bytes), "b.wav", 1);
     EXPECT_EQ(f().Label10.caption, "0.99 seconds");
+    // Exactly 0.29 s of 16-bit stereo, where division in floating point falls just short.
+    bytes = synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(51'156, 0));
+    examine(*app, put("c.wav", bytes), "c.wav", 1);
+    EXPECT_EQ(f().Label10.caption, "0.29 seconds");
+}
+
+TEST_F(ExamineTest, LargeTotalsAreStoredAsPlainDigits) {
+    settings.values["001/001"] = "99024";  // + 976 Kb = 100000
+    examine(*app, put("a.wav", stereo16_file()), "a.wav", 0);
+    EXPECT_EQ(stat("001"), "100000");
 }
 
 TEST_F(ExamineTest, StatusTextFollowsTheLanguageMarker) {

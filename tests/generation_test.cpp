@@ -117,6 +117,7 @@ TEST_F(GenerationTest, EntireFolderTakesEveryWavInNameOrder) {
     put("b.wav", worked_example());
     put("A.WAV", worked_example());
     put("notes.txt", {1});
+    put(".hidden.wav", worked_example());
     std::filesystem::create_directories(dir / "folder.wav");
     track();
     generate(dir / "b.wav", "3");

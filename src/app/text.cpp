@@ -50,8 +50,9 @@ std::int64_t floor_int(double x) {
 }
 
 std::string number_text(double x, char decimal_separator) {
-    char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+    // Plain decimal digits, never an exponent: the shortest fixed form that reads back.
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed);
     std::string s(buf, ec == std::errc() ? end : buf);
     if (s == "-0") s = "0";
     for (char& c : s)

@@ -12,7 +12,7 @@
 namespace veltrane {
 
 long long whole_kb(long long bytes) {
-    return bytes >= 0 ? bytes / 1024 : -((-bytes + 1023) / 1024);
+    return floor_div(bytes, 1024);
 }
 
 void examine(App& app, const std::string& path, const std::string& title, int interactive) {
@@ -52,7 +52,7 @@ void examine(App& app, const std::string& path, const std::string& title, int in
         f.Text3.caption = std::to_string(size_kb) + " Kb";
 
         const double total = val(app.setting(kStatsSection, "001")) + static_cast<double>(size_kb);
-        f.Label14.caption = number_text(total);
+        f.Label14.caption = std::to_string(floor_int(total));
         if (interactive == 0) app.set_setting(kStatsSection, "001", f.Label14.caption);
         if (val(app.setting(kStartupSection, "Log")) != 0)
             write_log(app, "File lenght checked and saved into registry", Entry);
@@ -64,9 +64,11 @@ void examine(App& app, const std::string& path, const std::string& title, int in
         f.Text7.caption = std::to_string(w.block_align);
         f.Text8.caption = std::to_string(w.bits_per_sample);
 
-        // Seconds cut (not rounded) to two decimals; no length without a byte rate.
+        // Seconds cut (not rounded) to two decimals, in whole numbers so that an exact
+        // 0.29 s does not show as 0.28; no length without a byte rate.
         if (w.byte_rate != 0) {
-            const double seconds = std::floor(double(w.data_size) / w.byte_rate * 100) / 100;
+            const double seconds =
+                static_cast<double>(floor_div(std::int64_t{w.data_size} * 100, w.byte_rate)) / 100;
             f.Label10.caption =
                 number_text(seconds, app.platform.clock.decimal_separator()) + " seconds";
         } else {
