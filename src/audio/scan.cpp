@@ -1,0 +1,304 @@
+#include "audio/scan.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "audio/scan_engine.h"
+#include "audio/scan_kernels.h"
+
+namespace veltrane {
+
+namespace scan_engine {
+
+namespace {
+
+// Step counts and positions far outside the file can leave the 64-bit range.
+__extension__ using Wide = __int128;
+
+// A wide value reduced to 64 bits the way a 64-bit sum would wrap.
+std::int64_t wrap(Wide x) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(x));
+}
+
+std::int64_t add_saturated(std::int64_t a, std::int64_t b) {
+    std::int64_t r = 0;
+    if (__builtin_add_overflow(a, b, &r))
+        return b > 0 ? std::numeric_limits<std::int64_t>::max()
+                     : std::numeric_limits<std::int64_t>::min();
+    return r;
+}
+
+double length_ms(std::int64_t distance, std::int32_t byte_rate) {
+    return std::floor(static_cast<double>(distance) / byte_rate * 1000.0);
+}
+
+// The smallest mark distance d >= 1 whose length exceeds the filter. The length never
+// falls as d grows, so a closed silence is recorded exactly when it spans at least this.
+std::int64_t shortest_recorded(std::int32_t filter_ms, std::int32_t byte_rate) {
+    std::int64_t d =
+        std::max<std::int64_t>(1, ((std::int64_t{filter_ms} + 1) * byte_rate + 999) / 1000);
+    while (d > 1 && length_ms(d - 1, byte_rate) > filter_ms) --d;
+    while (!(length_ms(d, byte_rate) > filter_ms)) ++d;
+    return d;
+}
+
+// The scan state between steps.
+struct Run {
+    bool in = false;         // the last step was silent
+    std::int64_t start = 0;  // mark of the step that opened the current or last silence
+    std::int64_t end = 0;    // mark of the step that closed the last silence
+    std::int64_t need = 0;   // the least closing mark that records the open silence
+};
+
+// Folds `words` masks into the run; `base` is the mark of the first step. When `Coarse`,
+// a silence that opens and closes inside one word is known to be too short to record, so
+// only the silence carried into a word and the one carried out of it matter.
+template <int Step, bool Coarse>
+void take_words(const std::uint64_t* masks, std::size_t words, std::int64_t base,
+                std::int64_t shortest, Run& run, std::vector<Silence>& out) {
+    constexpr std::uint64_t all = ~std::uint64_t{0};
+    for (std::size_t i = 0; i < words; ++i, base += 64 * Step) {
+        const std::uint64_t w = masks[i];
+        if constexpr (Coarse) {
+            // Branch-free but for the rare record: voiced sound turns words over and over.
+            const bool closes = run.in && w != all;
+            const std::int64_t close_mark = base + std::countr_one(w) * Step;
+            if (closes && close_mark >= run.need) out.push_back({run.start, close_mark});
+            run.end = closes ? close_mark : run.end;
+            const bool ends_silent = w >> 63;
+            const bool opens = ends_silent && !(run.in && w == all);
+            const std::int64_t open_mark = base + (64 - std::countl_one(w)) * Step;
+            run.start = opens ? open_mark : run.start;
+            run.need = opens ? open_mark + shortest : run.need;
+            run.in = ends_silent;
+        } else {
+            std::uint64_t turns = w ^ (w << 1 | std::uint64_t{run.in});
+            while (turns != 0) {
+                const int j = std::countr_zero(turns);
+                turns &= turns - 1;
+                const std::int64_t m = base + j * Step;
+                if (w >> j & 1) {
+                    run.start = m;
+                    run.need = m + shortest;
+                } else {
+                    if (m >= run.need) out.push_back({run.start, m});
+                    run.end = m;
+                }
+            }
+            run.in = w >> 63;
+        }
+    }
+}
+
+using TakeFn = void (*)(const std::uint64_t*, std::size_t, std::int64_t, std::int64_t, Run&,
+                        std::vector<Silence>&);
+
+// Roughly how many file bytes to scan between two progress reports.
+constexpr std::int64_t block_bytes = std::int64_t{1} << 20;
+// Masks made at a time; they stay in the first-level cache.
+constexpr std::size_t batch_words = 64;
+
+template <Situation S>
+class Scanner {
+  public:
+    Scanner(std::span<const std::uint8_t> file, const ScanParams& params)
+        : file_(file),
+          size_(static_cast<std::int64_t>(file.size())),
+          params_(params),
+          band_(params.sensitivity, layout.wide),
+          shortest_(shortest_recorded(params.filter_ms, params.byte_rate)) {}
+
+    std::vector<Silence> run(MaskFn masks, const ScanCallback& on_block);
+
+  private:
+    static constexpr Layout layout = layout_of(S);
+
+    // The byte at position p + offset; zero outside the file.
+    std::uint8_t byte_at(std::int64_t p, int offset) const {
+        if (p < 1 - offset || p > size_ - offset) return 0;
+        return file_[static_cast<std::size_t>(p + offset - 1)];
+    }
+
+    // One step at position p, exactly as the scan defines it, for the edges of the file.
+    void step_at(std::int64_t p) {
+        const std::uint8_t b1 = layout.reach >= 1 ? byte_at(p, 1) : 0;
+        const std::uint8_t b2 = layout.reach >= 2 ? byte_at(p, 2) : 0;
+        const bool silent = band_.silent(value_of<S>(byte_at(p, 0), b1, b2));
+        const std::int64_t mark = wrap(Wide{p} + layout.mark);
+        const std::int64_t last_end = run_.end;
+        if (silent && !run_.in) run_.start = mark;
+        if (!silent && run_.in) run_.end = mark;
+        run_.in = silent;
+        const double length = length_ms(wrap(Wide{run_.end} - run_.start), params_.byte_rate);
+        if (length > params_.filter_ms && run_.end > run_.start && run_.end > last_end)
+            out_.push_back({run_.start, run_.end});
+    }
+
+    void report(const ScanCallback& on_block, Wide last_p, Wide steps_done, Wide total) {
+        if (on_block)
+            on_block({wrap(last_p + layout.progress),
+                      static_cast<double>(steps_done) / static_cast<double>(total)});
+    }
+
+    std::span<const std::uint8_t> file_;
+    std::int64_t size_;
+    ScanParams params_;
+    Band band_;
+    std::int64_t shortest_;
+    Run run_;
+    std::vector<Silence> out_;
+};
+
+template <Situation S>
+std::vector<Silence> Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
+    constexpr int step = layout.step;
+    const Wide first = params_.data_start;
+    // The scan ends after the first step whose end value reaches the end mark.
+    const Wide last_from = Wide{params_.end_mark} - layout.end;
+    const Wide total = last_from > first ? (last_from - first + step - 1) / step + 1 : 1;
+    const Wide last = first + (total - 1) * step;
+
+    Wide k = 0;  // steps made
+    if (!band_.partial()) {
+        // Every step is silent, or none is: nothing after the first step changes the state.
+        step_at(params_.data_start);
+        report(on_block, last, total, total);
+        return std::move(out_);
+    }
+    // Steps that read before position 1 only all read zeros; after the first of them the
+    // state cannot change until a step reaches into the file.
+    if (first <= -layout.reach) {
+        step_at(params_.data_start);
+        k = std::min(total, (-layout.reach - first) / step + 1);
+    }
+    std::int64_t p = k < total ? wrap(first + k * step) : 0;
+    // Steps reaching from before the file into it.
+    for (; k < total && p < 1; ++k, p += step) step_at(p);
+
+    // Whole words of steps inside the file, in blocks between progress reports.
+    if (k < total && p >= 1 && p <= size_ - 64 * step) {
+        const std::int64_t word_bytes = 64 * step;
+        const std::int64_t words =
+            static_cast<std::int64_t>(std::min<Wide>((total - k) / 64, (size_ - p) / word_bytes));
+        const std::int64_t block_words = std::max<std::int64_t>(1, block_bytes / word_bytes);
+        const TakeFn take =
+            shortest_ > 63 * step ? take_words<step, true> : take_words<step, false>;
+        run_.need = add_saturated(run_.start, shortest_);
+        std::uint64_t bits[batch_words];
+        for (std::int64_t left = words; left > 0;) {
+            const std::int64_t block = std::min(left, block_words);
+            for (std::int64_t done = 0; done < block;) {
+                const auto n =
+                    static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
+                masks(file_.data() + (p - 1), n, bits, band_);
+                take(bits, n, p + layout.mark, shortest_, run_, out_);
+                p += static_cast<std::int64_t>(n) * word_bytes;
+                done += static_cast<std::int64_t>(n);
+            }
+            left -= block;
+            k += Wide{block} * 64;
+            if (left > 0) report(on_block, p - step, k, total);  // the last report ends the scan
+        }
+    }
+
+    // Steps reaching past the end of the file, and those too few to fill a word.
+    for (; k < total && p <= size_; ++k, p += step) step_at(p);
+    // Steps past the end all read zeros: after the first the state cannot change.
+    if (k < total) {
+        step_at(p);
+        k = total;
+    }
+    report(on_block, last, total, total);
+    return std::move(out_);
+}
+
+template <Situation S>
+MaskFn mask_fn(Kernel kernel) {
+#if defined(__SSE2__)
+    if (kernel == Kernel::avx2) return avx2::masks<S>;
+    if (kernel == Kernel::sse2) return sse2::masks<S>;
+#endif
+    (void)kernel;
+    return masks_portable<S>;
+}
+
+template <Situation S>
+std::vector<Silence> scan_as(Kernel kernel, std::span<const std::uint8_t> file,
+                             const ScanParams& params, const ScanCallback& on_block) {
+    return Scanner<S>(file, params).run(mask_fn<S>(kernel), on_block);
+}
+
+}  // namespace
+
+bool available(Kernel kernel) {
+    switch (kernel) {
+        case Kernel::portable:
+            return true;
+#if defined(__SSE2__)
+        case Kernel::sse2:
+            return true;
+        case Kernel::avx2:
+            return __builtin_cpu_supports("avx2");
+#endif
+        default:
+            return false;
+    }
+}
+
+Kernel fastest() {
+    static const Kernel best = available(Kernel::avx2)   ? Kernel::avx2
+                               : available(Kernel::sse2) ? Kernel::sse2
+                                                         : Kernel::portable;
+    return best;
+}
+
+std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
+                               const ScanParams& params, const ScanCallback& on_block) {
+    if (params.byte_rate <= 0) return {};
+    if (!available(kernel)) kernel = Kernel::portable;
+    switch (params.situation) {
+        case 1:
+            return scan_as<1>(kernel, file, params, on_block);
+        case 2:
+            return scan_as<2>(kernel, file, params, on_block);
+        case 3:
+            return scan_as<3>(kernel, file, params, on_block);
+        case 4:
+            return scan_as<4>(kernel, file, params, on_block);
+        case 11:
+            return scan_as<11>(kernel, file, params, on_block);
+        case 12:
+            return scan_as<12>(kernel, file, params, on_block);
+        case 13:
+            return scan_as<13>(kernel, file, params, on_block);
+        case 14:
+            return scan_as<14>(kernel, file, params, on_block);
+        default:
+            return {};
+    }
+}
+
+}  // namespace scan_engine
+
+std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,
+                          const ScanCallback& on_block) {
+    return scan_engine::scan_with(scan_engine::fastest(), file, params, on_block);
+}
+
+std::int32_t mark_ms(std::int64_t mark, std::int32_t byte_rate) {
+    constexpr std::int32_t most = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t least = std::numeric_limits<std::int32_t>::min();
+    if (byte_rate == 0) return mark > 0 ? most : mark < 0 ? least : 0;
+    const double ms = std::floor(static_cast<double>(mark) / byte_rate * 1000.0);
+    if (ms >= most) return most;
+    if (ms <= least) return least;
+    return static_cast<std::int32_t>(ms);
+}
+
+bool known_situation(Situation s) {
+    return scan_engine::layout_of(s).step != 0;
+}
+
+}  // namespace veltrane

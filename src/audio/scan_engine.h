@@ -1,0 +1,28 @@
+#pragma once
+// The machinery behind scan(): which mask kernel classifies the samples. scan() picks
+// the fastest one the processor has; the choice is exposed so every kernel can be
+// checked on its own.
+#include <span>
+#include <vector>
+
+#include "audio/scan.h"
+
+namespace veltrane::scan_engine {
+
+enum class Kernel {
+    portable,  // plain C++, one step at a time
+    sse2,      // 16 bytes at a time (every x86-64 processor)
+    avx2,      // 32 bytes at a time, when the processor has it
+};
+
+// Whether this build and this processor can run the kernel.
+bool available(Kernel kernel);
+
+// The kernel scan() uses.
+Kernel fastest();
+
+// scan() with a chosen kernel; falls back to the portable one if it is not available.
+std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
+                               const ScanParams& params, const ScanCallback& on_block);
+
+}  // namespace veltrane::scan_engine

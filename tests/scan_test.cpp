@@ -1,0 +1,443 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "audio/scan.h"
+#include "audio/scan_engine.h"
+#include "scan_reference.h"
+#include "synth.h"
+
+namespace veltrane {
+
+void PrintTo(const Silence& s, std::ostream* os) {
+    *os << "{" << s.start_mark << ", " << s.end_mark << "}";
+}
+
+namespace {
+
+using scan_engine::Kernel;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr Situation kSituations[] = {1, 2, 3, 4, 11, 12, 13, 14};
+constexpr std::int64_t kFarEnd = std::numeric_limits<std::int32_t>::max();
+
+std::vector<Kernel> kernels() {
+    std::vector<Kernel> out;
+    for (Kernel k : {Kernel::portable, Kernel::sse2, Kernel::avx2})
+        if (scan_engine::available(k)) out.push_back(k);
+    return out;
+}
+
+struct Outcome {
+    std::vector<Silence> silences;
+    std::vector<ScanProgress> reports;
+};
+
+Outcome run(Kernel kernel, const Bytes& file, const ScanParams& p) {
+    Outcome o;
+    o.silences = scan_engine::scan_with(kernel, file, p,
+                                        [&](const ScanProgress& r) { o.reports.push_back(r); });
+    return o;
+}
+
+std::string describe(const ScanParams& p, std::size_t size, Kernel k) {
+    return "situation " + std::to_string(p.situation) + " S " + std::to_string(p.sensitivity) +
+           " F " + std::to_string(p.filter_ms) + " rate " + std::to_string(p.byte_rate) +
+           " start " + std::to_string(p.data_start) + " L " + std::to_string(p.end_mark) +
+           " size " + std::to_string(size) + " kernel " + std::to_string(static_cast<int>(k));
+}
+
+// Every kernel gives the reference's silences. Its reports move forward, each on the
+// progress value of the last step of a block, and the last on the reference's last step.
+void expect_as_reference(const Bytes& file, const ScanParams& p) {
+    const reference::Result want = reference::scan(file, p);
+    const std::int64_t step = (p.situation % 10 >= 3 ? 2 : 1) * (p.situation > 10 ? 2 : 1);
+    const std::int64_t progress_offset = p.situation % 10 < 3 ? 0 : p.situation == 14 ? 1 : step;
+    for (Kernel k : kernels()) {
+        SCOPED_TRACE(describe(p, file.size(), k));
+        const Outcome got = run(k, file, p);
+        EXPECT_EQ(got.silences, want.silences);
+        if (!want.scanned) continue;
+        ASSERT_FALSE(got.reports.empty());
+        EXPECT_EQ(got.reports.back().progress, want.last_progress);
+        EXPECT_EQ(got.reports.back().done, 1.0);
+        for (std::size_t i = 0; i < got.reports.size(); ++i) {
+            const ScanProgress& r = got.reports[i];
+            const std::int64_t steps = std::llround(r.done * static_cast<double>(want.steps));
+            EXPECT_GT(steps, 0);
+            EXPECT_EQ(r.progress, p.data_start + (steps - 1) * step + progress_offset);
+            if (i > 0) {
+                EXPECT_GT(r.done, got.reports[i - 1].done);
+            }
+        }
+    }
+}
+
+// Sample bytes in stretches of one kind each: inside the band, loud, on or near the
+// band's edges, digital zero. Stretches run from one sample to a few thousand.
+class Material {
+  public:
+    explicit Material(std::uint32_t seed) : rng_(seed) {}
+
+    int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    bool chance(int percent) { return uniform(1, 100) <= percent; }
+
+    Bytes make(std::size_t size, bool wide, int sensitivity, bool quiet_ends) {
+        const int s = std::clamp(sensitivity, 1, 128);
+        Bytes out;
+        int kind = quiet_ends ? 0 : uniform(0, 3);
+        while (out.size() < size) {
+            const int r = uniform(1, 100);
+            const int length = r <= 50   ? uniform(1, 8)
+                               : r <= 85 ? uniform(9, 300)
+                                         : uniform(301, 6000);
+            for (int i = 0; i < length; ++i) put(out, wide, sample(kind, wide, s));
+            kind = uniform(0, 3);
+            if (quiet_ends && out.size() + 400 >= size) kind = 0;
+        }
+        out.resize(size);
+        return out;
+    }
+
+  private:
+    // One sample as stored: 0..255 for 8-bit, -32768..32767 for 16-bit.
+    int sample(int kind, bool wide, int s) {
+        const int unit = wide ? 256 : 1;
+        const int centre = wide ? 0 : 128;
+        switch (kind) {
+            case 0:
+                return centre + uniform(1 - unit * s, unit * s - 1);  // inside the band
+            case 1:
+                return wide ? uniform(-32768, 32767) : uniform(0, 255);  // loud
+            case 2:  // on the band's edges or near them
+                return centre + (chance(50) ? 1 : -1) * (chance(50) ? unit * s - uniform(0, 1)
+                                                                    : uniform(0, unit * s + unit));
+            default:
+                return 0;  // digital zero: silent for 16-bit, far off for 8-bit
+        }
+    }
+    static void put(Bytes& out, bool wide, int v) {
+        if (wide) {
+            v = std::clamp(v, -32768, 32767);
+            out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+        } else {
+            out.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+        }
+    }
+    std::mt19937 rng_;
+};
+
+Bytes speech(Situation situation, int channels, int bits, double seconds) {
+    return synth::wav_bytes({channels, bits, 8000},
+                            synth::speech_data({channels, bits, 8000}, seconds, situation));
+}
+
+std::int32_t rate_of(int channels, int bits) {
+    return 8000 * channels * bits / 8;
+}
+
+// Bytes made of stretches of one value: {count, value}, ...
+Bytes stretches(std::initializer_list<std::pair<std::size_t, std::uint8_t>> parts) {
+    Bytes out;
+    for (const auto& [count, value] : parts) out.resize(out.size() + count, value);
+    return out;
+}
+
+// Sample bytes that make exactly the given steps silent (S = 15) for a scan starting at
+// the first byte: 8-bit 128 or 0, 16-bit high bytes 0 or 0x40.
+Bytes encode_steps(Situation s, const std::vector<bool>& silent) {
+    Bytes out;
+    if (s == 2) out.push_back(0);  // the low byte of the first step
+    for (std::size_t k = 0; k < silent.size(); ++k) {
+        const std::uint8_t narrow = silent[k] ? 128 : 0, high = silent[k] ? 0 : 0x40;
+        switch (s) {
+            case 1:
+                out.push_back(narrow);
+                break;
+            case 11:
+            case 3:
+                for (int i = 0; i < 2; ++i) out.push_back(narrow);
+                break;
+            case 13:
+                for (int i = 0; i < 4; ++i) out.push_back(narrow);
+                break;
+            case 2:  // the high byte of step k is the low byte of step k + 1
+                out.push_back(high);
+                break;
+            case 12:
+            case 4:
+                for (std::uint8_t b : {std::uint8_t{0}, high}) out.push_back(b);
+                break;
+            case 14:
+                for (std::uint8_t b : {std::uint8_t{0}, high, std::uint8_t{0}, std::uint8_t{0}})
+                    out.push_back(b);
+                break;
+        }
+    }
+    return out;
+}
+
+TEST(ScanWorkedExample, EightBitMonoRecordsOneSilence) {
+    const Bytes data = stretches({{800, 0}, {800, 128}, {801, 0}});
+    const Bytes file = synth::wav_bytes({1, 8, 8000}, data);
+    ScanParams p{1, 15, 50, 8000, 45, 2401};
+
+    std::vector<ScanProgress> reports;
+    const auto record = [&](const ScanProgress& r) { reports.push_back(r); };
+    EXPECT_EQ(scan(file, p, record), (std::vector<Silence>{{846, 1646}}));
+    EXPECT_EQ(mark_ms(846, 8000), 105);
+    EXPECT_EQ(mark_ms(1646, 8000), 205);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().progress, 2400);
+    EXPECT_EQ(reports.back().done, 1.0);
+
+    p.situation = 11;
+    reports.clear();
+    EXPECT_EQ(scan(file, p, record), (std::vector<Silence>{{847, 1647}}));
+    EXPECT_EQ(mark_ms(847, 8000), 105);
+    EXPECT_EQ(mark_ms(1647, 8000), 205);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().progress, 2399);
+
+    p.filter_ms = 100;  // exactly 100 ms is not longer than the filter
+    EXPECT_TRUE(scan(file, p).empty());
+    p.situation = 1;
+    EXPECT_TRUE(scan(file, p).empty());
+}
+
+TEST(ScanMarkMs, RoundsDownAndSaturates) {
+    EXPECT_EQ(mark_ms(846, 8000), 105);
+    EXPECT_EQ(mark_ms(0, 8000), 0);
+    EXPECT_EQ(mark_ms(-1, 8000), -1);
+    EXPECT_EQ(mark_ms(176400, 176400), 1000);
+    EXPECT_EQ(mark_ms(3'000'000'000, 1000), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(mark_ms(std::numeric_limits<std::int64_t>::max(), 1),
+              std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(mark_ms(std::numeric_limits<std::int64_t>::min(), 1),
+              std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(mark_ms(5, 0), std::numeric_limits<std::int32_t>::max());
+}
+
+// A loud stretch, a stretch of one value, a loud stretch: recorded iff the value is silent.
+TEST(ScanBand, EdgesAreNotSilent) {
+    const auto recorded = [](Situation situation, bool wide, int value) {
+        Bytes data;
+        const auto put = [&](int v, int n) {
+            for (int i = 0; i < n; ++i) {
+                data.push_back(static_cast<std::uint8_t>(v & 0xFF));
+                if (wide) data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+            }
+        };
+        put(wide ? 10000 : 200, 300);
+        put(value, 300);
+        put(wide ? 10000 : 200, 300);
+        Bytes file(44 + data.size(), 0);
+        std::copy(data.begin(), data.end(), file.begin() + 44);
+        const ScanParams p{situation,           15, 20,
+                           wide ? 16000 : 8000, 45, static_cast<std::int64_t>(data.size())};
+        expect_as_reference(file, p);
+        return scan(file, p).size() == 1;
+    };
+    for (Situation s : {1, 11}) {
+        EXPECT_TRUE(recorded(s, false, 114));
+        EXPECT_TRUE(recorded(s, false, 142));
+        EXPECT_FALSE(recorded(s, false, 113));
+        EXPECT_FALSE(recorded(s, false, 143));
+    }
+    for (Situation s : {12, 2}) {
+        EXPECT_TRUE(recorded(s, true, -3839));
+        EXPECT_TRUE(recorded(s, true, 3839));
+        EXPECT_FALSE(recorded(s, true, -3840));
+        EXPECT_FALSE(recorded(s, true, 3840));
+    }
+    // Stereo judges the larger of the pair: (0, 130) is silent though 0 is not.
+    EXPECT_TRUE(recorded(3, true, 130 << 8));
+    EXPECT_FALSE(recorded(3, true, 200 << 8));
+}
+
+// 201 bytes at 200 bytes/s come to 1004.9999... ms in double, not 1005: not above 1004.
+TEST(ScanBand, LengthIsJudgedInDouble) {
+    const Bytes file = stretches({{44, 200}, {201, 128}, {50, 200}, {202, 128}, {50, 200}});
+    const ScanParams p{1, 15, 1004, 200, 45, static_cast<std::int64_t>(file.size())};
+    EXPECT_EQ(scan(file, p), (std::vector<Silence>{{297, 499}}));
+    expect_as_reference(file, p);
+}
+
+// Silences of 61 to 65 steps starting at every step of a 64-step word, with the shortest
+// recordable silence just at or just over a word's reach.
+TEST(ScanWords, SilencesAboutOneWordLong) {
+    std::vector<bool> steps;
+    for (int length = 61; length <= 65; ++length) {
+        for (int offset = 0; offset < 64; ++offset) {
+            std::vector<bool> block(192, false);
+            std::fill(block.begin() + offset, block.begin() + offset + length, true);
+            steps.insert(steps.end(), block.begin(), block.end());
+        }
+    }
+    for (Situation s : kSituations) {
+        const int step = (s % 10 >= 3 ? 2 : 1) * (s > 10 ? 2 : 1);
+        const Bytes file = encode_steps(s, steps);
+        for (int shortest : {63, 64}) {
+            // At 1000 bytes/s a silence lasts its mark distance in ms.
+            const ScanParams p{s,    15, shortest * step - 1,
+                               1000, 1,  static_cast<std::int64_t>(file.size())};
+            EXPECT_EQ(scan(file, p).size(), (66u - shortest) * 64) << s << " " << shortest;
+            expect_as_reference(file, p);
+        }
+    }
+}
+
+TEST(ScanEdges, NothingToScan) {
+    const Bytes file = speech(1, 1, 8, 1.0);
+    for (Situation s : {0, 5, 10, 15, -1})
+        EXPECT_TRUE(scan(file, {s, 15, 50, 8000, 45, 8000}).empty());
+    for (std::int32_t rate : {0, -8000})
+        EXPECT_TRUE(scan(file, {1, 15, 50, rate, 45, 8000}).empty());
+}
+
+TEST(ScanEdges, EndMarkBeforeTheStartMakesOneStep) {
+    const Bytes file(4096, 128);
+    for (Situation s : kSituations) {
+        const ScanParams p{s, 15, 50, 8000, 45, -7};
+        const Outcome o = run(scan_engine::fastest(), file, p);
+        EXPECT_TRUE(o.silences.empty());
+        ASSERT_EQ(o.reports.size(), 1u);
+        EXPECT_EQ(o.reports[0].progress, reference::scan(file, p).last_progress);
+        expect_as_reference(file, p);
+    }
+}
+
+// A header may claim far more data than the file holds: the zeros past the end close an
+// 8-bit silence at once but continue a 16-bit one for ever.
+TEST(ScanEdges, EndMarkFarPastTheFile) {
+    for (Situation s : kSituations) {
+        const bool wide = s % 10 == 2 || s % 10 == 4;
+        const Bytes file = stretches({{44, 0}, {3000, wide ? 0x40 : 250}, {3001, wide ? 0 : 128}});
+        const ScanParams p{s, 15, 50, 8000, 45, kFarEnd};
+        EXPECT_EQ(scan(file, p).size(), wide ? 0u : 1u) << s;
+        expect_as_reference(file, p);
+    }
+}
+
+// A negative header length puts the start before the file: those steps read zeros.
+TEST(ScanEdges, StartBeforeTheFile) {
+    for (Situation s : kSituations) {
+        const bool wide = s % 10 == 2 || s % 10 == 4;
+        Bytes file(5000, 0x60);
+        std::fill(file.begin() + 2000, file.begin() + 4000, wide ? 0 : 128);
+        for (std::int64_t start : {-70000, -3, 0})
+            expect_as_reference(file, {s, 15, 50, 8000, start, 6000});
+    }
+    // 16-bit zeros are silent, so a silence opens at the very first step. It closes on the
+    // step at 0, which reads the first byte: with the mark at p + 1 that is recorded, but
+    // with the mark at p its end (0) is no later than the initial last end, and it is not.
+    const Bytes file(5000, 0x60);
+    EXPECT_EQ(scan(file, {4, 15, 50, 8000, -70000, 6000}), (std::vector<Silence>{{-69999, 1}}));
+    EXPECT_TRUE(scan(file, {2, 15, 50, 8000, -70000, 6000}).empty());
+}
+
+// Header values at the ends of their ranges: the scan settles at once and ends its reports.
+TEST(ScanEdges, ExtremeHeaderValues) {
+    using I64 = std::numeric_limits<std::int64_t>;
+    using I32 = std::numeric_limits<std::int32_t>;
+    const Bytes file = stretches({{3000, 0x40}, {3000, 0}, {3000, 0x40}});
+    for (Situation s : kSituations) {
+        for (std::int64_t start : {I64::min(), std::int64_t{-1}, I64::max()}) {
+            for (std::int64_t end : {I64::min(), I64::max()}) {
+                for (std::int32_t filter : {I32::min(), I32::max()}) {
+                    for (std::int32_t rate : {1, I32::max()}) {
+                        const Outcome o =
+                            run(scan_engine::fastest(), file, {s, 15, filter, rate, start, end});
+                        ASSERT_FALSE(o.reports.empty());
+                        EXPECT_EQ(o.reports.back().done, 1.0);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(ScanMatchesReference, RandomInputs) {
+    Material m(20240611);
+    constexpr int kOutsideS[] = {0, -1, 128, 129, 200};
+    constexpr std::int32_t kRates[] = {8000, 11025, 22050, 44100, 88200, 176400};
+    for (int round = 0; round < 2500 && !::testing::Test::HasFailure(); ++round) {
+        ScanParams p;
+        p.situation = kSituations[m.uniform(0, 7)];
+        const int step = (p.situation % 10 >= 3 ? 2 : 1) * (p.situation > 10 ? 2 : 1);
+        p.sensitivity = m.chance(85) ? m.uniform(1, 50) : kOutsideS[m.uniform(0, 4)];
+        p.filter_ms = m.chance(95) ? m.uniform(20, 500) : m.uniform(-5, 5);
+        const int r = m.uniform(1, 100);
+        p.byte_rate = r <= 40   ? m.uniform(1, 50)
+                      : r <= 70 ? m.uniform(51, 12000)
+                      : r <= 98 ? kRates[m.uniform(0, 5)]
+                                : m.uniform(-2, 0);
+        const int d = m.uniform(1, 100);
+        p.data_start = d <= 70 ? 45 : d <= 85 ? m.uniform(-200, 0) : m.uniform(1, 200);
+
+        const int z = m.uniform(1, 100);
+        const std::int64_t size =
+            z <= 40   ? m.uniform(0, 6000)
+            : z <= 65 ? std::max<std::int64_t>(
+                            0, p.data_start - 1 + 64 * step * m.uniform(0, 6) + m.uniform(-3, 3))
+                      : m.uniform(6000, 40000);
+        const int e = m.uniform(1, 100);
+        p.end_mark = e <= 50   ? size - 44
+                     : e <= 65 ? size + m.uniform(-10, 10)
+                     : e <= 75 ? p.data_start - m.uniform(0, 5)
+                     : e <= 85 ? kFarEnd
+                               : m.uniform(-50, static_cast<int>(size) + 300);
+
+        const bool wide = p.situation % 10 == 2 || p.situation % 10 == 4;
+        const Bytes file =
+            m.make(static_cast<std::size_t>(size), wide, p.sensitivity, m.chance(25));
+        expect_as_reference(file, p);
+    }
+}
+
+TEST(ScanMatchesReference, SpeechInEveryFormat) {
+    for (Situation s : kSituations) {
+        const int channels = s % 10 >= 3 ? 2 : 1;
+        const int bits = s % 2 == 0 ? 16 : 8;
+        for (int other_channels : {1, 2}) {
+            const Bytes file = speech(s, other_channels, bits, 3.0);
+            const ScanParams p{s,  15,
+                               50, rate_of(channels, bits),
+                               45, static_cast<std::int64_t>(file.size()) - 44};
+            expect_as_reference(file, p);
+            if (other_channels == channels) {
+                EXPECT_FALSE(scan(file, p).empty()) << s;
+            }
+        }
+    }
+}
+
+// Two progress blocks and more, with a silence across the block boundary (1 MiB of file)
+// and silences at both ends.
+TEST(ScanMatchesReference, LongFileAcrossBlocks) {
+    Material m(7);
+    for (Situation s : kSituations) {
+        const bool wide = s % 10 == 2 || s % 10 == 4;
+        Bytes file = m.make((1 << 20) + 150001, wide, 15, true);
+        const std::size_t boundary = (1 << 20) + 44;
+        std::fill(file.begin() + boundary - 3001, file.begin() + boundary + 2999, wide ? 0 : 128);
+        for (std::int32_t rate : {8000, 40}) {
+            const ScanParams p{s, 15, 50, rate, 45, static_cast<std::int64_t>(file.size())};
+            expect_as_reference(file, p);
+            EXPECT_EQ(run(scan_engine::fastest(), file, p).reports.size(), 2u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veltrane
