@@ -59,6 +59,23 @@ TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
     EXPECT_EQ(out, "0.105\t0.205\tgap 1\n");
 }
 
+TEST_F(CliTest, TwoSilencesGiveTheSixteenByteFile) {
+    // 8-bit mono at 8000 bytes/s: silent data bytes 800-1599 and 7954-11953 open and close
+    // at the marks 846/1646 and 8000/12000, that is 105-205 ms and 1000-1500 ms.
+    std::vector<std::uint8_t> data(12100, 0);
+    std::fill(data.begin() + 800, data.begin() + 1600, 128);
+    std::fill(data.begin() + 7954, data.begin() + 11954, 128);
+    write_bytes(dir / "two.wav", synth::wav_bytes({1, 8, 8000}, data));
+    ASSERT_EQ(run("generate --method single --preset normal --normal-speed '" +
+                  (dir / "two.wav").string() + "'"),
+              0);
+    EXPECT_EQ(read_bytes(dir / "two.gap"),
+              (std::vector<std::uint8_t>{0x69, 0, 0, 0, 0xCD, 0, 0, 0, 0xE8, 0x03, 0, 0, 0xDC, 0x05,
+                                         0, 0}));
+    ASSERT_EQ(run("dump '" + (dir / "two.gap").string() + "'"), 0);
+    EXPECT_EQ(out, "105 205\n1000 1500\n");
+}
+
 TEST_F(CliTest, FilterOf100RecordsNothingAndSaysSo) {
     const std::string wav = put_worked_example("take1.wav");
     ASSERT_EQ(run("generate --method single --filter 100 " + wav), 0) << err;
