@@ -1,30 +1,10 @@
 #include <QApplication>
-#include <exception>
-#include <string>
-
 #include "app/app.h"
 #include "app/error.h"
 #include "app/startup.h"
 #include "platform/qt/qt_platform.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/qt_windows.h"
-
-namespace {
-
-// The text for the exception being handled, worded as the window reports failures.
-std::string failure_text() {
-    try {
-        throw;
-    } catch (const veltrane::Error& e) {
-        return veltrane::describe(e);
-    } catch (const std::exception& e) {
-        return std::string("Unexpected failure: ") + e.what();
-    } catch (...) {
-        return "Unexpected failure.";
-    }
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication qt(argc, argv);
@@ -47,7 +27,7 @@ int main(int argc, char* argv[]) {
     try {
         veltrane::Main(app);
     } catch (...) {
-        app.message(failure_text());
+        app.message(veltrane::current_failure_text());
         if (!windows.main_window_open()) return 1;
     }
     return windows.exec();

@@ -41,6 +41,18 @@ std::string describe(const Error& e) {
     return e.what();
 }
 
+std::string current_failure_text() {
+    try {
+        throw;
+    } catch (const Error& e) {
+        return describe(e);
+    } catch (const std::exception& e) {
+        return std::string("Unexpected failure: ") + e.what();
+    } catch (...) {
+        return "Unexpected failure.";
+    }
+}
+
 std::string errno_text() {
     return std::strerror(errno);
 }

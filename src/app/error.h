@@ -32,6 +32,10 @@ class Error : public std::runtime_error {
 
 // The text shown for an error, the same in the window and on the command line.
 std::string describe(const Error& e);
+// The text for the exception being handled (call only inside a catch block), worded
+// the same wherever a failure is reported.
+std::string current_failure_text();
+
 // The cause text of the last failed C library or system call.
 std::string errno_text();
 

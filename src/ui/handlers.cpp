@@ -1,6 +1,5 @@
 #include "ui/handlers.h"
 
-#include <exception>
 #include <string>
 
 #include "app/app.h"
@@ -22,12 +21,8 @@ void dispatch(App& app, const Handler& handler) {
     std::string failure;
     try {
         handler();
-    } catch (const Error& e) {
-        failure = describe(e);
-    } catch (const std::exception& e) {
-        failure = std::string("Unexpected failure: ") + e.what();
     } catch (...) {
-        failure = "Unexpected failure.";
+        failure = current_failure_text();
     }
     if (!failure.empty()) app.message(failure);
     app.refresh();
