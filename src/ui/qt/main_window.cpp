@@ -15,11 +15,15 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "app/app.h"
 #include "ui/handlers.h"
@@ -149,19 +153,124 @@ class TextLabel : public QLabel {
 // The smallest size a caption is shrunk to before it is cut off.
 constexpr double kSmallestPoints = 6.5;
 
-// The width a caption of `kind` has in its widget's place; 0 when it may take more
-// lines instead.
+// How a check box or option button sets its caption: at the left, centred in height,
+// wrapped at spaces onto more lines where one is too narrow, with its shortcut letter
+// underlined as the style does it. Drawing is not clipped to the caption's room: the
+// blank space of a line may reach past it (place_caption keeps the letters inside).
+int caption_flags(const QWidget* w) {
+    int flags = static_cast<int>(QStyle::visualAlignment(w->layoutDirection(),
+                                                         Qt::AlignLeft | Qt::AlignVCenter)) |
+                Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip;
+    if (!w->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, w))
+        flags |= Qt::TextHideMnemonic;
+    return flags;
+}
+
+// The room beside the indicator of a check box or option button that its caption
+// may fill, less a pixel at the end for the focus frame.
+QRect button_caption_room(const QWidget* w, Kind kind) {
+    QStyleOptionButton opt;
+    opt.initFrom(w);
+    const QStyle::SubElement contents =
+        kind == Kind::CheckBox ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents;
+    const QRect room = w->style()->subElementRect(contents, &opt, w);
+    return w->layoutDirection() == Qt::RightToLeft ? room.adjusted(1, 0, 0, 0)
+                                                   : room.adjusted(0, 0, -1, 0);
+}
+
+// Where a check box's or option button's caption is drawn in `room`.
+struct CaptionPlace {
+    QRect room;   // the rectangle to draw into with caption_flags
+    QRect lines;  // the lines drawn there
+    bool fits;    // no letter is cut off
+};
+
+// Lays out `text` in `font` across `room`: centred as Qt centres a caption, then moved
+// up or down just enough to keep the letters inside when the lines are taller than the
+// room. A line's height includes blank space above the tallest letters and below the
+// deepest, so two lines fit a place a little lower than two full line heights.
+CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& text, int flags) {
+    const QFontMetrics fm(font);
+    const QRect lines = fm.boundingRect(room, flags, text);
+    const QRect ink = fm.tightBoundingRect(text);  // around the baseline
+    const int above = std::max(0, fm.ascent() + ink.top());
+    const int below = std::max(0, fm.descent() - (ink.top() + ink.height()));
+    const int end = room.y() + room.height();
+    int shift = 0;
+    if (const int lowest = lines.y() + lines.height() - below; lowest > end) shift = end - lowest;
+    if (const int highest = lines.y() + above + shift; highest < room.y())
+        shift += room.y() - highest;
+    const bool fits =
+        lines.width() <= room.width() && lines.height() - above - below <= room.height();
+    return {room.translated(0, shift), lines.translated(0, shift), fits};
+}
+
+// A check box or option button whose caption wraps onto further lines when its place
+// is too narrow for one line but high enough for more; Qt's own set it on one line.
+// The style draws the indicator, the caption is drawn here beside it. Like Qt's own, a
+// click on the caption acts as a click on the button (the press gives the button the
+// focus first), and the focus frame goes round the caption.
+template <class Button>
+class WrappingButton : public Button {
+  public:
+    static constexpr Kind kKind = std::is_same_v<Button, QCheckBox> ? Kind::CheckBox : Kind::Option;
+
+    explicit WrappingButton(QWidget* parent) : Button(parent) {}
+
+  protected:
+    bool hitButton(const QPoint& pos) const override {
+        return indicator().united(focus_frame()).contains(pos);
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        this->initStyleOption(&opt);
+        // The indicator as the style draws a button's, focus colouring included.
+        QStyleOptionButton box = opt;
+        box.rect = indicator();
+        p.drawPrimitive(kKind == Kind::CheckBox ? QStyle::PE_IndicatorCheckBox
+                                                : QStyle::PE_IndicatorRadioButton,
+                        box);
+        if (opt.text.isEmpty()) return;
+        const int flags = caption_flags(this);
+        const CaptionPlace place =
+            place_caption(this->font(), button_caption_room(this, kKind), opt.text, flags);
+        p.drawItemText(place.room, flags, opt.palette, opt.state & QStyle::State_Enabled, opt.text,
+                       QPalette::WindowText);
+        if (opt.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect frame;
+            frame.QStyleOption::operator=(opt);
+            frame.rect = focus_frame();
+            p.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+        }
+    }
+
+  private:
+    QRect indicator() const {
+        QStyleOptionButton opt;
+        this->initStyleOption(&opt);
+        return this->style()->subElementRect(kKind == Kind::CheckBox
+                                                 ? QStyle::SE_CheckBoxIndicator
+                                                 : QStyle::SE_RadioButtonIndicator,
+                                             &opt, this);
+    }
+
+    // Round the caption's lines, as the style frames a one-line caption.
+    QRect focus_frame() const {
+        if (this->text().isEmpty()) return {};
+        const CaptionPlace place = place_caption(this->font(), button_caption_room(this, kKind),
+                                                 this->text(), caption_flags(this));
+        return place.lines.adjusted(-3, -2, 3, 2).intersected(this->rect());
+    }
+};
+
+// The width a caption of a button or label has in its widget's place; 0 when it may
+// take more lines instead.
 int caption_room(const QWidget* w, Kind kind) {
-    const QStyle* s = w->style();
     switch (kind) {
         case Kind::Button:
             return w->width() - 8;
-        case Kind::CheckBox:
-            return w->width() - s->pixelMetric(QStyle::PM_IndicatorWidth) -
-                   s->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) - 2;
-        case Kind::Option:
-            return w->width() - s->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) -
-                   s->pixelMetric(QStyle::PM_RadioButtonLabelSpacing) - 2;
         case Kind::Label:
             return w->height() < 2 * w->fontMetrics().lineSpacing() ? w->width() : 0;
         default:
@@ -170,14 +279,22 @@ int caption_room(const QWidget* w, Kind kind) {
 }
 
 // A caption too wide for its place (the German ones often are) is set a little smaller,
-// down to a readable size, rather than cut off.
+// down to a readable size, rather than cut off. Check boxes and option buttons first
+// wrap it onto more lines where their place is high enough, and shrink it only when
+// the lines still do not fit.
 void fit_caption(QWidget* w, Kind kind, const QString& text) {
     const int room = caption_room(w, kind);
+    const bool wraps = kind == Kind::CheckBox || kind == Kind::Option;
+    const QRect wrap_room = wraps ? button_caption_room(w, kind) : QRect();
+    const int flags = wraps ? caption_flags(w) : 0;
+    const auto fits = [&](const QFont& font) {
+        if (wraps) return place_caption(font, wrap_room, text, flags).fits;
+        return room <= 0 || QFontMetrics(font).horizontalAdvance(text) <= room;
+    };
     QFont font = w->parentWidget()->font();
     const double base = font.pointSizeF();
     double size = base;
-    while (room > 0 && size > kSmallestPoints &&
-           QFontMetrics(font).horizontalAdvance(text) > room) {
+    while (size > kSmallestPoints && !fits(font)) {
         size -= 0.25;
         font.setPointSizeF(size);
     }
@@ -233,7 +350,7 @@ QWidget* MainWindow::make_widget(std::size_t index, Control& c) {
             return b;
         }
         case Kind::CheckBox: {
-            auto* b = new QCheckBox(this);
+            auto* b = new WrappingButton<QCheckBox>(this);
             b->installEventFilter(this);
             connect(b, &QCheckBox::clicked, this, [this, index, b] {
                 const int value = check_value(b->checkState());
@@ -244,7 +361,7 @@ QWidget* MainWindow::make_widget(std::size_t index, Control& c) {
             return b;
         }
         case Kind::Option: {
-            auto* b = new QRadioButton(this);
+            auto* b = new WrappingButton<QRadioButton>(this);
             b->installEventFilter(this);
             options_->addButton(b);
             connect(b, &QRadioButton::clicked, this, [this, index] {
