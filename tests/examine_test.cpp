@@ -114,17 +114,6 @@ TEST_F(ExamineTest, LargeTotalsAreStoredAsPlainDigits) {
     EXPECT_EQ(stat("001"), "100000");
 }
 
-TEST_F(ExamineTest, StatusTextFollowsTheLanguageMarker) {
-    const auto path = put("a.wav", stereo16_file());
-    f().lan.caption = "2";
-    examine(*app, path, "a.wav", 1);
-    EXPECT_EQ(f().StatusBar1.caption, "Fertig...");
-    f().lan.caption = "7";
-    f().StatusBar1.caption = "left alone";
-    examine(*app, path, "a.wav", 1);
-    EXPECT_EQ(f().StatusBar1.caption, "left alone");
-}
-
 TEST_F(ExamineTest, StoredLogValueGatesTheLengthEntryInBothModes) {
     const auto path = put("a.wav", stereo16_file());
     settings.values["Startup Values/Log"] = "1";  // the box itself stays unticked
@@ -160,18 +149,6 @@ TEST_F(ExamineTest, AnUnreadableFileIsReportedByNameAndTheProgramGoesOn) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].find(folder.string()), std::string::npos);
     EXPECT_EQ(boxes.titles[0], "Veltrane");
-}
-
-TEST(WavHeader, FieldsAreReadAtTheirOffsetsLittleEndian) {
-    const auto bytes = synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(10, 0));
-    const WavInfo w = parse_wav_header(bytes);
-    EXPECT_TRUE(w.is_riff_wave());
-    EXPECT_EQ(w.fmt_id, wav::kFmt);
-    EXPECT_EQ(w.riff_size, 46);
-    EXPECT_EQ(w.byte_rate, 176400);
-    EXPECT_EQ(w.block_align, 4);
-    EXPECT_EQ(w.data_size, 10);
-    EXPECT_EQ(parse_wav_header({}).riff_id, 0u);
 }
 
 }  // namespace

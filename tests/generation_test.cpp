@@ -40,18 +40,6 @@ class GenerationTest : public AppTest {
     }
 };
 
-TEST_F(GenerationTest, WorkedExampleGivesOneRecordAtBothSpeeds) {
-    const auto wav = put("take1.wav", worked_example());
-    generate(wav);
-    EXPECT_EQ(read_bytes(dir / "take1.gap"), kOneRecord);
-    EXPECT_TRUE(boxes.shown.empty());
-
-    std::filesystem::remove(dir / "take1.gap");
-    f().Fast.set_value(1);
-    generate(wav);
-    EXPECT_EQ(read_bytes(dir / "take1.gap"), kOneRecord);
-}
-
 TEST_F(GenerationTest, ASilenceNotLongerThanTheFilterIsNotRecorded) {
     const auto wav = put("take1.wav", worked_example());
     write_bytes(dir / "take1.gap", {1, 2, 3});  // an older file stays as it was

@@ -228,43 +228,6 @@ TEST(ScanMarkMs, RoundsDownAndSaturates) {
     EXPECT_EQ(mark_ms(5, 0), std::numeric_limits<std::int32_t>::max());
 }
 
-// A loud stretch, a stretch of one value, a loud stretch: recorded iff the value is silent.
-TEST(ScanBand, EdgesAreNotSilent) {
-    const auto recorded = [](Situation situation, bool wide, int value) {
-        Bytes data;
-        const auto put = [&](int v, int n) {
-            for (int i = 0; i < n; ++i) {
-                data.push_back(static_cast<std::uint8_t>(v & 0xFF));
-                if (wide) data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-            }
-        };
-        put(wide ? 10000 : 200, 300);
-        put(value, 300);
-        put(wide ? 10000 : 200, 300);
-        Bytes file(44 + data.size(), 0);
-        std::copy(data.begin(), data.end(), file.begin() + 44);
-        const ScanParams p{situation,           15, 20,
-                           wide ? 16000 : 8000, 45, static_cast<std::int64_t>(data.size())};
-        expect_as_reference(file, p);
-        return scan(file, p).size() == 1;
-    };
-    for (Situation s : {1, 11}) {
-        EXPECT_TRUE(recorded(s, false, 114));
-        EXPECT_TRUE(recorded(s, false, 142));
-        EXPECT_FALSE(recorded(s, false, 113));
-        EXPECT_FALSE(recorded(s, false, 143));
-    }
-    for (Situation s : {12, 2}) {
-        EXPECT_TRUE(recorded(s, true, -3839));
-        EXPECT_TRUE(recorded(s, true, 3839));
-        EXPECT_FALSE(recorded(s, true, -3840));
-        EXPECT_FALSE(recorded(s, true, 3840));
-    }
-    // Stereo judges the larger of the pair: (0, 130) is silent though 0 is not.
-    EXPECT_TRUE(recorded(3, true, 130 << 8));
-    EXPECT_FALSE(recorded(3, true, 200 << 8));
-}
-
 // 201 bytes at 200 bytes/s come to 1004.9999... ms in double, not 1005: not above 1004.
 TEST(ScanBand, LengthIsJudgedInDouble) {
     const Bytes file = stretches({{44, 200}, {201, 128}, {50, 200}, {202, 128}, {50, 200}});
@@ -303,47 +266,6 @@ TEST(ScanEdges, NothingToScan) {
         EXPECT_TRUE(scan(file, {s, 15, 50, 8000, 45, 8000}).empty());
     for (std::int32_t rate : {0, -8000})
         EXPECT_TRUE(scan(file, {1, 15, 50, rate, 45, 8000}).empty());
-}
-
-TEST(ScanEdges, EndMarkBeforeTheStartMakesOneStep) {
-    const Bytes file(4096, 128);
-    for (Situation s : kSituations) {
-        const ScanParams p{s, 15, 50, 8000, 45, -7};
-        const Outcome o = run(scan_engine::fastest(), file, p);
-        EXPECT_TRUE(o.silences.empty());
-        ASSERT_EQ(o.reports.size(), 1u);
-        EXPECT_EQ(o.reports[0].progress, reference::scan(file, p).last_progress);
-        expect_as_reference(file, p);
-    }
-}
-
-// A header may claim far more data than the file holds: the zeros past the end close an
-// 8-bit silence at once but continue a 16-bit one for ever.
-TEST(ScanEdges, EndMarkFarPastTheFile) {
-    for (Situation s : kSituations) {
-        const bool wide = s % 10 == 2 || s % 10 == 4;
-        const Bytes file = stretches({{44, 0}, {3000, wide ? 0x40 : 250}, {3001, wide ? 0 : 128}});
-        const ScanParams p{s, 15, 50, 8000, 45, kFarEnd};
-        EXPECT_EQ(scan(file, p).size(), wide ? 0u : 1u) << s;
-        expect_as_reference(file, p);
-    }
-}
-
-// A negative header length puts the start before the file: those steps read zeros.
-TEST(ScanEdges, StartBeforeTheFile) {
-    for (Situation s : kSituations) {
-        const bool wide = s % 10 == 2 || s % 10 == 4;
-        Bytes file(5000, 0x60);
-        std::fill(file.begin() + 2000, file.begin() + 4000, wide ? 0 : 128);
-        for (std::int64_t start : {-70000, -3, 0})
-            expect_as_reference(file, {s, 15, 50, 8000, start, 6000});
-    }
-    // 16-bit zeros are silent, so a silence opens at the very first step. It closes on the
-    // step at 0, which reads the first byte: with the mark at p + 1 that is recorded, but
-    // with the mark at p its end (0) is no later than the initial last end, and it is not.
-    const Bytes file(5000, 0x60);
-    EXPECT_EQ(scan(file, {4, 15, 50, 8000, -70000, 6000}), (std::vector<Silence>{{-69999, 1}}));
-    EXPECT_TRUE(scan(file, {2, 15, 50, 8000, -70000, 6000}).empty());
 }
 
 // Header values at the ends of their ranges: the scan settles at once and ends its reports.
