@@ -7,6 +7,7 @@
 #include "app/startup_values.h"
 #include "app/text.h"
 #include "audio/examine.h"
+#include "audio/presets.h"
 #include "driver/work.h"
 #include "ui/handlers.h"
 
@@ -25,9 +26,8 @@ CommandLineFile command_line_file(const std::string& cl) {
 }
 
 void Form_Load(App& app) {
-    OpenFile& f = app.f();
-    f.Text9.caption = std::to_string(f.Slider1.value());
-    f.Text10.caption = std::to_string(f.Slider2.value());
+    Slider1_Change(app);
+    Slider2_Change(app);
     load_settings(app);
 }
 

@@ -22,17 +22,6 @@ int stored_position(App& app, std::string_view key) {
         std::clamp<std::int64_t>(whole(app.setting(kStartupSection, key)), INT_MIN, INT_MAX));
 }
 
-void select_only(OpenFile& f, OptionButton& chosen) {
-    for (OptionButton* o : {&f.Option1, &f.Option2, &f.Option3, &f.Option4})
-        o->set_value(o == &chosen);
-}
-
-void tick_method(OpenFile& f, const std::string& method) {
-    f.ch5.set_value(method == "1" ? 1 : 0);
-    f.ch6.set_value(method == "2" ? 1 : 0);
-    f.ch7.set_value(method == "3" ? 1 : 0);
-}
-
 }  // namespace
 
 void load_settings(App& app) {
@@ -57,16 +46,16 @@ void apply_startup_values(App& app) {
 
     const double preset = val(selection);
     if (preset == 4) {
-        select_only(f, f.Option4);
+        f.Option4.set_value(true);
         f.Slider1.set_value(stored_position(app, "Sensitivity"));
-        f.Text9.caption = std::to_string(f.Slider1.value());
+        Slider1_Change(app);
         f.Slider2.set_value(stored_position(app, "Filter"));
-        f.Text10.caption = std::to_string(f.Slider2.value());
+        Slider2_Change(app);
         f.Slider1.enabled = true;
         f.Slider2.enabled = true;
     } else if (preset == 3 || preset == 2 || preset == 1) {
         const Preset p = preset == 3 ? kAccurate : preset == 2 ? kNoisy : kNormal;
-        select_only(f, preset == 3 ? f.Option3 : preset == 2 ? f.Option2 : f.Option1);
+        (preset == 3 ? f.Option3 : preset == 2 ? f.Option2 : f.Option1).set_value(true);
         f.Slider1.set_value(p.sensitivity);
         f.Slider2.set_value(p.filter);
     }
@@ -76,7 +65,7 @@ void apply_startup_values(App& app) {
     if (f.Text11.caption.empty()) {
         tick_method(f, "1");
         f.Text11.caption = "1";
-    } else if (f.Text11.caption == "1" || f.Text11.caption == "2" || f.Text11.caption == "3") {
+    } else {
         tick_method(f, f.Text11.caption);
     }
     app.log("Finsished determining method");

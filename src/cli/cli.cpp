@@ -184,8 +184,8 @@ int generate(const QStringList& args, std::ostream& out, std::ostream& err, bool
     App app(services.platform());
     bind_handlers(app);
     OpenFile& f = app.f();
-    f.Text9.caption = std::to_string(f.Slider1.value());
-    f.Text10.caption = std::to_string(f.Slider2.value());
+    Slider1_Change(app);
+    Slider2_Change(app);
     // As the window's start-up: applied twice, so that the language comes out as stored.
     apply_startup_values(app);
     apply_startup_values(app);

@@ -119,12 +119,7 @@ void work(App& app) {
     set_buttons(f, true);
     app.log("Enabling command buttons");
 
-    const std::string& method = f.Text11.caption;
-    if (method == "1" || method == "2" || method == "3") {
-        f.ch5.set_value(method == "1" ? 1 : 0);
-        f.ch6.set_value(method == "2" ? 1 : 0);
-        f.ch7.set_value(method == "3" ? 1 : 0);
-    }
+    tick_method(f, f.Text11.caption);
     app.log("Taken care of a bug");
 
     const std::string total = app.setting(kStatsSection, "003");

@@ -43,6 +43,13 @@ std::vector<Control*> OpenFile::controls() {
         &set8,     &Label15,  &rook11,   &set9,         &Check1,   &lg,         &Command7};
 }
 
+void tick_method(OpenFile& f, std::string_view method) {
+    if (method != "1" && method != "2" && method != "3") return;
+    f.ch5.set_value(method == "1" ? 1 : 0);
+    f.ch6.set_value(method == "2" ? 1 : 0);
+    f.ch7.set_value(method == "3" ? 1 : 0);
+}
+
 Control& find_control(OpenFile& f, std::string_view name) {
     for (Control* c : f.controls())
         if (name == c->name) return *c;

@@ -119,6 +119,10 @@ struct OpenFile {
     Control Command7{"Command7", Kind::Button, "Leave Rook/Debug Mode", {7080, 4080, 3735, 255}};
 };
 
+// Ticks the method check box of a method number ("1", "2", "3") and clears the other
+// two; any other text changes nothing.
+void tick_method(OpenFile& f, std::string_view method);
+
 // The control of that name; throws std::out_of_range for a name the window lacks.
 Control& find_control(OpenFile& f, std::string_view name);
 
