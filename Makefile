@@ -2,7 +2,8 @@
 # Both install what is missing (Debian packages), configure and build.
 
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev clang-format
+            libgtest-dev libgmock-dev libbenchmark-dev clang-format \
+            fonts-liberation2
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
 

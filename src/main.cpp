@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
     // The program ends by Exit or the close box only, never because a window was hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    veltrane::QtSettingsStore settings;
+    veltrane::IniSettingsStore settings = veltrane::user_settings_store();
     veltrane::QtMessageBoxes boxes;
     veltrane::QtFileDialog dialog;
     veltrane::QtClock clock;
@@ -26,9 +26,13 @@ int main(int argc, char* argv[]) {
 
     try {
         veltrane::Main(app);
+    } catch (const veltrane::RunStopped&) {
+        // Closed during the run of a file named on the command line.
     } catch (...) {
         app.message(veltrane::current_failure_text());
         if (!windows.main_window_open()) return 1;
     }
-    return windows.exec();
+    const int status = windows.exec();
+    app.flush_settings();
+    return status;
 }

@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "app/error.h"
 #include "app/log.h"
 
 namespace veltrane {
@@ -10,9 +11,32 @@ App::App(Platform p)
       command_line(p.process.command_line()),
       program_folder(p.process.program_folder()) {}
 
+IniSettingsStore user_settings_store() {
+    return IniSettingsStore(default_settings_file(), {std::string(kStatsSection)});
+}
+
 void App::yield() {
     refresh();
     platform.loop.yield();
+    if (ending) throw RunStopped{};
+}
+
+void App::end() {
+    ending = true;
+    flush_settings();
+    platform.windows.end_program();
+}
+
+void App::flush_settings() {
+    try {
+        platform.settings.flush();
+    } catch (const Error& e) {
+        if (settings_failure_reported) return;
+        settings_failure_reported = true;
+        message(describe(e) +
+                "\nThe choices and statistics of this session cannot be saved "
+                "until that is put right.");
+    }
 }
 
 void App::message(std::string_view text) {

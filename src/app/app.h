@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/file_dialog.h"
+#include "platform/ini_settings.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/settings_store.h"
@@ -46,6 +47,12 @@ struct App {
 
     // Set once the first failed log write of this run has been reported.
     bool log_failure_reported = false;
+    // Set once the first failed write of the settings store has been reported.
+    bool settings_failure_reported = false;
+    // Generation runs in progress (a run lets the window handle events while it works).
+    int runs = 0;
+    // The program is ending: a run stops at its next yield.
+    bool ending = false;
 
     // Views hook in here to mirror the model (after handlers, at yields, before boxes).
     std::function<void()> on_refresh;
@@ -61,11 +68,17 @@ struct App {
     std::function<void(const FileResult&)> on_file_done;
 
     OpenFile& f() { return *form; }
+    // A run in progress: its window, or the one that replaced it, keeps its buttons off.
+    bool running() const { return runs > 0; }
     void refresh() const {
         if (on_refresh) on_refresh();
     }
-    // Mirrors the model, then lets the event loop run once.
+    // Mirrors the model, then lets the event loop run once. Throws RunStopped when the
+    // program is ending meanwhile.
     void yield();
+    // Ends the program: a run in progress stops at its next yield, and what the
+    // settings store holds is written.
+    void end();
 
     // Message boxes with the application's title; the view is brought up to date first.
     void message(std::string_view text);
@@ -74,9 +87,15 @@ struct App {
     // The settings store under the application name.
     std::string setting(std::string_view section, std::string_view key);
     void set_setting(std::string_view section, std::string_view key, std::string_view value);
+    // Writes what the store holds; a failure is reported once per run, and the program
+    // goes on.
+    void flush_settings();
 
     // Writes an ordinary log entry while the Log check box is ticked.
     void log(std::string_view text);
 };
+
+// The user's settings store (default_settings_file()); its statistics section counts.
+IniSettingsStore user_settings_store();
 
 }  // namespace veltrane

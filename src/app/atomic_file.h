@@ -1,13 +1,50 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
+#include <vector>
+
+#include "audio/byte_source.h"
 
 namespace veltrane {
 
-// Writes a whole file through a temporary file beside it, renamed into place only
-// when everything was written: the file is never seen half-written, and on failure
-// the old file (if any) stays as it was. Throws Error naming the file.
+// A file written whole or not at all. The bytes go to a temporary file with a short
+// name beside the target, which takes the target's place only on commit(); until then,
+// and after any failure, the old file stays as it was and the temporary is removed.
+//
+// What is never overwritten: a file the user may not write ("Permission denied"), a
+// folder or anything else that is not a regular file, and the file `keep` (the
+// recording a GAP file is made from, also when reached through a link). A symbolic
+// link is followed and the file it leads to is replaced; but in a folder that others
+// may write to, a link that belongs to neither the user nor root is not followed. The
+// new file keeps the old one's permissions. Errors name the target and the cause.
+class AtomicFile {
+  public:
+    explicit AtomicFile(std::filesystem::path target, std::optional<FileId> keep = {});
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Buffered; the temporary file is made at the first write.
+    void write(std::span<const std::uint8_t> bytes);
+    // Puts everything written in the target's place.
+    void commit();
+
+  private:
+    void start();
+    void flush();
+    void discard() noexcept;
+
+    std::filesystem::path target_;
+    std::optional<FileId> keep_;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+    std::vector<std::uint8_t> buffer_;
+    bool committed_ = false;
+};
+
+// Writes `bytes` as the whole file, atomically.
 void write_file_atomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace veltrane

@@ -30,6 +30,10 @@ class Error : public std::runtime_error {
     std::string cause_;
 };
 
+// Thrown at a yield when the program is ending during a run: the run stops there,
+// leaving every file it had not finished as it was. It is no failure and is not shown.
+struct RunStopped {};
+
 // The text shown for an error, the same in the window and on the command line.
 std::string describe(const Error& e);
 // The text for the exception being handled (call only inside a catch block), worded

@@ -1,7 +1,11 @@
 #include "app/log.h"
 
-#include <cstdio>
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/app.h"
@@ -26,9 +30,9 @@ void report_failure(App& app, const std::string& cause) {
 
 void write_log(App& app, std::string_view text, int mode) {
     const std::filesystem::path path = log_path(app);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "ab"),
-                                                         &std::fclose);
-    if (!file) return report_failure(app, errno_text());
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) return report_failure(app, errno_text());
 
     // The header is composed on every call and written only for its own mode.
     const std::string header = "Application log created on " + app.platform.clock.date_text() +
@@ -39,10 +43,27 @@ void write_log(App& app, std::string_view text, int mode) {
     if (mode == LogStop)
         record = "Activity stopped at " + app.platform.clock.time_text() + "\r\n\r\n\r\n";
 
-    if (!record.empty() &&
-        std::fwrite(record.data(), 1, record.size(), file.get()) != record.size())
-        return report_failure(app, errno_text());
-    if (std::fclose(file.release()) != 0) report_failure(app, errno_text());
+    // A record goes in whole or not at all: a write that fails part way (a full disk) is
+    // taken back, so that what the file held before stays as it was.
+    struct stat st {};
+    std::string cause;
+    if (!record.empty() && ::fstat(fd, &st) == 0) {
+        std::size_t done = 0;
+        while (done < record.size()) {
+            const ssize_t n = ::write(fd, record.data() + done, record.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                cause = n < 0 ? errno_text() : std::strerror(ENOSPC);
+                if (S_ISREG(st.st_mode)) (void)!::ftruncate(fd, st.st_size);
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    } else if (!record.empty()) {
+        cause = errno_text();
+    }
+    if (::close(fd) != 0 && cause.empty()) cause = errno_text();
+    if (!cause.empty()) report_failure(app, cause);
 }
 
 void lg_Click(App& app) {

@@ -38,11 +38,14 @@ void load_form(App& app) {
 }
 
 void restart_form(App& app) {
+    app.flush_settings();
     app.platform.windows.unload_main();
     const int log_value = static_cast<int>(whole(app.setting(kStartupSection, "Log")));
     load_form(app);
     // Logging goes on across the restart: the Log box comes back as it was saved.
     app.f().lg.set_value(log_value == 1 ? 1 : 0);
+    // A run that goes on keeps the new window's buttons off until it ends.
+    if (app.running()) show_run_in_progress(app.f());
     app.platform.windows.show_main();
 }
 
@@ -82,6 +85,7 @@ void Main(App& app) {
         clock.sleep(0.02);
     }
     app.platform.windows.unload_splash();
+    app.flush_settings();
     app.platform.windows.show_main();
 }
 
@@ -91,7 +95,7 @@ void Command2_Click(App& app) {
     app.log("Finishing operation properly!");
     if (app.f().lg.ticked()) write_log(app, "", LogStop);
     app.platform.windows.unload_main();
-    app.platform.windows.end_program();
+    app.end();
 }
 
 }  // namespace veltrane

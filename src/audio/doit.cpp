@@ -1,13 +1,13 @@
 #include "audio/doit.h"
 
+#include <limits>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "app/app.h"
 #include "app/text.h"
 #include "audio/examine.h"
 #include "audio/gap_file.h"
-#include "audio/mapped_file.h"
 #include "audio/scan.h"
 #include "audio/wav_header.h"
 #include "stats/rook.h"
@@ -19,13 +19,12 @@ namespace {
 // Hand control to the event loop at most this often while scanning.
 constexpr double kYieldInterval = 0.02;
 
-// Adds one to a counter of section "001"; a value that is not a number counts as 0.
+// Adds one to a counter of section "001"; a value that is not a number counts as 0, and
+// a count at the top of its range stays there.
 void count(App& app, std::string_view key) {
-    app.set_setting(kStatsSection, key, std::to_string(whole(app.setting(kStatsSection, key)) + 1));
-}
-
-std::int32_t s32_at(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::int32_t>(le32(bytes, offset));
+    std::int64_t n = whole(app.setting(kStatsSection, key));
+    if (n < std::numeric_limits<std::int64_t>::max()) ++n;
+    app.set_setting(kStatsSection, key, std::to_string(n));
 }
 
 bool stereo(Situation s) {
@@ -35,14 +34,13 @@ bool stereo(Situation s) {
 }  // namespace
 
 void doit(App& app, const std::string& path, const std::string& title) {
-    const std::shared_ptr<OpenFile> window = app.form;
-    OpenFile& f = *window;
+    // The window is looked up afresh after every yield: a restart may replace it.
     app.log("Generation procedure started");
-    f.Slider1.visible = true;
-    f.Slider2.visible = true;
+    app.f().Slider1.visible = true;
+    app.f().Slider2.visible = true;
     ScanParams params;
-    params.filter_ms = f.Slider2.value();
-    params.sensitivity = f.Slider1.value();
+    params.filter_ms = app.f().Slider2.value();
+    params.sensitivity = app.f().Slider1.value();
     app.log("Took care of the invisible sliders bug");
     app.log("Passes contol to examine function as to refresh info tables");
     examine(app, path, title, 0);
@@ -55,19 +53,24 @@ void doit(App& app, const std::string& path, const std::string& title) {
     app.log("Refreshed registry key containing number of files processed in total");
 
     const std::string single_count = app.setting(kStatsSection, "004");
-    if (!single_count.empty() && val(f.Text11.caption) == 1) count(app, "004");
-    if (single_count.empty() && val(f.Text11.caption) == 1)
+    if (!single_count.empty() && val(app.f().Text11.caption) == 1) count(app, "004");
+    if (single_count.empty() && val(app.f().Text11.caption) == 1)
         app.set_setting(kStatsSection, "004", "1");
     app.log(
         "refreshed registry key containing number of times the single file method is used in "
         "total");
 
-    const MappedFile wav(path);
-    params.byte_rate = s32_at(wav.bytes(), wav::kByteRate);
-    params.data_start = std::int64_t{s32_at(wav.bytes(), wav::kFmtLength)} + 29;
+    // The recording is read a block at a time; a path that names nothing reads as empty.
+    const std::unique_ptr<FileSource> file = open_recording(path);
+    MemorySource nothing({});
+    ByteSource& wav = file ? static_cast<ByteSource&>(*file) : nothing;
+    const WavInfo header = read_wav_header(wav);
+    params.byte_rate = header.byte_rate;
+    params.data_start = std::int64_t{header.fmt_length} + 29;
     app.log("Opens file and other preparations");
     std::size_t gap_count = 0;
 
+    OpenFile& f = app.f();
     Situation situation = 0;
     const double bytes_per_sample = val(f.Text7.caption);
     if (bytes_per_sample == 1) {
@@ -106,44 +109,49 @@ void doit(App& app, const std::string& path, const std::string& title) {
         if (val(f.lan.caption) == 2)
             f.StatusBar1.caption = "Erstellen der Datei :" + stem + ".Gap. Bitte Warten...";
 
+        // Records go to the GAP file as the silences end; it replaces an older one only
+        // when the whole scan went through.
+        GapWriter gaps(gap_path(path), file ? std::optional(file->id()) : std::nullopt);
         Clock& clock = app.platform.clock;
         double last_yield = clock.monotonic_seconds();
-        const std::vector<Silence> silences =
-            scan(wav.bytes(), params, [&](const ScanProgress& progress) {
-                f.ProgressBar1.value = static_cast<double>(progress.progress);
+        scan(
+            wav, params,
+            [&](const Silence& s) {
+                gaps.add({mark_ms(s.start_mark, params.byte_rate),
+                          mark_ms(s.end_mark, params.byte_rate)});
+            },
+            [&](const ScanProgress& progress) {
+                app.f().ProgressBar1.value = static_cast<double>(progress.progress);
                 if (app.on_progress) app.on_progress();
-                if (f.multi.ticked() && clock.monotonic_seconds() - last_yield >= kYieldInterval) {
+                if (app.f().multi.ticked() &&
+                    clock.monotonic_seconds() - last_yield >= kYieldInterval) {
                     app.yield();
                     last_yield = clock.monotonic_seconds();
                 }
             });
-
-        if (!silences.empty()) {
-            std::vector<GapRecord> records;
-            records.reserve(silences.size());
-            for (const Silence& s : silences)
-                records.push_back({mark_ms(s.start_mark, params.byte_rate),
-                                   mark_ms(s.end_mark, params.byte_rate)});
-            write_gap_file(gap_path(path), records);
-        }
-        gap_count = silences.size();
+        gaps.commit();
+        gap_count = gaps.count();
         if (app.on_file_done) app.on_file_done({path, gap_count, gap_count ? gap_path(path) : ""});
     }
 
     if (situation == 0 && app.on_file_done) app.on_file_done({path, 0, ""});
+    OpenFile& after = app.f();
     app.log("Main loop succeeded!");
     app.log("Closed File");
-    if (val(f.lan.caption) == 1) f.StatusBar1.caption = "Ready...";
-    if (val(f.lan.caption) == 2) f.StatusBar1.caption = "Listo...";
+    if (val(after.lan.caption) == 1) after.StatusBar1.caption = "Ready...";
+    if (val(after.lan.caption) == 2) after.StatusBar1.caption = "Listo...";
     app.log("Status bar returne to normal state");
-    if (val(f.Text11.caption) == 1 && gap_count == 0) {
+    if (val(after.Text11.caption) == 1 && gap_count == 0) {
         app.log("No silences detected... passing message to user");
-        if (val(f.lan.caption) == 1) app.message("No silences detected. No need to create file");
-        if (val(f.lan.caption) == 2)
+        if (val(after.lan.caption) == 1)
+            app.message("No silences detected. No need to create file");
+        if (val(after.lan.caption) == 2)
             app.message("Keine Freir?ume entdeckt. Datei muss nicht erstellt werden.");
     }
     Rook(app, 0);
     app.log("Refreshed Rook screen");
+    // The statistics of this file reach the store once, now that it is done.
+    app.flush_settings();
 }
 
 }  // namespace veltrane

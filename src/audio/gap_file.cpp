@@ -1,10 +1,7 @@
 #include "audio/gap_file.h"
 
-#include <fstream>
-#include <iterator>
-
-#include "app/atomic_file.h"
 #include "app/error.h"
+#include "audio/byte_source.h"
 
 namespace veltrane {
 
@@ -42,16 +39,23 @@ std::vector<GapRecord> decode_gap(std::span<const std::uint8_t> b,
     return records;
 }
 
+void GapWriter::add(const GapRecord& record) {
+    file_.write(encode_gap(std::span(&record, 1)));
+    ++count_;
+}
+
+void GapWriter::commit() {
+    if (count_ > 0) file_.commit();
+}
+
 void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records) {
     write_file_atomically(path, encode_gap(records));
 }
 
 std::vector<GapRecord> read_gap_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(Errc::Open, path, errno_text());
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad()) throw Error(Errc::Read, path, errno_text());
+    FileSource file(path);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()));
+    bytes.resize(file.read_at(0, bytes));
     return decode_gap(bytes, path);
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/atomic_file.h"
+
 namespace veltrane {
 
 // One recorded silence in a GAP file: two times in whole milliseconds, each written
@@ -24,6 +26,23 @@ std::vector<std::uint8_t> encode_gap(std::span<const GapRecord> records);
 // Throws Error(BadGapFile) naming `file` when the length is not a multiple of 8.
 std::vector<GapRecord> decode_gap(std::span<const std::uint8_t> bytes,
                                   const std::filesystem::path& file);
+
+// A GAP file being made: records go out as they come, and the file takes the place of
+// an older one only when committed with at least one record. The recording `scanned`
+// is never written over.
+class GapWriter {
+  public:
+    GapWriter(const std::filesystem::path& path, std::optional<FileId> scanned)
+        : file_(path, scanned) {}
+    void add(const GapRecord& record);
+    std::size_t count() const { return count_; }
+    // Puts the file in place; with no records, leaves any older file untouched.
+    void commit();
+
+  private:
+    AtomicFile file_;
+    std::size_t count_ = 0;
+};
 
 // Writes exactly these records as the whole file, atomically.
 void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records);

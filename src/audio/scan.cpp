@@ -95,37 +95,60 @@ void take_words(const std::uint64_t* masks, std::size_t words, std::int64_t base
 using TakeFn = void (*)(const std::uint64_t*, std::size_t, std::int64_t, std::int64_t, Run&,
                         std::vector<Silence>&);
 
-// Roughly how many file bytes to scan between two progress reports.
-constexpr std::int64_t block_bytes = std::int64_t{1} << 20;
 // Masks made at a time; they stay in the first-level cache.
 constexpr std::size_t batch_words = 64;
+// Bytes a batch of masks may read past its last step (a step reads up to 2 bytes on).
+constexpr std::size_t lookahead = 64;
 
 template <Situation S>
 class Scanner {
   public:
-    Scanner(std::span<const std::uint8_t> file, const ScanParams& params)
-        : file_(file),
-          size_(static_cast<std::int64_t>(file.size())),
+    Scanner(ByteSource& source, const ScanParams& params, const SilenceSink& sink)
+        : source_(source),
+          memory_(source.in_memory()),
+          size_(source.size()),
           params_(params),
           band_(params.sensitivity, layout.wide),
-          shortest_(shortest_recorded(params.filter_ms, params.byte_rate)) {}
+          shortest_(shortest_recorded(params.filter_ms, params.byte_rate)),
+          sink_(sink) {}
 
-    std::vector<Silence> run(MaskFn masks, const ScanCallback& on_block);
+    void run(MaskFn masks, const ScanCallback& on_block);
 
   private:
     static constexpr Layout layout = layout_of(S);
 
-    // The byte at position p + offset; zero outside the file.
-    std::uint8_t byte_at(std::int64_t p, int offset) const {
-        if (p < 1 - offset || p > size_ - offset) return 0;
-        return file_[static_cast<std::size_t>(p + offset - 1)];
+    // The bytes at positions p .. p + n - 1 (n at most a block and its lookahead), read
+    // from the source as needed; zero outside the file and where the file has ended.
+    const std::uint8_t* view(std::int64_t p, std::size_t n) {
+        const auto end = p + static_cast<std::int64_t>(n);
+        if (!memory_.empty() && p >= 1 && end - 1 <= size_) return memory_.data() + (p - 1);
+        if (p >= window_start_ && end <= window_start_ + static_cast<std::int64_t>(window_.size()))
+            return window_.data() + (p - window_start_);
+        if (window_.empty()) window_.resize(block_bytes + lookahead);
+        window_start_ = p;
+        // Positions before the file, in it (as far as it still goes) and after it.
+        const std::int64_t first = std::max<std::int64_t>(p, 1);
+        const std::int64_t last =
+            std::min(p + static_cast<std::int64_t>(window_.size()), size_ + 1);
+        std::size_t from = static_cast<std::size_t>(first - p), got = 0;
+        if (first < last)
+            got = source_.read_at(first - 1, std::span(window_).subspan(
+                                                 from, static_cast<std::size_t>(last - first)));
+        else
+            from = window_.size();
+        std::fill(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(from), 0);
+        std::fill(window_.begin() + static_cast<std::ptrdiff_t>(from + got), window_.end(), 0);
+        return window_.data();
     }
 
     // One step at position p, exactly as the scan defines it, for the edges of the file.
     void step_at(std::int64_t p) {
-        const std::uint8_t b1 = layout.reach >= 1 ? byte_at(p, 1) : 0;
-        const std::uint8_t b2 = layout.reach >= 2 ? byte_at(p, 2) : 0;
-        const bool silent = band_.silent(value_of<S>(byte_at(p, 0), b1, b2));
+        std::uint8_t b[3] = {0, 0, 0};
+        if (p <= size_ && p >= 1 - layout.reach) {
+            const std::uint8_t* q = view(p, layout.reach + 1);
+            std::copy(q, q + layout.reach + 1, b);
+        }
+        const bool silent = band_.silent(value_of<S>(b[0], b[1], b[2]));
         const std::int64_t mark = wrap(Wide{p} + layout.mark);
         const std::int64_t last_end = run_.end;
         if (silent && !run_.in) run_.start = mark;
@@ -134,6 +157,12 @@ class Scanner {
         const double length = length_ms(wrap(Wide{run_.end} - run_.start), params_.byte_rate);
         if (length > params_.filter_ms && run_.end > run_.start && run_.end > last_end)
             out_.push_back({run_.start, run_.end});
+        drain();
+    }
+
+    void drain() {
+        for (const Silence& s : out_) sink_(s);
+        out_.clear();
     }
 
     void report(const ScanCallback& on_block, Wide last_p, Wide steps_done, Wide total) {
@@ -142,17 +171,21 @@ class Scanner {
                       static_cast<double>(steps_done) / static_cast<double>(total)});
     }
 
-    std::span<const std::uint8_t> file_;
+    ByteSource& source_;
+    std::span<const std::uint8_t> memory_;
     std::int64_t size_;
     ScanParams params_;
     Band band_;
     std::int64_t shortest_;
+    const SilenceSink& sink_;
     Run run_;
     std::vector<Silence> out_;
+    std::vector<std::uint8_t> window_;
+    std::int64_t window_start_ = 0;
 };
 
 template <Situation S>
-std::vector<Silence> Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
+void Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
     constexpr int step = layout.step;
     const Wide first = params_.data_start;
     // The scan ends after the first step whose end value reaches the end mark.
@@ -165,7 +198,7 @@ std::vector<Silence> Scanner<S>::run(MaskFn masks, const ScanCallback& on_block)
         // Every step is silent, or none is: nothing after the first step changes the state.
         step_at(params_.data_start);
         report(on_block, last, total, total);
-        return std::move(out_);
+        return;
     }
     // Steps that read before position 1 only all read zeros; after the first of them the
     // state cannot change until a step reaches into the file.
@@ -177,23 +210,26 @@ std::vector<Silence> Scanner<S>::run(MaskFn masks, const ScanCallback& on_block)
     // Steps reaching from before the file into it.
     for (; k < total && p < 1; ++k, p += step) step_at(p);
 
-    // Whole words of steps inside the file, in blocks between progress reports.
+    // Whole words of steps inside the file, a block read at a time between progress reports.
     if (k < total && p >= 1 && p <= size_ - 64 * step) {
-        const std::int64_t word_bytes = 64 * step;
+        constexpr std::int64_t word_bytes = 64 * step;
         const std::int64_t words =
             static_cast<std::int64_t>(std::min<Wide>((total - k) / 64, (size_ - p) / word_bytes));
-        const std::int64_t block_words = std::max<std::int64_t>(1, block_bytes / word_bytes);
+        constexpr std::int64_t block_words = block_bytes / word_bytes;
         const TakeFn take =
             shortest_ > 63 * step ? take_words<step, true> : take_words<step, false>;
         run_.need = add_saturated(run_.start, shortest_);
         std::uint64_t bits[batch_words];
         for (std::int64_t left = words; left > 0;) {
             const std::int64_t block = std::min(left, block_words);
+            const std::uint8_t* q =
+                view(p, static_cast<std::size_t>(block * word_bytes) + lookahead);
             for (std::int64_t done = 0; done < block;) {
                 const auto n =
                     static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
-                masks(file_.data() + (p - 1), n, bits, band_);
+                masks(q + done * word_bytes, n, bits, band_);
                 take(bits, n, p + layout.mark, shortest_, run_, out_);
+                drain();
                 p += static_cast<std::int64_t>(n) * word_bytes;
                 done += static_cast<std::int64_t>(n);
             }
@@ -211,7 +247,6 @@ std::vector<Silence> Scanner<S>::run(MaskFn masks, const ScanCallback& on_block)
         k = total;
     }
     report(on_block, last, total, total);
-    return std::move(out_);
 }
 
 template <Situation S>
@@ -225,9 +260,9 @@ MaskFn mask_fn(Kernel kernel) {
 }
 
 template <Situation S>
-std::vector<Silence> scan_as(Kernel kernel, std::span<const std::uint8_t> file,
-                             const ScanParams& params, const ScanCallback& on_block) {
-    return Scanner<S>(file, params).run(mask_fn<S>(kernel), on_block);
+void scan_as(Kernel kernel, ByteSource& source, const ScanParams& params, const SilenceSink& sink,
+             const ScanCallback& on_block) {
+    Scanner<S>(source, params, sink).run(mask_fn<S>(kernel), on_block);
 }
 
 }  // namespace
@@ -254,33 +289,47 @@ Kernel fastest() {
     return best;
 }
 
-std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
-                               const ScanParams& params, const ScanCallback& on_block) {
-    if (params.byte_rate <= 0) return {};
+void scan_with(Kernel kernel, ByteSource& source, const ScanParams& params,
+               const SilenceSink& on_silence, const ScanCallback& on_block) {
+    if (params.byte_rate <= 0) return;
     if (!available(kernel)) kernel = Kernel::portable;
     switch (params.situation) {
         case 1:
-            return scan_as<1>(kernel, file, params, on_block);
+            return scan_as<1>(kernel, source, params, on_silence, on_block);
         case 2:
-            return scan_as<2>(kernel, file, params, on_block);
+            return scan_as<2>(kernel, source, params, on_silence, on_block);
         case 3:
-            return scan_as<3>(kernel, file, params, on_block);
+            return scan_as<3>(kernel, source, params, on_silence, on_block);
         case 4:
-            return scan_as<4>(kernel, file, params, on_block);
+            return scan_as<4>(kernel, source, params, on_silence, on_block);
         case 11:
-            return scan_as<11>(kernel, file, params, on_block);
+            return scan_as<11>(kernel, source, params, on_silence, on_block);
         case 12:
-            return scan_as<12>(kernel, file, params, on_block);
+            return scan_as<12>(kernel, source, params, on_silence, on_block);
         case 13:
-            return scan_as<13>(kernel, file, params, on_block);
+            return scan_as<13>(kernel, source, params, on_silence, on_block);
         case 14:
-            return scan_as<14>(kernel, file, params, on_block);
+            return scan_as<14>(kernel, source, params, on_silence, on_block);
         default:
-            return {};
+            return;
     }
 }
 
+std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
+                               const ScanParams& params, const ScanCallback& on_block) {
+    MemorySource source(file);
+    std::vector<Silence> found;
+    scan_with(
+        kernel, source, params, [&](const Silence& s) { found.push_back(s); }, on_block);
+    return found;
+}
+
 }  // namespace scan_engine
+
+void scan(ByteSource& source, const ScanParams& params, const SilenceSink& on_silence,
+          const ScanCallback& on_block) {
+    scan_engine::scan_with(scan_engine::fastest(), source, params, on_silence, on_block);
+}
 
 std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,
                           const ScanCallback& on_block) {

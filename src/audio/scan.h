@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "audio/byte_source.h"
+
 namespace veltrane {
 
 // The sample layout that selects the scan variant: 1 8-bit mono, 2 16-bit mono,
@@ -34,11 +36,17 @@ struct ScanProgress {
     double done = 0;
 };
 using ScanCallback = std::function<void(const ScanProgress&)>;
+// Receives each silence that is long enough to record, as soon as it has ended.
+using SilenceSink = std::function<void(const Silence&)>;
 
-// Scans the samples of a whole WAV file held in `file` (bytes before position 1 or
-// past the end read as zero) and returns the silences that are long enough to
-// record, in the order they end. No scan (and no records) for an unknown situation
-// or a byte rate of 0 or below. Memory use does not grow with the file.
+// Scans the samples of a whole WAV file, read from `source` a block at a time (bytes
+// before position 1 or past the end read as zero), and hands on the silences that are
+// long enough to record, in the order they end. No scan (and no records) for an unknown
+// situation or a byte rate of 0 or below. Memory use does not grow with the file.
+void scan(ByteSource& source, const ScanParams& params, const SilenceSink& on_silence,
+          const ScanCallback& on_block = {});
+
+// The same over a file held in memory, the silences collected.
 std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,
                           const ScanCallback& on_block = {});
 

@@ -21,7 +21,14 @@ bool available(Kernel kernel);
 // The kernel scan() uses.
 Kernel fastest();
 
+// The bytes read from the file at a time, and scanned between two progress reports.
+// A block fits the processor's second-level cache, so the copy out of the system's
+// file cache stays cheap and the scan reads it back from there.
+inline constexpr std::int64_t block_bytes = std::int64_t{1} << 18;
+
 // scan() with a chosen kernel; falls back to the portable one if it is not available.
+void scan_with(Kernel kernel, ByteSource& source, const ScanParams& params,
+               const SilenceSink& on_silence, const ScanCallback& on_block);
 std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
                                const ScanParams& params, const ScanCallback& on_block);
 

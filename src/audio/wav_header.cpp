@@ -1,11 +1,7 @@
 #include "audio/wav_header.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <memory>
-
-#include "app/error.h"
 
 namespace veltrane {
 
@@ -38,15 +34,14 @@ WavInfo parse_wav_header(std::span<const std::uint8_t> b) {
     return w;
 }
 
-WavInfo read_wav_header(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return parse_wav_header({});
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) throw Error(Errc::Open, path, errno_text());
+WavInfo read_wav_header(ByteSource& source) {
     std::array<std::uint8_t, wav::kHeaderSize> buf{};
-    const std::size_t n = std::fread(buf.data(), 1, buf.size(), f.get());
-    if (n < buf.size() && std::ferror(f.get())) throw Error(Errc::Read, path, errno_text());
-    return parse_wav_header(std::span(buf.data(), n));
+    return parse_wav_header(std::span(buf.data(), source.read_at(0, buf)));
+}
+
+WavInfo read_wav_header(const std::filesystem::path& path) {
+    const std::unique_ptr<FileSource> file = open_recording(path);
+    return file ? read_wav_header(*file) : parse_wav_header({});
 }
 
 std::string_view format_name(std::uint8_t tag) {

@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "audio/byte_source.h"
+
 namespace veltrane {
 
 // Byte offsets of the fields of the canonical 44-byte WAV header. Only these bytes
@@ -49,8 +51,10 @@ struct WavInfo {
 
 WavInfo parse_wav_header(std::span<const std::uint8_t> bytes);
 
+// Reads the header from the start of a source.
+WavInfo read_wav_header(ByteSource& source);
 // Reads the header of a file. A path that names no file reads as an empty file (and
-// none is created); a file that exists but cannot be read throws an Error.
+// none is created); anything else that cannot be read throws an Error.
 WavInfo read_wav_header(const std::filesystem::path& path);
 
 // The name shown for a format tag, and whether it is one of the known formats.

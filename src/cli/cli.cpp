@@ -55,7 +55,7 @@ struct Headless {
           process(QCoreApplication::instance()
                       ? fs::path(QCoreApplication::applicationDirPath().toStdString())
                       : fs::current_path()) {}
-    QtSettingsStore settings;
+    IniSettingsStore settings = user_settings_store();
     StreamMessageBoxes boxes;
     PresetFileDialog dialog;
     QtClock clock;

@@ -18,10 +18,13 @@ std::string line(const std::string& label, const std::string& value) {
     return value.empty() ? label + "\n" : label + " " + value + "\n";
 }
 
+// Milliseconds as seconds with three decimals and a point, whatever the locale.
 std::string seconds3(std::int32_t ms) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", ms / 1000.0);
-    return buf;
+    const std::int64_t v = ms;
+    const std::int64_t whole = v / 1000, part = v % 1000;
+    const std::string digits = std::to_string(part < 0 ? -part : part);
+    return (v < 0 && whole == 0 ? "-" : "") + std::to_string(whole) + "." +
+           std::string(3 - digits.size(), '0') + digits;
 }
 
 }  // namespace

@@ -31,18 +31,19 @@ std::string three_digits(int n) {
 }
 
 // Processes the files of every method block whose number is in Text11; returns how
-// many files were handed to doit.
-int process_files(App& app, OpenFile& f) {
+// many files were handed to doit. Each block reads the method afresh, from the window
+// showing at that moment.
+int process_files(App& app) {
     int processed = 0;
-    const std::string fname = f.fname.caption;
-    const std::string ftitle = f.ftitle.caption;
+    const std::string fname = app.f().fname.caption;
+    const std::string ftitle = app.f().ftitle.caption;
 
-    if (val(f.Text11.caption) == 1) {
+    if (val(app.f().Text11.caption) == 1) {
         doit(app, fname, ftitle);
         ++processed;
         app.log("Passing control to function doit for single filemethod ");
     }
-    if (val(f.Text11.caption) == 2) {
+    if (val(app.f().Text11.caption) == 2) {
         app.log("Determined possible extensions and found which exist");
         const std::string stem = cut_tail(fname, 7);
         for (int n = 1; n <= 199; ++n) {
@@ -54,7 +55,7 @@ int process_files(App& app, OpenFile& f) {
             app.log("Passing Control to function doit for JA method");
         }
     }
-    if (val(f.Text11.caption) == 3) {
+    if (val(app.f().Text11.caption) == 3) {
         app.log(
             "Function nof called - Don't remember what it does... something about file existance?");
         const std::string folder = cut_tail(fname, ftitle.size());
@@ -68,14 +69,29 @@ int process_files(App& app, OpenFile& f) {
     return processed;
 }
 
+// Counts the run as in progress while it lasts.
+struct RunInProgress {
+    explicit RunInProgress(App& a) : app(a) { ++app.runs; }
+    ~RunInProgress() { --app.runs; }
+    RunInProgress(const RunInProgress&) = delete;
+    RunInProgress& operator=(const RunInProgress&) = delete;
+    App& app;
+};
+
 }  // namespace
 
-void work(App& app) {
-    const std::shared_ptr<OpenFile> window = app.form;
-    OpenFile& f = *window;
+void show_run_in_progress(OpenFile& f) {
     set_buttons(f, false);
     f.Label13.visible = false;
     f.Slider1.visible = true;
+}
+
+void work(App& app) {
+    // A run lets the window handle events; a restart may replace the window meanwhile.
+    // The run then goes on in the new one, and its results show there.
+    const RunInProgress run(app);
+    OpenFile& f = app.f();
+    show_run_in_progress(f);
     app.log("Disabling command buttons");
     Clock& clock = app.platform.clock;
     const double start = clock.monotonic_seconds();
@@ -90,36 +106,39 @@ void work(App& app) {
 
     int processed = 0;
     try {
-        processed = process_files(app, f);
+        processed = process_files(app);
     } catch (...) {
         // A failed run gives the window back: buttons enabled, progress row as before.
-        f.ProgressBar1.visible = false;
-        f.Label13.visible = true;
-        set_buttons(f, true);
-        if (val(f.lan.caption) == 1) f.StatusBar1.caption = "Ready...";
-        if (val(f.lan.caption) == 2) f.StatusBar1.caption = "Fertig...";
+        OpenFile& now = app.f();
+        now.ProgressBar1.visible = false;
+        now.Label13.visible = true;
+        set_buttons(now, true);
+        if (val(now.lan.caption) == 1) now.StatusBar1.caption = "Ready...";
+        if (val(now.lan.caption) == 2) now.StatusBar1.caption = "Fertig...";
+        app.flush_settings();
         throw;
     }
 
     const double end = clock.monotonic_seconds();
-    f.Label13.visible = true;
+    OpenFile& g = app.f();
+    g.Label13.visible = true;
     const double elapsed = std::floor((end - start) * 100) / 100;
     const std::string seconds = number_text(elapsed, clock.decimal_separator());
-    if (f.lan.caption == "1") f.Label13.caption = "Procedure completed in " + seconds + " seconds.";
-    if (f.lan.caption == "2")
-        f.Label13.caption = "Vorgang in " + seconds + " Sekunden abgeschlossen";
+    if (g.lan.caption == "1") g.Label13.caption = "Procedure completed in " + seconds + " seconds.";
+    if (g.lan.caption == "2")
+        g.Label13.caption = "Vorgang in " + seconds + " Sekunden abgeschlossen";
     app.log("Showing time needed message");
     if (processed == 0) {
-        if (f.lan.caption == "1") f.Label13.caption = " No files of correct format in this folder.";
-        if (f.lan.caption == "2")
-            f.Label13.caption = "Keine Dateien im korrekten Format in diesem Ordner";
+        if (g.lan.caption == "1") g.Label13.caption = " No files of correct format in this folder.";
+        if (g.lan.caption == "2")
+            g.Label13.caption = "Keine Dateien im korrekten Format in diesem Ordner";
     }
-    f.ProgressBar1.visible = false;
-    f.Slider1.visible = true;
-    set_buttons(f, true);
+    g.ProgressBar1.visible = false;
+    g.Slider1.visible = true;
+    set_buttons(g, true);
     app.log("Enabling command buttons");
 
-    tick_method(f, f.Text11.caption);
+    tick_method(g, g.Text11.caption);
     app.log("Taken care of a bug");
 
     const std::string total = app.setting(kStatsSection, "003");
@@ -129,10 +148,11 @@ void work(App& app) {
     Rook(app, 1);
     app.log("Refreshed Rook screen");
 
-    if (f.notify.ticked()) {
+    if (g.notify.ticked()) {
         app.platform.sound.play_async(find_in_folder(app.program_folder, "data.qlm"));
         app.log("Played notification sound");
     }
+    app.flush_settings();
 }
 
 void Command3_Click(App& app) {

@@ -13,6 +13,9 @@ class SettingsStore {
                              std::string_view key, std::string_view def) = 0;
     virtual void write(std::string_view application, std::string_view section, std::string_view key,
                        std::string_view value) = 0;
+    // Puts what was written where it lasts. A store may keep writes until then; every
+    // read still sees them. Throws Error naming the store when it cannot be written.
+    virtual void flush() {}
 };
 
 }  // namespace veltrane

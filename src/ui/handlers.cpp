@@ -21,10 +21,13 @@ void dispatch(App& app, const Handler& handler) {
     std::string failure;
     try {
         handler();
+    } catch (const RunStopped&) {
+        // The program is ending; the handler's work stops where it was.
     } catch (...) {
         failure = current_failure_text();
     }
     if (!failure.empty()) app.message(failure);
+    app.flush_settings();
     app.refresh();
 }
 

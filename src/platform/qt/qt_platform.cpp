@@ -21,48 +21,33 @@ QString q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The first separator a locale's short format puts between its fields.
-QChar separator_of(const QString& format, QChar fallback) {
-    for (QChar c : format)
-        if (!c.isLetter()) return c;
-    return fallback;
-}
 }  // namespace
 
-QtSettingsStore::QtSettingsStore() {
-    const QString file = qEnvironmentVariable("VELTRANE_SETTINGS");
-    if (!file.isEmpty())
-        settings_ = std::make_unique<QSettings>(file, QSettings::IniFormat);
-    else
-        settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                "Veltrane", "Veltrane");
+QChar plain_separator(const QString& format, const QString& plain, QChar fallback) {
+    // The first character between two fields, passing over invisible marks.
+    for (QChar c : format) {
+        if (c.isLetter() || c.category() == QChar::Other_Format) continue;
+        return plain.contains(c) ? c : fallback;
+    }
+    return fallback;
 }
 
-// The store belongs to the one application "Veltrane"; keys are addressed by section.
-std::string QtSettingsStore::read(std::string_view, std::string_view section, std::string_view key,
-                                  std::string_view def) {
-    const QVariant v = settings_->value(q(section) + "/" + q(key), q(def));
-    return v.toString().toStdString();
-}
-
-void QtSettingsStore::write(std::string_view, std::string_view section, std::string_view key,
-                            std::string_view value) {
-    settings_->setValue(q(section) + "/" + q(key), q(value));
-    settings_->sync();
-}
+namespace {}  // namespace
 
 double QtClock::seconds_since_midnight() {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }
 
 std::string QtClock::date_text() {
-    const QString sep = separator_of(QLocale::system().dateFormat(QLocale::ShortFormat), '/');
-    return QDate::currentDate().toString("dd" + sep + "MM" + sep + "yy").toStdString();
+    const QChar sep =
+        plain_separator(QLocale::system().dateFormat(QLocale::ShortFormat), "/.-", '/');
+    return QDate::currentDate().toString(QString("dd") + sep + "MM" + sep + "yy").toStdString();
 }
 
 std::string QtClock::time_text() {
-    const QString sep = separator_of(QLocale::system().timeFormat(QLocale::ShortFormat), ':');
-    return QTime::currentTime().toString("HH" + sep + "mm" + sep + "ss").toStdString();
+    const QChar sep =
+        plain_separator(QLocale::system().timeFormat(QLocale::ShortFormat), ":.", ':');
+    return QTime::currentTime().toString(QString("HH") + sep + "mm" + sep + "ss").toStdString();
 }
 
 char QtClock::decimal_separator() {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QElapsedTimer>
-#include <QSettings>
 #include <QSoundEffect>
 #include <memory>
 
@@ -14,20 +13,9 @@
 
 namespace veltrane {
 
-// The per-user native store of organisation and application "Veltrane"; or, when the
-// environment variable VELTRANE_SETTINGS names a file, that INI file.
-class QtSettingsStore : public SettingsStore {
-  public:
-    QtSettingsStore();
-    std::string read(std::string_view application, std::string_view section, std::string_view key,
-                     std::string_view def) override;
-    void write(std::string_view application, std::string_view section, std::string_view key,
-               std::string_view value) override;
-    QString location() const { return settings_->fileName(); }
-
-  private:
-    std::unique_ptr<QSettings> settings_;
-};
+// The separator that a locale's date or time `format` puts between its fields, when it
+// is one of the `plain` ones; `fallback` otherwise (a space, or none at all).
+QChar plain_separator(const QString& format, const QString& plain, QChar fallback);
 
 class QtClock : public Clock {
   public:

@@ -211,11 +211,18 @@ CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& 
 // click on the caption acts as a click on the button (the press gives the button the
 // focus first), and the focus frame goes round the caption.
 template <class Button>
-class WrappingButton : public Button {
+class WrappingButton : public Button, public PlacedCaption {
   public:
     static constexpr Kind kKind = std::is_same_v<Button, QCheckBox> ? Kind::CheckBox : Kind::Option;
 
     explicit WrappingButton(QWidget* parent) : Button(parent) {}
+
+    QRect caption_lines() const override {
+        if (this->text().isEmpty()) return {};
+        return place_caption(this->font(), button_caption_room(this, kKind), this->text(),
+                             caption_flags(this))
+            .lines;
+    }
 
   protected:
     bool hitButton(const QPoint& pos) const override {
@@ -259,9 +266,7 @@ class WrappingButton : public Button {
     // Round the caption's lines, as the style frames a one-line caption.
     QRect focus_frame() const {
         if (this->text().isEmpty()) return {};
-        const CaptionPlace place = place_caption(this->font(), button_caption_room(this, kKind),
-                                                 this->text(), caption_flags(this));
-        return place.lines.adjusted(-3, -2, 3, 2).intersected(this->rect());
+        return caption_lines().adjusted(-3, -2, 3, 2).intersected(this->rect());
     }
 };
 

@@ -12,6 +12,15 @@ namespace veltrane {
 struct App;
 struct Control;
 
+// Check boxes and option buttons place their captions themselves, wrapped onto more
+// lines where one is too narrow; they tell where the lines went.
+class PlacedCaption {
+  public:
+    virtual ~PlacedCaption() = default;
+    // The caption's lines, in the widget's coordinates.
+    virtual QRect caption_lines() const = 0;
+};
+
 // Pixels per twip at 96 dpi: 15 twips make one pixel.
 inline constexpr int kTwipsPerPixel = 15;
 // The main window's client area height in twips.

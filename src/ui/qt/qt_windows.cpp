@@ -17,7 +17,8 @@ QtWindows::~QtWindows() = default;
 void QtWindows::attach(App& app) {
     app_ = &app;
     main_ = std::make_unique<MainWindow>(app);
-    main_->on_close = [this] { end_program(); };
+    // Closing the window ends the program; a run in progress stops at its next yield.
+    main_->on_close = [&app] { app.end(); };
     app.on_refresh = [this] { main_->refresh(); };
     app.on_progress = [this] { main_->progress(); };
 }

@@ -1,0 +1,69 @@
+#include "audio/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "app/error.h"
+
+namespace veltrane {
+
+std::size_t MemorySource::read_at(std::int64_t offset, std::span<std::uint8_t> dest) {
+    if (offset < 0 || offset >= size()) return 0;
+    const std::size_t n = std::min(dest.size(), bytes_.size() - static_cast<std::size_t>(offset));
+    std::memcpy(dest.data(), bytes_.data() + offset, n);
+    return n;
+}
+
+const char* not_regular_cause(mode_t mode) {
+    if (S_ISREG(mode)) return "";
+    return S_ISDIR(mode) ? "is a directory" : "is not a regular file";
+}
+
+FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
+    // Looked at before opening: opening a FIFO would wait for a writer.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw Error(Errc::Open, path, errno_text());
+    if (!S_ISREG(st.st_mode)) throw Error(Errc::Open, path, not_regular_cause(st.st_mode));
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd_ < 0) throw Error(Errc::Open, path, errno_text());
+    // The path may have been replaced meanwhile: what counts is what was opened.
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const std::string cause =
+            S_ISREG(st.st_mode) ? errno_text() : not_regular_cause(st.st_mode);
+        ::close(fd_);
+        throw Error(Errc::Open, path, cause);
+    }
+    size_ = st.st_size;
+    id_ = {st.st_dev, st.st_ino};
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+FileSource::~FileSource() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t FileSource::read_at(std::int64_t offset, std::span<std::uint8_t> dest) {
+    std::size_t done = 0;
+    while (done < dest.size()) {
+        const ssize_t n = ::pread(fd_, dest.data() + done, dest.size() - done,
+                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw Error(Errc::Read, path_, errno_text());
+        if (n == 0) break;  // the end of the file, wherever it is now
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::unique_ptr<FileSource> open_recording(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return nullptr;
+    return std::make_unique<FileSource>(path);
+}
+
+}  // namespace veltrane

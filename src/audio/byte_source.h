@@ -1,0 +1,74 @@
+#pragma once
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+
+namespace veltrane {
+
+// The bytes of a recording, read in blocks as a scan goes: memory use does not grow
+// with the file, and a file that changes under the reader cannot bring it down.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // The length in bytes when the source was opened.
+    virtual std::int64_t size() const = 0;
+    // Reads up to dest.size() bytes from the 0-based `offset` and returns how many were
+    // read: fewer only where the source ends, also when it has become shorter since it
+    // was opened. Throws Error when reading fails.
+    virtual std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) = 0;
+    // All the bytes at once, when the source holds them in memory; empty otherwise.
+    virtual std::span<const std::uint8_t> in_memory() const { return {}; }
+};
+
+// Bytes already in memory.
+class MemorySource final : public ByteSource {
+  public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
+    std::span<const std::uint8_t> in_memory() const override { return bytes_; }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+// Which file a path leads to: two paths with the same identity are one file.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+// A regular file opened for reading. Opening never waits: a folder, a FIFO or a device
+// is refused with an Error that names the path and what it is.
+class FileSource final : public ByteSource {
+  public:
+    explicit FileSource(const std::filesystem::path& path);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::int64_t size() const override { return size_; }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
+    FileId id() const { return id_; }
+
+  private:
+    std::filesystem::path path_;
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+    FileId id_;
+};
+
+// The recording at `path` for reading; null when the path names nothing (such a path
+// reads as an empty file, and nothing is created). Throws Error for anything else that
+// cannot be read.
+std::unique_ptr<FileSource> open_recording(const std::filesystem::path& path);
+
+// Why a path that exists is not a regular file ("is a directory", "is not a regular
+// file"); empty for a regular file.
+const char* not_regular_cause(mode_t mode);
+
+}  // namespace veltrane
