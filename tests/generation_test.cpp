@@ -147,7 +147,7 @@ TEST_F(GenerationTest, NotifyPlaysTheSoundBesideTheProgram) {
     EXPECT_EQ(f().set9.caption, "Located");
 }
 
-TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndSurvivesARestart) {
+TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlong) {
     // A recording long enough for several blocks of work.
     const auto data = synth::speech_data({2, 16, 44100}, 20);
     const auto wav = put("long.wav", synth::wav_bytes({2, 16, 44100}, data));
@@ -158,14 +158,71 @@ TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndSurvivesARestart) {
     const int without = loop.yields;
     EXPECT_EQ(without, 1) << "only the yield after the examination";
 
+    // Leave Rook/Debug Mode during the run: the new window keeps its buttons off while the
+    // run goes on, and shows the run's end.
     f().multi.set_value(1);
-    int restarts = 0;
+    f().Label13.caption = "";
+    const std::shared_ptr<OpenFile> first = app->form;
+    int yields = 0;
+    bool generate_offered = false;
     loop.during_yield = [&] {
-        if (restarts++ == 2) dispatch(*app, f().Command7.on_click);  // Leave Rook/Debug Mode
+        if (++yields == 3) dispatch(*app, f().Command7.on_click);
+        if (yields > 3 && (f().Command3.enabled || f().Command1.enabled)) generate_offered = true;
     };
     generate(wav);
     EXPECT_GT(loop.yields - without, 3);
+    EXPECT_NE(app->form, first);
+    EXPECT_FALSE(generate_offered) << "no second run can start inside the first";
+    EXPECT_EQ(f().Label13.caption.rfind("Procedure completed in ", 0), 0u) << f().Label13.caption;
+    EXPECT_TRUE(f().Command1.enabled && f().Command3.enabled);
+    EXPECT_EQ(first->Label13.caption, "");
     EXPECT_TRUE(std::filesystem::exists(dir / "long.gap"));
+}
+
+TEST_F(GenerationTest, ClosingTheWindowStopsTheRunAtItsNextYield) {
+    const auto data = synth::speech_data({2, 16, 44100}, 8);
+    for (const char* name : {"take001.wav", "take002.wav", "take003.wav"})
+        put(name, synth::wav_bytes({2, 16, 44100}, data));
+    f().Fast.set_value(1);
+    f().multi.set_value(1);
+    clock.step = 0.05;
+    settings.values.clear();
+    track();
+    int yields_in_second = 0;
+    loop.during_yield = [&] {
+        if (processed.size() == 1 && ++yields_in_second == 3) app->end();
+    };
+    generate(dir / "take001.wav", "2");
+    EXPECT_EQ(processed.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "take001.gap"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "take002.gap"))
+        << "the file being made is not written";
+    EXPECT_FALSE(std::filesystem::exists(dir / "take003.gap"));
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".veltrane-")) << e.path();
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
+    EXPECT_EQ(windows.calls.back(), "end_program");
+}
+
+TEST_F(GenerationTest, ARecordingThatShrinksWhileItIsScannedReadsAsSilenceFromItsNewEnd) {
+    const auto data = synth::speech_data({2, 16, 44100}, 12);
+    const auto wav = put("shrinking.wav", synth::wav_bytes({2, 16, 44100}, data));
+    f().multi.set_value(1);
+    f().Fast.set_value(1);
+    clock.step = 0.05;
+    // Cut short after the scan has read a few blocks.
+    constexpr std::uintmax_t cut = 700000;
+    int yields = 0;
+    loop.during_yield = [&] {
+        if (++yields == 3) std::filesystem::resize_file(wav, cut);
+    };
+    generate(wav);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
+    EXPECT_TRUE(f().Command3.enabled);
+    // The silences before the cut are there; past it everything is silence that never ends.
+    const std::vector<GapRecord> records = read_gap_file(dir / "shrinking.gap");
+    ASSERT_FALSE(records.empty());
+    EXPECT_LE(records.back().end_ms, static_cast<std::int32_t>(cut * 1000 / (44100 * 4)));
 }
 
 TEST_F(GenerationTest, LogEntriesOfASingleFileRunComeInOrder) {

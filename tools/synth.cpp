@@ -105,6 +105,27 @@ std::vector<std::uint8_t> chime_data(const Format& f) {
     return out;
 }
 
+void write_long_recording(const std::filesystem::path& path, const Format& f,
+                          std::uint64_t data_bytes) {
+    const std::vector<std::uint8_t> speech = speech_data(f, 30.0, 3);
+    // The header of a file of that many bytes; the sizes are 32-bit fields.
+    std::vector<std::uint8_t> header = wav_bytes(f, {});
+    const auto size32 = static_cast<std::uint32_t>(std::min<std::uint64_t>(data_bytes, 0x7FFFFFFF));
+    for (int i = 0; i < 4; ++i) {
+        header[4 + i] = static_cast<std::uint8_t>((size32 + 36) >> (8 * i));
+        header[40 + i] = static_cast<std::uint8_t>(size32 >> (8 * i));
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(header.data()), 44);
+    for (std::uint64_t left = data_bytes; left > 0 && out;) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, speech.size()));
+        out.write(reinterpret_cast<const char*>(speech.data()), static_cast<std::streamsize>(n));
+        left -= n;
+    }
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
 void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),

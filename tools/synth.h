@@ -23,4 +23,9 @@ std::vector<std::uint8_t> chime_data(const Format& format);
 
 void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
+// A long recording of `data_bytes` sample bytes (up to 2 GiB): half a minute of speech
+// repeated, written as it goes so that memory does not grow with the file.
+void write_long_recording(const std::filesystem::path& path, const Format& format,
+                          std::uint64_t data_bytes);
+
 }  // namespace veltrane::synth

@@ -6,6 +6,30 @@
 
 namespace veltrane {
 
+// Whether a number too large or too small for a double is large; it is tiny otherwise.
+static bool beyond_the_largest(std::string_view num) {
+    std::size_t i = num.front() == '-' ? 1 : 0;
+    long long whole_digits = 0, zeros_after_point = 0;
+    bool nonzero = false;
+    for (; i < num.size() && num[i] >= '0' && num[i] <= '9'; ++i)
+        if (nonzero || num[i] != '0') nonzero = true, ++whole_digits;
+    if (i < num.size() && num[i] == '.')
+        for (++i; i < num.size() && num[i] >= '0' && num[i] <= '9'; ++i)
+            if (!nonzero) num[i] == '0' ? ++zeros_after_point : (nonzero = true, 0);
+    long long exponent = 0;
+    if (i < num.size() && (num[i] == 'e' || num[i] == 'E')) {
+        const bool negative = i + 1 < num.size() && num[i + 1] == '-';
+        for (i += (i + 1 < num.size() && (num[i + 1] == '-' || num[i + 1] == '+')) ? 2 : 1;
+             i < num.size() && num[i] >= '0' && num[i] <= '9'; ++i)
+            exponent = std::min<long long>(exponent * 10 + (num[i] - '0'), 1'000'000'000);
+        if (negative) exponent = -exponent;
+    }
+    // The power of ten of the first digit that is not zero.
+    const long long power =
+        whole_digits > 0 ? whole_digits - 1 + exponent : exponent - zeros_after_point - 1;
+    return power >= 0;
+}
+
 double val(std::string_view t) {
     std::size_t i = 0;
     while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
@@ -30,7 +54,10 @@ double val(std::string_view t) {
     if (num.front() == '+') num.remove_prefix(1);
     double x = 0;
     auto [p, ec] = std::from_chars(num.data(), num.data() + num.size(), x);
-    if (ec == std::errc::result_out_of_range) return num.front() == '-' ? -HUGE_VAL : HUGE_VAL;
+    if (ec == std::errc::result_out_of_range) {
+        if (!beyond_the_largest(num)) return 0;  // too small to tell from 0
+        return num.front() == '-' ? -HUGE_VAL : HUGE_VAL;
+    }
     return ec == std::errc() ? x : 0;
 }
 

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# An Entire Folder run over 1,000 short recordings: how many times it forces data to disk
+# (goal: at most 20) and its time beside the time of reading the same files with `cat`
+# (goal: less than 20 times).
+#   bench/folder_run.sh [BUILD_DIR]      (default: build; needs strace for the sync count)
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+work=${TMPDIR:-/tmp}/veltrane-bench/folder
+mkdir -p "$work"
+if [ ! -s "$work/take1000.wav" ]; then
+  rm -f "$work"/*.wav
+  "$build/veltrane-synth" speech "$work/take1.wav" 2 1 16 22050
+  for i in $(seq 2 1000); do cp "$work/take1.wav" "$work/take$i.wav"; done
+fi
+export VELTRANE_SETTINGS="$work/../folder-settings.ini" LC_ALL=C
+rm -f "$VELTRANE_SETTINGS" "$work"/*.gap
+run() { "$build/veltrane-cli" generate --method folder --double-speed "$work/take1.wav" >/dev/null; }
+copy() { cat "$work"/*.wav > /dev/null; }
+
+copy; run   # warm the cache
+t0=$(date +%s%N); copy; t1=$(date +%s%N); cat_ms=$(((t1 - t0) / 1000000))
+t0=$(date +%s%N); run; t1=$(date +%s%N); run_ms=$(((t1 - t0) / 1000000))
+echo "Entire Folder over 1,000 files of 2 s (16-bit mono), cache warm:"
+echo "  cat of all files           ${cat_ms} ms"
+echo "  veltrane-cli generate      ${run_ms} ms"
+awk -v r="$run_ms" -v c="$cat_ms" 'BEGIN { if (c < 1) c = 1; printf "  ratio                      %.1f (goal: less than 20)\n", r / c }'
+if command -v strace >/dev/null; then
+  trace="$work/../strace.txt"
+  strace -f -qq -e trace=fsync,fdatasync,sync,syncfs,sync_file_range,msync -o "$trace" \
+    "$build/veltrane-cli" generate --method folder --double-speed "$work/take1.wav" >/dev/null 2>&1
+  syncs=$(grep -cE '(fsync|fdatasync|sync|syncfs|sync_file_range|msync)\(' "$trace" || true)
+  echo "  disk syncs                 ${syncs} (goal: at most 20)"
+else
+  echo "  (install strace to count the disk syncs)"
+fi

@@ -1,0 +1,238 @@
+// Recordings, GAP files and the log on disks that misbehave: folders, FIFOs and devices
+// where files should be, a GAP file that would be the recording itself, protected and
+// linked GAP files, long names, a full disk.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <csignal>
+#include <functional>
+
+#include "app/error.h"
+#include "app/log.h"
+#include "app/text.h"
+#include "audio/gap_file.h"
+#include "fakes.h"
+#include "platform/qt/qt_platform.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::uint8_t> kOneRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
+
+// 8-bit mono at 8000 bytes per second with one silence from 105 to 205 ms.
+std::vector<std::uint8_t> worked_example() {
+    std::vector<std::uint8_t> data(2401, 0);
+    std::fill(data.begin() + 800, data.begin() + 1600, 128);
+    return synth::wav_bytes({1, 8, 8000}, data);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Runs `fn` as an ordinary user: in a child process as "nobody" when the tests run as
+// root, else right here. Returns what `fn` returns.
+int as_ordinary_user(const std::function<int()>& fn) {
+    if (::geteuid() != 0) return fn();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+        ::_exit(fn());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+// The cause of the Error that `fn` throws; empty when it throws none.
+std::string failure_of(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const Error& e) {
+        return e.cause();
+    }
+    return "";
+}
+
+class DiskTest : public AppTest {
+  protected:
+    DiskTest() { ::alarm(60); }  // a read that waits on a FIFO would never end
+    ~DiskTest() override { ::alarm(0); }
+
+    fs::path put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        write_bytes(dir / name, bytes);
+        return dir / name;
+    }
+    void load(const fs::path& file) {
+        dialog.choices = {ChosenFile{file.string(), file.filename().string()}};
+        dispatch(*app, f().Command1.on_click);
+    }
+    void generate(const fs::path& file) {
+        f().CommonDialog1.FileName = file.string();
+        f().CommonDialog1.FileTitle = file.filename().string();
+        dispatch(*app, f().Command3.on_click);
+    }
+    bool temporaries_left() {
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().starts_with(".veltrane-")) return true;
+        return false;
+    }
+};
+
+TEST_F(DiskTest, FoldersFifosAndDevicesAreNamedForWhatTheyAreWithoutWaiting) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    fs::create_directories(dir / "folder.wav");
+    fs::create_symlink("/dev/zero", dir / "zero.wav");
+    const std::pair<const char*, const char*> cases[] = {{"pipe.wav", "is not a regular file"},
+                                                         {"folder.wav", "is a directory"},
+                                                         {"zero.wav", "is not a regular file"}};
+    for (const auto& [name, cause] : cases) {
+        boxes.shown.clear();
+        load(dir / name);
+        generate(dir / name);
+        ASSERT_EQ(boxes.shown.size(), 2u) << name;
+        for (const std::string& shown : boxes.shown) {
+            EXPECT_TRUE(contains(shown, (dir / name).string())) << shown;
+            EXPECT_TRUE(contains(shown, cause)) << shown;
+        }
+        EXPECT_TRUE(f().Command1.enabled);
+    }
+}
+
+TEST_F(DiskTest, TheRecordingIsNeverWrittenOverByItsGapFile) {
+    // "x.gap" is its own GAP file's name; "take.gap" leads to "take.wav" through a link.
+    const auto x = put("x.gap", worked_example());
+    const auto take = put("take.wav", worked_example());
+    fs::create_symlink("take.wav", dir / "take.gap");
+    for (const fs::path& wav : {x, take}) {
+        boxes.shown.clear();
+        generate(wav);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(contains(boxes.shown[0], "recording being scanned")) << boxes.shown[0];
+        EXPECT_EQ(read_bytes(wav), worked_example());
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "take.gap"));
+    EXPECT_FALSE(temporaries_left());
+}
+
+TEST_F(DiskTest, NamesAsLongAsTheSystemAllowsGetTheirGapFile) {
+    const std::string stem(251, 'n');  // 255 bytes with ".wav" or ".gap"
+    generate(put(stem + ".wav", worked_example()));
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
+    EXPECT_EQ(read_bytes(dir / (stem + ".gap")), kOneRecord);
+}
+
+TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
+    // The folder belongs to the ordinary user who writes in it.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
+    }
+    const std::vector<GapRecord> records = {{105, 205}};
+    const auto owned_file = [&](const char* name, mode_t mode) {
+        write_bytes(dir / name, {1, 2, 3});
+        if (::geteuid() == 0) {
+            EXPECT_EQ(::chown((dir / name).c_str(), 65534, 65534), 0);
+        }
+        fs::permissions(dir / name, static_cast<fs::perms>(mode));
+    };
+    owned_file("protected.gap", 0444);
+    owned_file("private.gap", 0600);
+    owned_file("target.gap", 0640);
+    fs::create_symlink("target.gap", dir / "link.gap");
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown((dir / "link.gap").c_str(), 65534, 65534), 0);
+    }
+
+    const int outcome = as_ordinary_user([&] {
+        const std::string refused =
+            failure_of([&] { write_gap_file(dir / "protected.gap", records); });
+        const std::string replaced = failure_of([&] {
+            write_gap_file(dir / "private.gap", records);
+            write_gap_file(dir / "link.gap", records);
+        });
+        return (refused == "Permission denied" ? 0 : 1) | (replaced.empty() ? 0 : 2);
+    });
+    EXPECT_EQ(outcome, 0);
+    EXPECT_EQ(read_bytes(dir / "protected.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(read_bytes(dir / "private.gap"), kOneRecord);
+    EXPECT_EQ(fs::status(dir / "private.gap").permissions(), static_cast<fs::perms>(0600));
+    // The link stays a link; the file it leads to was replaced, keeping its mode.
+    EXPECT_TRUE(fs::is_symlink(dir / "link.gap"));
+    EXPECT_EQ(read_bytes(dir / "target.gap"), kOneRecord);
+    EXPECT_EQ(fs::status(dir / "target.gap").permissions(), static_cast<fs::perms>(0640));
+    EXPECT_FALSE(temporaries_left());
+}
+
+TEST_F(DiskTest, ALinkPlantedInASharedFolderByAnotherUserIsNotFollowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a link that belongs to another user";
+    const fs::path shared = dir / "shared", victim = dir / "victim";
+    fs::create_directories(shared);
+    fs::permissions(shared, static_cast<fs::perms>(01777));
+    write_bytes(victim, {7, 7, 7});
+    fs::create_symlink(victim, shared / "take.gap");
+    ASSERT_EQ(::lchown((shared / "take.gap").c_str(), 65534, 65534), 0);
+
+    const std::string cause = failure_of([&] {
+        write_gap_file(shared / "take.gap", std::vector<GapRecord>{{1, 2}});
+    });
+    EXPECT_TRUE(contains(cause, "not followed")) << cause;
+    EXPECT_EQ(read_bytes(victim), (std::vector<std::uint8_t>{7, 7, 7}));
+    EXPECT_TRUE(fs::is_symlink(shared / "take.gap"));
+}
+
+TEST_F(DiskTest, CountersStopAtTheTopOfTheirRangeAndTinyNumbersReadAsZero) {
+    const std::string top = "9223372036854775807";
+    settings.values["001/002"] = top;
+    settings.values["001/004"] = top;
+    generate(put("take1.wav", worked_example()));
+    EXPECT_EQ(stat("002"), top);
+    EXPECT_EQ(stat("004"), top);
+
+    EXPECT_EQ(val("1e-400"), 0);
+    EXPECT_EQ(val("0." + std::string(400, '0') + "1"), 0);
+    EXPECT_EQ(val("1e400"), HUGE_VAL);
+    EXPECT_EQ(val("-2e999x"), -HUGE_VAL);
+    EXPECT_EQ(val("12e-1 Kb"), 1.2);
+}
+
+TEST_F(DiskTest, ALogRecordThatDoesNotFitLeavesTheLogAsItWas) {
+    f().lg.set_value(1);
+    const std::string before = log_text();
+    ASSERT_FALSE(before.empty());
+    // A disk with room for only a few more bytes.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = old;
+    tight.rlim_cur = before.size() + 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    app->log("An entry a good deal longer than the ten bytes left on this disk");
+    app->log("and a second one, which is not reported again");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(log_text(), before);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(contains(boxes.shown[0], (process.folder / "log.txt").string())) << boxes.shown[0];
+}
+
+TEST(LogSeparators, ThePlainSeparatorsOfALocaleOrTheEnglishOnes) {
+    EXPECT_EQ(plain_separator("d MMM yyyy", "/.-", '/'), '/');  // no separator: a space
+    EXPECT_EQ(plain_separator("dd.MM.yy", "/.-", '/'), '.');
+    EXPECT_EQ(plain_separator(QString::fromUtf8("\u200Fd/M/yyyy"), "/.-", '/'), '/');
+    EXPECT_EQ(plain_separator("yyyy-MM-dd", "/.-", '/'), '-');
+    EXPECT_EQ(plain_separator("HH:mm:ss", ":.", ':'), ':');
+    EXPECT_EQ(plain_separator("H.mm", ":.", ':'), '.');
+    EXPECT_EQ(plain_separator(QString::fromUtf8("HH\u2236mm"), ":.", ':'), ':');
+}
+
+}  // namespace
+}  // namespace veltrane::test
