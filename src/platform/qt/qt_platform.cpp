@@ -119,8 +119,7 @@ void QtProcess::start(const std::filesystem::path& program) {
     if (process.startDetached()) return;
     // The system's reason comes after the name of the call that failed ("execv: ...").
     QString cause = process.errorString();
-    static const QRegularExpression call("^exec\\w*: ");
-    cause.remove(call);
+    cause.remove(QRegularExpression("^exec\\w*: "));
     throw Error(Errc::Start, program, cause.toStdString());
 }
 
