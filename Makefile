@@ -59,7 +59,7 @@ bench: build
 # The program folder PREFIX/lib/veltrane, links in PREFIX/bin, the desktop entry, the icon
 # and the manual pages; DESTDIR=/some/root installs below that folder instead of /.
 install: build
-	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)" --strip
 
 # The Debian package veltrane_VERSION_ARCH.deb, left in this folder:
 #   apt install ./veltrane_*.deb
