@@ -3,16 +3,23 @@
 
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang-format \
-            fonts-liberation2
+            fonts-liberation2 desktop-file-utils
+# Only for the targets that need them: the Debian package, the manuals' pictures, the icon.
+DEB_PACKAGES := dpkg-dev file
+SCREENSHOT_PACKAGES := xvfb xdotool imagemagick openbox
+ICON_PACKAGES := librsvg2-bin
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
+# Where `make install` puts the program; DESTDIR (empty by default) is put in front of it.
+PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan run test bench format format-check clean
+.PHONY: all deps build build-asan run test bench format format-check clean \
+        install deb screenshots icons
 
 all: build
 
 deps:
-	@missing=""; for p in $(PACKAGES); do \
+	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -48,6 +55,29 @@ test: build build-asan format-check
 
 bench: build
 	./build/veltrane_bench
+
+# The program folder PREFIX/lib/veltrane, links in PREFIX/bin, the desktop entry, the icon
+# and the manual pages; DESTDIR=/some/root installs below that folder instead of /.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)" --strip
+
+# The Debian package veltrane_VERSION_ARCH.deb, left in this folder:
+#   apt install ./veltrane_*.deb
+deb:
+	$(MAKE) build EXTRA_PACKAGES="$(DEB_PACKAGES)"
+	rm -f veltrane_*.deb
+	cd build && cpack -G DEB -B "$(CURDIR)/build/package"
+	cp build/package/veltrane_*.deb .
+
+# The pictures of the manuals, taken from the real program (data/manual/*/pictures).
+screenshots:
+	$(MAKE) build EXTRA_PACKAGES="$(SCREENSHOT_PACKAGES)"
+	tools/screenshots.sh build
+
+# The icon's PNG sizes, rendered from its drawings (data/icons).
+icons:
+	$(MAKE) deps EXTRA_PACKAGES="$(ICON_PACKAGES)"
+	tools/icons.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -9,6 +9,8 @@
 int main(int argc, char* argv[]) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Veltrane");
+    // Ties the windows to the desktop entry veltrane.desktop (its name and icon).
+    QGuiApplication::setDesktopFileName("veltrane");
     QApplication::setFont(veltrane::ui_font(8.25));
     // The program ends by Exit or the close box only, never because a window was hidden.
     QApplication::setQuitOnLastWindowClosed(false);

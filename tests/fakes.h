@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "app/app.h"
+#include "app/error.h"
 #include "app/startup.h"
 #include "ui/handlers.h"
 
@@ -83,12 +84,16 @@ class FakeProcess : public Process {
   public:
     std::string line;
     std::filesystem::path folder;
+    std::filesystem::path data_folder;
     std::vector<std::filesystem::path> started;
+    // When set, starting a program fails with this reason.
+    std::string start_failure;
     std::string command_line() override { return line; }
     std::filesystem::path program_folder() override { return folder; }
-    bool start(const std::filesystem::path& p) override {
+    std::filesystem::path user_data_folder() override { return data_folder; }
+    void start(const std::filesystem::path& p) override {
+        if (!start_failure.empty()) throw Error(Errc::Start, p, start_failure);
         started.push_back(p);
-        return true;
     }
 };
 
@@ -143,6 +148,7 @@ class AppTest : public ::testing::Test {
   protected:
     AppTest() : dir(make_temp_folder()) {
         process.folder = dir / "program";
+        process.data_folder = dir / "data" / "Veltrane";
         std::filesystem::create_directories(process.folder);
         app = std::make_unique<App>(
             Platform{settings, boxes, dialog, clock, sound, process, loop, windows});

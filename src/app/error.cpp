@@ -15,6 +15,8 @@ const char* errc_text(Errc code) {
             return "Cannot write";
         case Errc::Replace:
             return "Cannot replace";
+        case Errc::Start:
+            return "Cannot start";
         case Errc::BadGapFile:
             return "Not a GAP file";
         case Errc::Internal:

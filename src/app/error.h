@@ -11,6 +11,7 @@ enum class Errc {
     Read,        // reading failed part way
     Write,       // writing failed
     Replace,     // a finished file could not be moved into place
+    Start,       // another program could not be started
     BadGapFile,  // a GAP file whose length is not a whole number of records
     Internal,    // anything unexpected
 };

@@ -14,7 +14,11 @@
 namespace veltrane {
 
 std::filesystem::path log_path(const App& app) {
-    return app.program_folder / "log.txt";
+    // An installed program's folder belongs to the system and cannot be written by its
+    // users: their log goes to their own data folder instead.
+    if (::access(app.program_folder.c_str(), W_OK | X_OK) == 0)
+        return app.program_folder / "log.txt";
+    return app.platform.process.user_data_folder() / "log.txt";
 }
 
 namespace {
@@ -30,6 +34,8 @@ void report_failure(App& app, const std::string& cause) {
 
 void write_log(App& app, std::string_view text, int mode) {
     const std::filesystem::path path = log_path(app);
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);  // a failure shows at open
     const int fd = ::open(path.c_str(),
                           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) return report_failure(app, errno_text());

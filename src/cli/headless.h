@@ -3,11 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "app/error.h"
 #include "platform/event_loop.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/sound.h"
+#include "platform/user_folders.h"
 #include "platform/windows.h"
 
 namespace veltrane {
@@ -35,13 +37,16 @@ class SilentSound : public Sound {
 };
 
 // No command line of its own (the tools take their files as arguments), the folder of
-// the program for the log and the notification sound.
+// the program for the log and the notification sound; starts no other program.
 class HeadlessProcess : public Process {
   public:
     explicit HeadlessProcess(std::filesystem::path folder) : folder_(std::move(folder)) {}
     std::string command_line() override { return ""; }
     std::filesystem::path program_folder() override { return folder_; }
-    bool start(const std::filesystem::path&) override { return false; }
+    std::filesystem::path user_data_folder() override { return veltrane::user_data_folder(); }
+    void start(const std::filesystem::path& program) override {
+        throw Error(Errc::Start, program, "no other program is started without a window");
+    }
 
   private:
     std::filesystem::path folder_;

@@ -1,7 +1,6 @@
 #include "platform/ini_settings.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include "app/atomic_file.h"
 #include "app/error.h"
 #include "audio/byte_source.h"
+#include "platform/user_folders.h"
 
 namespace veltrane {
 
@@ -271,12 +271,7 @@ fs::path default_settings_file() {
     if (const char* named = std::getenv("VELTRANE_SETTINGS"); named && *named) return named;
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
         return fs::path(config) / "Veltrane" / "Veltrane.conf";
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        const passwd* pw = ::getpwuid(::getuid());
-        home = pw ? pw->pw_dir : "/";
-    }
-    return fs::path(home) / ".config" / "Veltrane" / "Veltrane.conf";
+    return home_folder() / ".config" / "Veltrane" / "Veltrane.conf";
 }
 
 }  // namespace veltrane

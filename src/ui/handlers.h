@@ -19,7 +19,8 @@ void ch_GotFocus(App& app, int n);
 // "Show Progress Bar" clicked.
 void Check1_Click(App& app);
 
-// "Manual": starts the manual for the language shown.
+// "Manual": starts the manual for the language shown. A manual that is present but
+// cannot be started throws Error(Errc::Start) with the system's reason.
 void Command6_Click(App& app);
 
 }  // namespace veltrane

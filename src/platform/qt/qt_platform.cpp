@@ -8,11 +8,14 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTime>
 #include <QUrl>
 
+#include "app/error.h"
 #include "audio/wav_header.h"
+#include "platform/user_folders.h"
 
 namespace veltrane {
 
@@ -106,8 +109,18 @@ std::filesystem::path QtProcess::program_folder() {
     return QCoreApplication::applicationDirPath().toStdString();
 }
 
-bool QtProcess::start(const std::filesystem::path& program) {
-    return QProcess::startDetached(QString::fromStdString(program.string()), {});
+std::filesystem::path QtProcess::user_data_folder() {
+    return veltrane::user_data_folder();
+}
+
+void QtProcess::start(const std::filesystem::path& program) {
+    QProcess process;
+    process.setProgram(QString::fromStdString(program.string()));
+    if (process.startDetached()) return;
+    // The system's reason comes after the name of the call that failed ("execv: ...").
+    QString cause = process.errorString();
+    cause.remove(QRegularExpression("^exec\\w*: "));
+    throw Error(Errc::Start, program, cause.toStdString());
 }
 
 void QtEventLoop::yield() {

@@ -57,7 +57,8 @@ class QtProcess : public Process {
   public:
     std::string command_line() override;
     std::filesystem::path program_folder() override;
-    bool start(const std::filesystem::path& program) override;
+    std::filesystem::path user_data_folder() override;
+    void start(const std::filesystem::path& program) override;
 };
 
 class QtEventLoop : public EventLoop {

@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "app/app.h"
+#include "ui/qt/icon.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/splash_window.h"
 
@@ -16,6 +17,8 @@ QtWindows::~QtWindows() = default;
 
 void QtWindows::attach(App& app) {
     app_ = &app;
+    // Every window of the program shows the icon: the main window, the splash, the boxes.
+    QApplication::setWindowIcon(program_icon());
     main_ = std::make_unique<MainWindow>(app);
     // Closing the window ends the program; a run in progress stops at its next yield.
     main_->on_close = [&app] { app.end(); };

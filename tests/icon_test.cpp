@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+
+#include "fakes.h"
+#include "ui/qt/icon.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_windows.h"
+
+namespace veltrane::test {
+namespace {
+
+TEST(IconTest, TheWindowsShowTheProgramIconInEveryThemeSize) {
+    if (!QApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "veltrane_tests";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);  // lives for the whole run
+    }
+    const QIcon icon = program_icon();
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        EXPECT_EQ(image.size(), QSize(size, size));
+        // Drawn, not blank: the middle of the face is opaque.
+        EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255) << size;
+    }
+
+    FakeSettings settings;
+    FakeBoxes boxes;
+    FakeDialog dialog;
+    FakeClock clock;
+    FakeSound sound;
+    FakeProcess process;
+    FakeLoop loop;
+    QtWindows windows;
+    App app(Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+    windows.attach(app);
+    EXPECT_EQ(windows.main_window()->windowIcon().availableSizes().size(), 6);
+    app.on_refresh = nullptr;
+    app.on_progress = nullptr;
+}
+
+}  // namespace
+}  // namespace veltrane::test

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "app/error.h"
+#include "fakes.h"
+#include "manual/launcher.h"
+#include "platform/qt/qt_platform.h"
+#include "ui/language.h"
+
+extern char** environ;
+
+namespace veltrane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using manual::Language;
+
+using ManualButtonTest = AppTest;
+
+TEST_F(ManualButtonTest, StartsTheManualOfTheLanguageShownAndNoOther) {
+    write_bytes(process.folder / "user's manual.exe", {1});
+    write_bytes(process.folder / "handbuch.exe", {1});  // any letter case
+    dispatch(*app, f().Command6.on_click);
+    translate(*app);
+    dispatch(*app, f().Command6.on_click);
+    EXPECT_EQ(process.started, (std::vector<fs::path>{process.folder / "user's manual.exe",
+                                                      process.folder / "handbuch.exe"}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(ManualButtonTest, AMissingOrEmptyManualIsNotLocated) {
+    write_bytes(process.folder / "Handbuch.exe", {1});  // the other language's manual
+    write_bytes(process.folder / "user's manual.exe", {});
+    dispatch(*app, f().Command6.on_click);
+    fs::remove(process.folder / "Handbuch.exe");
+    write_bytes(process.folder / "user's manual.exe", {1});
+    translate(*app);
+    dispatch(*app, f().Command6.on_click);
+    EXPECT_TRUE(process.started.empty());
+    EXPECT_EQ(boxes.shown,
+              (std::vector<std::string>{"User's Manual not located!", "Handbuch not located!"}));
+}
+
+TEST_F(ManualButtonTest, AManualThatCannotBeStartedSaysWhy) {
+    write_bytes(process.folder / "user's manual.exe", {1});
+    process.start_failure = "Permission denied";
+    dispatch(*app, f().Command6.on_click);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0], "Cannot start \"" + (process.folder / "user's manual.exe").string() +
+                                  "\": Permission denied");
+}
+
+TEST(QtProcessTest, AProgramThatCannotBeStartedIsReportedWithTheSystemsReason) {
+    const fs::path dir = make_temp_folder();
+    write_bytes(dir / "not executable", {'#', '!'});
+    QtProcess process;
+    for (const auto& [program, cause] : {std::pair{dir / "not executable", "Permission denied"},
+                                         std::pair{dir / "missing", "No such file or directory"}}) {
+        try {
+            process.start(program);
+            ADD_FAILURE() << program << " started";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Errc::Start);
+            EXPECT_EQ(e.file(), program);
+            EXPECT_EQ(e.cause(), cause);
+        }
+    }
+    fs::remove_all(dir);
+}
+
+// A stand-in for xdg-open: records the page it was given and ends with `status`.
+class LauncherTest : public ::testing::Test {
+  protected:
+    LauncherTest() : dir(make_temp_folder()) {
+        fs::create_directories(dir / "bin");
+        fs::create_directories(dir / "manual" / "en");
+        write_bytes(dir / "manual" / "en" / "index.html", {'<'});
+    }
+    ~LauncherTest() override { fs::remove_all(dir); }
+
+    std::string opener(int status) {
+        const fs::path script = dir / "bin" / "xdg-open";
+        const std::string text = "#!/bin/sh\nprintf '%s' \"$1\" > '" + (dir / "opened").string() +
+                                 "'\nexit " + std::to_string(status) + "\n";
+        write_bytes(script, {text.begin(), text.end()});
+        fs::permissions(script, fs::perms::owner_all);
+        return script.string();
+    }
+    std::string opened() { return read_text(dir / "opened"); }
+
+    fs::path dir;
+};
+
+TEST_F(LauncherTest, OpensThePageWithTheOpenerOrSaysWhyNot) {
+    const fs::path page = manual::manual_page(dir, Language::English);
+    EXPECT_EQ(page, dir / "manual" / "en" / "index.html");
+    EXPECT_EQ(manual::manual_page(dir, Language::German), dir / "manual" / "de" / "index.html");
+
+    EXPECT_EQ(manual::open_page(page, opener(0), Language::English), "");
+    EXPECT_EQ(opened(), page.string());
+
+    const std::string cannot = "Cannot open the manual \"" + page.string() + "\": ";
+    EXPECT_EQ(manual::open_page(page, opener(3), Language::English),
+              cannot + opener(3) +
+                  " found no program that shows HTML pages. Please install a web browser.");
+    EXPECT_EQ(manual::open_page(page, opener(4), Language::English),
+              cannot + "The web browser that " + opener(4) + " started has failed.");
+    EXPECT_EQ(manual::open_page(page, (dir / "none").string(), Language::English),
+              cannot + "the program " + (dir / "none").string() +
+                  ", which opens it in your web browser, is not installed (Debian package "
+                  "xdg-utils).");
+    EXPECT_EQ(manual::open_page(dir / "manual" / "de" / "index.html", opener(0), Language::German),
+              "Das Handbuch \"" + (dir / "manual" / "de" / "index.html").string() +
+                  "\" kann nicht geöffnet werden: Die Datei fehlt. Bitte Veltrane neu "
+                  "installieren.");
+}
+
+// The built launchers beside the built program, each with its own manual.
+TEST_F(LauncherTest, TheBuiltLaunchersOpenTheirOwnManualFromTheBuildFolder) {
+    opener(0);
+    const std::string path_variable = "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin";
+    for (const auto& [launcher, page] : {std::pair{"user's manual.exe", "manual/en/index.html"},
+                                         std::pair{"Handbuch.exe", "manual/de/index.html"}}) {
+        const fs::path program = fs::path(VELTRANE_BUILD_DIR) / launcher;
+        ASSERT_TRUE(fs::is_regular_file(fs::path(VELTRANE_BUILD_DIR) / page)) << page;
+        std::string arg0 = program.string(), env0 = path_variable;
+        char* argv[] = {arg0.data(), nullptr};
+        char* envp[] = {env0.data(), nullptr};  // no display: a failure would only be printed
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, arg0.c_str(), nullptr, nullptr, argv, envp), 0) << launcher;
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << launcher;
+        EXPECT_EQ(opened(), (fs::path(VELTRANE_BUILD_DIR) / page).string());
+    }
+}
+
+}  // namespace
+}  // namespace veltrane::test
