@@ -460,8 +460,6 @@ TEST_F(QtStartTest, StartAndRestartsLeaveTheFocusOnLoadFileWithItsFrameShowing) 
     EXPECT_EQ(window.focusWidget(), load);
     EXPECT_TRUE(window.testAttribute(Qt::WA_KeyboardFocusChange));
     EXPECT_EQ(started.f().Text11.caption, "1");
-    started.on_refresh = nullptr;
-    started.on_progress = nullptr;
 }
 
 TEST(QtWindowsTest, EndedBeforeTheEventLoopStartsItDoesNotRun) {
