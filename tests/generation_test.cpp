@@ -101,16 +101,33 @@ TEST_F(GenerationTest, JaFormatTakesTheNumberedSetInOrder) {
     EXPECT_FALSE(std::filesystem::exists(dir / "take200.gap"));
 }
 
-TEST_F(GenerationTest, EntireFolderTakesEveryWavInNameOrder) {
-    put("b.wav", worked_example());
-    put("A.WAV", worked_example());
+TEST_F(GenerationTest, JaFormatFindsTheSetInAnyLetterCase) {
+    for (const char* name : {"TAKE001.WAV", "take002.wav", "Take003.Wav", "TAKE003.WAV"})
+        put(name, worked_example());
+    track();
+    generate(dir / "TAKE001.WAV", "2");
+    // One file per number: of two spellings, the first in byte order.
+    EXPECT_EQ(processed, (std::vector<std::string>{(dir / "TAKE001.WAV").string(),
+                                                   (dir / "take002.wav").string(),
+                                                   (dir / "TAKE003.WAV").string()}));
+    EXPECT_TRUE(std::filesystem::exists(dir / "take002.gap"));
+    EXPECT_EQ(f().Label13.caption.find("No files"), std::string::npos);
+}
+
+TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShows) {
+    for (const char* name :
+         {"take10.wav", "b.wav", "take2.wav", "A.WAV", "Take3.WAV", "take02.wav"})
+        put(name, worked_example());
     put("notes.txt", {1});
     put(".hidden.wav", worked_example());
     std::filesystem::create_directories(dir / "folder.wav");
     track();
     generate(dir / "b.wav", "3");
-    EXPECT_EQ(processed,
-              (std::vector<std::string>{(dir / "A.WAV").string(), (dir / "b.wav").string()}));
+    std::vector<std::string> expected;
+    for (const char* name :
+         {"A.WAV", "b.wav", "take02.wav", "take2.wav", "Take3.WAV", "take10.wav"})
+        expected.push_back((dir / name).string());
+    EXPECT_EQ(processed, expected);
     EXPECT_TRUE(std::filesystem::exists(dir / "A.gap"));
     EXPECT_TRUE(boxes.shown.empty()) << "only Single File tells about files without silence";
 }

@@ -124,6 +124,30 @@ TEST_F(StartupTest, DebugWavSwitchesToTheWideWindowAndLeavingSwitchesBack) {
     EXPECT_TRUE(f().Option1.value());
 }
 
+TEST_F(StartupTest, LoggingGoesOnAcrossBothRestartsWithoutClaimingItJustStarted) {
+    settings.values["Startup Values/Log"] = "1";
+    start_with("");
+    dialog.choices = {ChosenFile{"/any/rook.wav", "rook.wav"}};
+    dispatch(*app, f().Command1.on_click);
+    dispatch(*app, f().Command7.on_click);
+    EXPECT_EQ(f().lg.value(), 1);
+
+    const std::string log = log_text();
+    const std::string reopened =
+        "Activity stopped at 01:02:03\r\n\r\n\r\n"
+        "Application log created on 04/12/26\r\n"
+        "Starting time is recorded on 01:02:03\r\n"
+        "     Logging resumed from restarting procedure\r\n";
+    const auto entered = log.find("     Logging stopped due to intentional program restart\r\n" +
+                                  reopened + "     File properly loaded\r\n");
+    const auto left = log.find("     Logging terminated due to intentional restart\r\n" + reopened);
+    EXPECT_NE(entered, std::string::npos) << log;
+    EXPECT_NE(left, std::string::npos) << log;
+    EXPECT_LT(entered, left);
+    EXPECT_EQ(log.find("Logging did not start"), log.rfind("Logging did not start"))
+        << "only the start of the program says so";
+}
+
 TEST_F(StartupTest, FeedbackMessagesComeOnceEachWhenTheirThresholdsPass) {
     settings.values["001/002"] = "10";
     feedback_messages(*app);

@@ -40,10 +40,16 @@ void load_form(App& app) {
 void restart_form(App& app) {
     app.flush_settings();
     app.platform.windows.unload_main();
-    const int log_value = static_cast<int>(whole(app.setting(kStartupSection, "Log")));
+    const bool logging = whole(app.setting(kStartupSection, "Log")) == 1;
     load_form(app);
-    // Logging goes on across the restart: the Log box comes back as it was saved.
-    app.f().lg.set_value(log_value == 1 ? 1 : 0);
+    // Logging goes on across the restart: the Log box comes back as it was saved, and the
+    // period closed before the restart opens again. The box's own handler would say
+    // that logging was switched on just now, which it was not.
+    if (logging) {
+        app.f().lg.restore(1);
+        write_log(app, "", LogStart);
+        app.log("Logging resumed from restarting procedure");
+    }
     // A run that goes on keeps the new window's buttons off until it ends.
     if (app.running()) show_run_in_progress(app.f());
     app.platform.windows.show_main();

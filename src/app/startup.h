@@ -15,7 +15,8 @@ void Form_Load(App& app);
 // Creates the main window anew in its design state and runs its load handler.
 void load_form(App& app);
 
-// Unloads the main window and shows it again.
+// Unloads the main window and shows it again. With logging on, the new window goes on
+// logging: a header and "Logging resumed from restarting procedure" open a new period.
 void restart_form(App& app);
 
 // Exit: saves the start-up values, closes the logging period, ends the program.

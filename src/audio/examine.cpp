@@ -85,10 +85,15 @@ void examine(App& app, const std::string& path, const std::string& title, int in
 }
 
 void Command1_Click(App& app) {
+    CommonDialog& dialog = app.f().CommonDialog1;
+    dialog.Filter = "*.*";
+    load_chosen_file(app, app.platform.dialog.open(dialog.Filter));
+}
+
+void load_chosen_file(App& app, const std::optional<ChosenFile>& chosen) {
     {
         CommonDialog& dialog = app.f().CommonDialog1;
-        dialog.Filter = "*.*";
-        if (auto chosen = app.platform.dialog.open(dialog.Filter)) {
+        if (chosen) {
             dialog.FileName = chosen->path;
             dialog.FileTitle = chosen->title;
         }

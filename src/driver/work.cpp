@@ -46,8 +46,13 @@ int process_files(App& app) {
     if (val(app.f().Text11.caption) == 2) {
         app.log("Determined possible extensions and found which exist");
         const std::string stem = cut_tail(fname, 7);
+        // The candidates are found without regard to letter case, as the folder spells them.
+        const std::size_t cut = stem.rfind('/');
+        const std::string folder = cut == std::string::npos ? "" : stem.substr(0, cut + 1);
+        const FolderNames names(folder);
         for (int n = 1; n <= 199; ++n) {
-            const std::string candidate = stem + three_digits(n) + ".wav";
+            const std::string candidate =
+                folder + names.spelled(stem.substr(folder.size()) + three_digits(n) + ".wav");
             if (!file_exists_nonempty(candidate)) continue;
             const std::size_t len = std::min(ftitle.size(), candidate.size());
             doit(app, candidate, candidate.substr(candidate.size() - len));

@@ -19,7 +19,6 @@ void enter_rook_mode(App& app) {
     app.log("Logging stopped due to intentional program restart");
     if (app.f().lg.ticked()) write_log(app, "", LogStop);
     restart_form(app);
-    app.log("Logging resumed from restarting procedure");
 }
 
 void Command7_Click(App& app) {

@@ -48,6 +48,9 @@ struct CheckBox : Control {
         value_ = v;
         if (on_click) on_click();
     }
+    // Sets the value without running the click handler: a value carried over into a
+    // window created afresh, not a change.
+    void restore(int v) { value_ = v; }
 
   private:
     int value_;

@@ -1,5 +1,6 @@
 #include "ui/handlers.h"
 
+#include <filesystem>
 #include <string>
 
 #include "app/app.h"
@@ -90,6 +91,26 @@ void Command6_Click(App& app) {
         else
             app.message("Handbuch not located!");
     }
+}
+
+void files_dropped(App& app, const std::vector<std::string>& paths) {
+    OpenFile& f = app.f();
+    if (paths.empty() || !f.Command1.enabled) return;
+    const std::filesystem::path first(paths.front());
+    std::error_code ec;
+    if (std::filesystem::is_directory(first, ec)) {
+        if (f.lan.caption == "2")
+            app.message("\"" + paths.front() +
+                        "\" ist ein Ordner: nur eine Datei kann geladen werden. Um alle "
+                        "Aufnahmen eines Ordners zu verarbeiten, eine davon laden und "
+                        "\"Gesamtes Verzeichnis\" ankreuzen.");
+        else
+            app.message("\"" + paths.front() +
+                        "\" is a folder: only a file can be loaded. To process every recording "
+                        "of a folder, load one of them and tick \"Entire Folder\".");
+        return;
+    }
+    load_chosen_file(app, ChosenFile{paths.front(), first.filename().string()});
 }
 
 }  // namespace veltrane

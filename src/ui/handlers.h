@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+#include <vector>
+
 #include "ui/controls.h"
 
 namespace veltrane {
@@ -22,5 +25,10 @@ void Check1_Click(App& app);
 // "Manual": starts the manual for the language shown. A manual that is present but
 // cannot be started throws Error(Errc::Start) with the system's reason.
 void Command6_Click(App& app);
+
+// Files dropped on the main window: the first is loaded as Load File loads the file
+// chosen in its dialog; a folder is not loaded but named in a message. Nothing happens
+// while Load File is off (during a run).
+void files_dropped(App& app, const std::vector<std::string>& paths);
 
 }  // namespace veltrane

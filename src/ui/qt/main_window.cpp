@@ -4,14 +4,19 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
@@ -19,6 +24,7 @@
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QThread>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -96,8 +102,109 @@ int check_value(Qt::CheckState state) {
     return 2;
 }
 
+// A caption too wide for its place is set smaller down to kNarrowFrom points, then
+// narrower down to kNarrowest percent of its width, then smaller again down to
+// kSmallestPoints before it is cut off.
+constexpr double kNarrowFrom = 7.0;
+constexpr int kNarrowest = 85;
+constexpr double kSmallestPoints = 6.5;
+// The blank kept between a label's caption and the caption of a label to its right.
+constexpr int kCaptionGap = 4;
+
+// Where a caption is drawn in the room it may fill.
+struct CaptionPlace {
+    QRect room;   // the rectangle to draw into with the control's text flags
+    QRect lines;  // the lines drawn there
+    QRect ink;    // the part of the lines that the letters cover
+    bool fits;    // no letter is cut off
+};
+
+// Lays out `text` in `font` across `room`: as Qt sets it with `flags`, then moved up or
+// down just enough to keep the letters inside when the lines are taller than the room.
+// A line's height includes blank space above the tallest letters and below the deepest,
+// so two lines fit a place a little lower than two full line heights.
+CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& text, int flags) {
+    const QFontMetrics fm(font);
+    const QRect lines = fm.boundingRect(room, flags, text);
+    const QRect letters = fm.tightBoundingRect(text);  // around the baseline
+    const int above = std::max(0, fm.ascent() + letters.top());
+    const int below = std::max(0, fm.descent() - (letters.top() + letters.height()));
+    QRect ink(lines.left(), lines.top() + above, lines.width(),
+              std::max(0, lines.height() - above - below));
+    const int end = room.y() + room.height();
+    int shift = 0;
+    if (const int lowest = ink.y() + ink.height(); lowest > end) shift = end - lowest;
+    if (const int highest = ink.y() + shift; highest < room.y()) shift += room.y() - highest;
+    const bool fits = lines.width() <= room.width() && ink.height() <= room.height();
+    return {room.translated(0, shift), lines.translated(0, shift), ink.translated(0, shift), fits};
+}
+
+// The next font to try for a caption that does not fit in `font`; false when there is
+// none left that is still easy to read.
+bool next_smaller(QFont& font) {
+    const double size = font.pointSizeF();
+    const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
+    if (size > kNarrowFrom)
+        font.setPointSizeF(size - 0.25);
+    else if (stretch > kNarrowest)
+        font.setStretch(stretch - 5);
+    else if (size > kSmallestPoints)
+        font.setPointSizeF(size - 0.25);
+    else
+        return false;
+    return true;
+}
+
+// A control whose caption the window fits: the control says where in it a caption may
+// go and how it is set there, the window takes off what a neighbour needs, fit()
+// chooses the font, and the control draws the caption where it was placed.
+class Captioned : public PlacedCaption {
+  public:
+    QRect caption_ink() const override { return place_.ink; }
+    // The part of the control its caption may fill when it has the window's font.
+    virtual QRect own_room(const QFont& window_font) const = 0;
+
+    // Sets the caption of `self` (this control) in `room`, in its own coordinates: in the
+    // window's font when it fits, else in the largest smaller or narrower font it fits in.
+    void fit(QWidget& self, const QRect& room) {
+        const QFont base = self.parentWidget()->font();
+        const QString text = caption_text();
+        if (room == fitted_room_ && text == fitted_text_ && base == fitted_font_) return;
+        const int flags = text_flags();
+        QFont font = base;
+        CaptionPlace place = place_caption(font, room, text, flags);
+        while (!place.fits && next_smaller(font)) place = place_caption(font, room, text, flags);
+        self.setFont(font == base ? QFont() : font);  // QFont(): the window's own
+        place_ = text.isEmpty() ? CaptionPlace{room, {}, {}, true} : place;
+        fitted_room_ = room;
+        fitted_text_ = text;
+        fitted_font_ = base;
+        self.update();
+    }
+
+  protected:
+    virtual int text_flags() const = 0;
+    virtual QString caption_text() const = 0;
+    // Where the caption goes, as the last fit placed it.
+    const CaptionPlace& place() const { return place_; }
+
+  private:
+    CaptionPlace place_{};
+    // What the last fit was made for.
+    QRect fitted_room_;
+    QString fitted_text_;
+    QFont fitted_font_;
+};
+
+// Whether the style underlines a caption's shortcut letter.
+int mnemonic_flags(const QWidget* w) {
+    return w->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, w)
+               ? Qt::TextShowMnemonic
+               : Qt::TextShowMnemonic | Qt::TextHideMnemonic;
+}
+
 // A frame: an etched box with its caption set into the top edge.
-class FrameBox : public QWidget {
+class FrameBox : public QWidget, public Captioned {
   public:
     using QWidget::QWidget;
     void set_title(const QString& title) {
@@ -105,24 +212,27 @@ class FrameBox : public QWidget {
         title_ = title;
         update();
     }
+    QRect own_room(const QFont& window_font) const override {
+        return {9, 0, width() - 18, QFontMetrics(window_font).height()};
+    }
+    int text_flags() const override {
+        return Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+    }
+    QString caption_text() const override { return title_; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        const QFontMetrics fm = fontMetrics();
-        const int top = fm.height() / 2;
+        const int top = fontMetrics().height() / 2;
         const QRect box(0, top, width() - 2, height() - top - 2);
         p.setPen(palette().color(QPalette::Mid));
         p.drawRect(box);
         p.setPen(palette().color(QPalette::Light));
         p.drawRect(box.translated(1, 1));
         if (title_.isEmpty()) return;
-        const QRect text(7, 0, std::min(fm.horizontalAdvance(title_) + 4, width() - 10),
-                         fm.height());
-        p.fillRect(text, palette().color(QPalette::Window));
-        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::WindowText));
-        p.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, title_);
+        p.fillRect(place().lines.adjusted(-2, 0, 2, 0), palette().color(QPalette::Window));
+        style()->drawItemText(&p, place().room, text_flags(), palette(), isEnabled(), title_,
+                              QPalette::WindowText);
     }
 
   private:
@@ -131,79 +241,69 @@ class FrameBox : public QWidget {
 
 // A label whose text is set on the window's face: a decorative line running through
 // its place stops at the text instead of striking it through; one under it shows.
-class TextLabel : public QLabel {
+class TextLabel : public QLabel, public Captioned {
   public:
     using QLabel::QLabel;
+    QRect own_room(const QFont&) const override { return contentsRect(); }
+    int text_flags() const override {
+        return static_cast<int>(QStyle::visualAlignment(layoutDirection(), alignment())) |
+               Qt::TextWordWrap | Qt::TextDontClip;
+    }
+    QString caption_text() const override { return text(); }
 
   protected:
-    void paintEvent(QPaintEvent* event) override {
-        if (!text().isEmpty()) {
-            QPainter p(this);
-            const int flags = static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0);
-            const QFontMetrics fm = fontMetrics();
-            // The glyphs down to the baseline: a line just under the text still shows.
-            const QRect used = fm.boundingRect(contentsRect(), flags, text());
-            p.fillRect(used.adjusted(-1, 0, 1, 2 - fm.descent()),
-                       palette().color(QPalette::Window));
-        }
-        QLabel::paintEvent(event);
+    void paintEvent(QPaintEvent*) override {
+        if (text().isEmpty()) return;
+        QPainter p(this);
+        // The glyphs down to the baseline: a line just under the text still shows.
+        p.fillRect(place().lines.adjusted(-1, 0, 1, 2 - fontMetrics().descent()),
+                   palette().color(QPalette::Window));
+        style()->drawItemText(&p, place().room, text_flags(), palette(), isEnabled(), text(),
+                              foregroundRole());
     }
 };
 
-// The smallest size a caption is shrunk to before it is cut off.
-constexpr double kSmallestPoints = 6.5;
+// A command button whose caption takes a second line where one is too narrow. Return
+// and Enter press it, as the space bar does.
+class CommandButton : public QPushButton, public Captioned {
+  public:
+    using QPushButton::QPushButton;
+    // The button's face inside its edge, with a little space at either side.
+    QRect own_room(const QFont&) const override {
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        return style()
+            ->subElementRect(QStyle::SE_PushButtonContents, &opt, this)
+            .adjusted(2, 0, -2, 0);
+    }
+    int text_flags() const override {
+        return Qt::AlignCenter | Qt::TextWordWrap | Qt::TextDontClip | mnemonic_flags(this);
+    }
+    QString caption_text() const override { return text(); }
 
-// How a check box or option button sets its caption: at the left, centred in height,
-// wrapped at spaces onto more lines where one is too narrow, with its shortcut letter
-// underlined as the style does it. Drawing is not clipped to the caption's room: the
-// blank space of a line may reach past it (place_caption keeps the letters inside).
-int caption_flags(const QWidget* w) {
-    int flags = static_cast<int>(QStyle::visualAlignment(w->layoutDirection(),
-                                                         Qt::AlignLeft | Qt::AlignVCenter)) |
-                Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip;
-    if (!w->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, w))
-        flags |= Qt::TextHideMnemonic;
-    return flags;
-}
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        opt.text.clear();  // the face and the focus frame as the style draws them
+        p.drawControl(QStyle::CE_PushButton, opt);
+        QRect room = place().room;
+        if (opt.state & (QStyle::State_Sunken | QStyle::State_On))
+            room.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &opt, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &opt, this));
+        p.drawItemText(room, text_flags(), opt.palette, isEnabled(), text(), QPalette::ButtonText);
+    }
 
-// The room beside the indicator of a check box or option button that its caption
-// may fill, less a pixel at the end for the focus frame.
-QRect button_caption_room(const QWidget* w, Kind kind) {
-    QStyleOptionButton opt;
-    opt.initFrom(w);
-    const QStyle::SubElement contents =
-        kind == Kind::CheckBox ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents;
-    const QRect room = w->style()->subElementRect(contents, &opt, w);
-    return w->layoutDirection() == Qt::RightToLeft ? room.adjusted(1, 0, 0, 0)
-                                                   : room.adjusted(0, 0, -1, 0);
-}
-
-// Where a check box's or option button's caption is drawn in `room`.
-struct CaptionPlace {
-    QRect room;   // the rectangle to draw into with caption_flags
-    QRect lines;  // the lines drawn there
-    bool fits;    // no letter is cut off
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!event->isAutoRepeat()) click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
 };
-
-// Lays out `text` in `font` across `room`: centred as Qt centres a caption, then moved
-// up or down just enough to keep the letters inside when the lines are taller than the
-// room. A line's height includes blank space above the tallest letters and below the
-// deepest, so two lines fit a place a little lower than two full line heights.
-CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& text, int flags) {
-    const QFontMetrics fm(font);
-    const QRect lines = fm.boundingRect(room, flags, text);
-    const QRect ink = fm.tightBoundingRect(text);  // around the baseline
-    const int above = std::max(0, fm.ascent() + ink.top());
-    const int below = std::max(0, fm.descent() - (ink.top() + ink.height()));
-    const int end = room.y() + room.height();
-    int shift = 0;
-    if (const int lowest = lines.y() + lines.height() - below; lowest > end) shift = end - lowest;
-    if (const int highest = lines.y() + above + shift; highest < room.y())
-        shift += room.y() - highest;
-    const bool fits =
-        lines.width() <= room.width() && lines.height() - above - below <= room.height();
-    return {room.translated(0, shift), lines.translated(0, shift), fits};
-}
 
 // A check box or option button whose caption wraps onto further lines when its place
 // is too narrow for one line but high enough for more; Qt's own set it on one line.
@@ -211,22 +311,43 @@ CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& 
 // click on the caption acts as a click on the button (the press gives the button the
 // focus first), and the focus frame goes round the caption.
 template <class Button>
-class WrappingButton : public Button, public PlacedCaption {
+class WrappingButton : public Button, public Captioned {
   public:
-    static constexpr Kind kKind = std::is_same_v<Button, QCheckBox> ? Kind::CheckBox : Kind::Option;
+    static constexpr bool kCheckBox = std::is_same_v<Button, QCheckBox>;
 
     explicit WrappingButton(QWidget* parent) : Button(parent) {}
 
-    QRect caption_lines() const override {
-        if (this->text().isEmpty()) return {};
-        return place_caption(this->font(), button_caption_room(this, kKind), this->text(),
-                             caption_flags(this))
-            .lines;
+    // The room beside the indicator, less a pixel at the end for the focus frame.
+    QRect own_room(const QFont&) const override {
+        QStyleOptionButton opt;
+        opt.initFrom(this);
+        const QRect room = this->style()->subElementRect(
+            kCheckBox ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &opt, this);
+        return this->layoutDirection() == Qt::RightToLeft ? room.adjusted(1, 0, 0, 0)
+                                                          : room.adjusted(0, 0, -1, 0);
+    }
+    // At the left, centred in height, wrapped at spaces, the shortcut letter underlined
+    // as the style does it.
+    int text_flags() const override {
+        return static_cast<int>(QStyle::visualAlignment(this->layoutDirection(),
+                                                        Qt::AlignLeft | Qt::AlignVCenter)) |
+               Qt::TextWordWrap | Qt::TextDontClip | mnemonic_flags(this);
+    }
+    QString caption_text() const override { return this->text(); }
+
+    // The style's indicator, made smaller where the place is lower than it.
+    QRect indicator_rect() const override {
+        QStyleOptionButton opt;
+        this->initStyleOption(&opt);
+        const QRect r = this->style()->subElementRect(
+            kCheckBox ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator, &opt, this);
+        const int side = std::min({r.width(), r.height(), this->height()});
+        return {r.x(), (this->height() - side) / 2, side, side};
     }
 
   protected:
     bool hitButton(const QPoint& pos) const override {
-        return indicator().united(focus_frame()).contains(pos);
+        return indicator_rect().united(focus_frame()).contains(pos);
     }
 
     void paintEvent(QPaintEvent*) override {
@@ -235,16 +356,12 @@ class WrappingButton : public Button, public PlacedCaption {
         this->initStyleOption(&opt);
         // The indicator as the style draws a button's, focus colouring included.
         QStyleOptionButton box = opt;
-        box.rect = indicator();
-        p.drawPrimitive(kKind == Kind::CheckBox ? QStyle::PE_IndicatorCheckBox
-                                                : QStyle::PE_IndicatorRadioButton,
+        box.rect = indicator_rect();
+        p.drawPrimitive(kCheckBox ? QStyle::PE_IndicatorCheckBox : QStyle::PE_IndicatorRadioButton,
                         box);
         if (opt.text.isEmpty()) return;
-        const int flags = caption_flags(this);
-        const CaptionPlace place =
-            place_caption(this->font(), button_caption_room(this, kKind), opt.text, flags);
-        p.drawItemText(place.room, flags, opt.palette, opt.state & QStyle::State_Enabled, opt.text,
-                       QPalette::WindowText);
+        p.drawItemText(place().room, text_flags(), opt.palette, opt.state & QStyle::State_Enabled,
+                       opt.text, QPalette::WindowText);
         if (opt.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect frame;
             frame.QStyleOption::operator=(opt);
@@ -254,60 +371,12 @@ class WrappingButton : public Button, public PlacedCaption {
     }
 
   private:
-    QRect indicator() const {
-        QStyleOptionButton opt;
-        this->initStyleOption(&opt);
-        return this->style()->subElementRect(kKind == Kind::CheckBox
-                                                 ? QStyle::SE_CheckBoxIndicator
-                                                 : QStyle::SE_RadioButtonIndicator,
-                                             &opt, this);
-    }
-
     // Round the caption's lines, as the style frames a one-line caption.
     QRect focus_frame() const {
         if (this->text().isEmpty()) return {};
-        return caption_lines().adjusted(-3, -2, 3, 2).intersected(this->rect());
+        return place().lines.adjusted(-3, -2, 3, 2).intersected(this->rect());
     }
 };
-
-// The width a caption of a button or label has in its widget's place; 0 when it may
-// take more lines instead.
-int caption_room(const QWidget* w, Kind kind) {
-    switch (kind) {
-        case Kind::Button:
-            return w->width() - 8;
-        case Kind::Label:
-            return w->height() < 2 * w->fontMetrics().lineSpacing() ? w->width() : 0;
-        default:
-            return 0;
-    }
-}
-
-// A caption too wide for its place (the German ones often are) is set a little smaller,
-// down to a readable size, rather than cut off. Check boxes and option buttons first
-// wrap it onto more lines where their place is high enough, and shrink it only when
-// the lines still do not fit.
-void fit_caption(QWidget* w, Kind kind, const QString& text) {
-    const int room = caption_room(w, kind);
-    const bool wraps = kind == Kind::CheckBox || kind == Kind::Option;
-    const QRect wrap_room = wraps ? button_caption_room(w, kind) : QRect();
-    const int flags = wraps ? caption_flags(w) : 0;
-    const auto fits = [&](const QFont& font) {
-        if (wraps) return place_caption(font, wrap_room, text, flags).fits;
-        return room <= 0 || QFontMetrics(font).horizontalAdvance(text) <= room;
-    };
-    QFont font = w->parentWidget()->font();
-    const double base = font.pointSizeF();
-    double size = base;
-    while (size > kSmallestPoints && !fits(font)) {
-        size -= 0.25;
-        font.setPointSizeF(size);
-    }
-    if (size == base)
-        w->setFont(QFont());  // the window's own
-    else
-        w->setFont(font);
-}
 
 bool by_user(Qt::FocusReason reason) {
     return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
@@ -322,7 +391,9 @@ MainWindow::MainWindow(App& app, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       app_(app) {
     setFont(ui_font(8.25));
+    setAcceptDrops(true);
     build();
+    make_shortcuts();
     refresh();
 }
 
@@ -346,7 +417,7 @@ void MainWindow::build() {
 QWidget* MainWindow::make_widget(std::size_t index, Control& c) {
     switch (c.kind) {
         case Kind::Button: {
-            auto* b = new QPushButton(this);
+            auto* b = new CommandButton(this);
             connect(b, &QPushButton::clicked, this, [this, index] {
                 forward(index, [](Control& c) {
                     if (c.on_click) c.on_click();
@@ -429,6 +500,26 @@ QWidget* MainWindow::make_widget(std::size_t index, Control& c) {
     return label;
 }
 
+void MainWindow::make_shortcuts() {
+    // The window's keys. Each presses its button, and so does nothing while the button
+    // is off or out of sight.
+    const struct {
+        QKeySequence key;
+        const char* button;
+    } keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_O), "Command1"},  // Load File
+        {QKeySequence(Qt::Key_F1), "Command6"},            // Manual
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), "Command2"},  // Exit
+    };
+    for (const auto& k : keys) {
+        auto* shortcut = new QShortcut(k.key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, name = k.button] {
+            auto* button = qobject_cast<QAbstractButton*>(widget(name));
+            if (button && button->isEnabled() && button->isVisible()) button->click();
+        });
+    }
+}
+
 void MainWindow::refresh() {
     OpenFile& f = app_.f();
     mirroring_ = true;
@@ -441,25 +532,20 @@ void MainWindow::refresh() {
     for (std::size_t i = 0; i < controls.size() && i < widgets_.size(); ++i)
         mirror(*controls[i], widgets_[i]);
     options_->setExclusive(true);
+    fit_captions();
     mirroring_ = false;
 }
 
 void MainWindow::mirror(Control& c, QWidget* w) {
     const QSignalBlocker block(w);
     const QString text = q(c.caption);
-    if (auto* b = qobject_cast<QAbstractButton*>(w); b && b->text() != text) {
-        b->setText(text);
-        fit_caption(w, c.kind, text);
-    }
+    if (auto* b = qobject_cast<QAbstractButton*>(w); b && b->text() != text) b->setText(text);
     switch (c.kind) {
         case Kind::Button:
             break;
         case Kind::Label: {
             auto* label = static_cast<QLabel*>(w);
-            if (label->text() != text) {
-                label->setText(text);
-                fit_caption(w, c.kind, text);
-            }
+            if (label->text() != text) label->setText(text);
             label->setAlignment(horizontal(c.align) | Qt::AlignTop);
             break;
         }
@@ -509,7 +595,84 @@ void MainWindow::mirror(Control& c, QWidget* w) {
     } else {
         w->setGeometry(pixels(c.place));
     }
-    w->setVisible(c.visible && c.place.width > 0 && c.place.height > 0);
+    // A control beyond the window's edge (the Rook screen of the narrow window) is out of
+    // sight: hidden, it is out of the keyboard's reach too.
+    w->setVisible(c.visible && c.place.width > 0 && c.place.height > 0 &&
+                  w->geometry().left() < width());
+}
+
+void MainWindow::fit_captions() {
+    const auto shown = [](const QWidget* w) { return !w->isHidden(); };
+    // From right to left: a label's caption ends where the caption of a label to its
+    // right begins, so that one is placed first.
+    std::vector<QWidget*> order;
+    for (QWidget* w : widgets_)
+        if (dynamic_cast<Captioned*>(w)) order.push_back(w);
+    std::stable_sort(order.begin(), order.end(), [](const QWidget* a, const QWidget* b) {
+        return a->geometry().left() > b->geometry().left();
+    });
+    for (QWidget* w : order) {
+        auto& c = dynamic_cast<Captioned&>(*w);
+        const QRect mine = w->geometry();
+        // The room in window coordinates, inside the window.
+        QRect room = c.own_room(font()).translated(mine.topLeft()).intersected(rect());
+        if (shown(w)) {
+            // Where two places share pixels (twips rounded to pixels, or a value set into
+            // the end of its label's place), the one that starts lower or further right
+            // keeps them.
+            for (const QWidget* other : widgets_) {
+                if (other == w || !shown(other) || dynamic_cast<const FrameBox*>(other)) continue;
+                const QRect theirs = other->geometry();
+                if (!theirs.intersects(mine)) continue;
+                if (theirs.top() > mine.top()) {
+                    room.setBottom(std::min(room.bottom(), theirs.top() - 1));
+                } else if (theirs.top() == mine.top() && theirs.left() > mine.left()) {
+                    int edge = theirs.left();
+                    const auto* label = dynamic_cast<const TextLabel*>(other);
+                    if (label && !label->text().isEmpty())
+                        edge = theirs.left() + label->caption_ink().left() - kCaptionGap;
+                    room.setRight(std::min(room.right(), edge - 1));
+                }
+            }
+        }
+        c.fit(*w, room.translated(-mine.topLeft()));
+    }
+}
+
+void MainWindow::focus_first_control() {
+    // The keyboard's first stop, in the order the controls were made.
+    for (QWidget* w : widgets_) {
+        if (!w->isHidden() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
+    // The style draws the focus frame once the keyboard has moved the focus.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    update();
+}
+
+std::vector<std::string> MainWindow::dropped_files(const QMimeData* data) const {
+    std::vector<std::string> files;
+    if (!data || !data->hasUrls() || !app_.f().Command1.enabled) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
+    return files;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!dropped_files(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!dropped_files(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> files = dropped_files(event->mimeData());
+    if (files.empty()) return;
+    event->acceptProposedAction();
+    dispatch(app_, [&] { files_dropped(app_, files); });
 }
 
 void MainWindow::progress() {

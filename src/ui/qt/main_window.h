@@ -3,22 +3,28 @@
 #include <QWidget>
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QButtonGroup;
+class QMimeData;
 
 namespace veltrane {
 
 struct App;
 struct Control;
 
-// Check boxes and option buttons place their captions themselves, wrapped onto more
-// lines where one is too narrow; they tell where the lines went.
+// A control whose caption the window sets in its place: whole, on more lines where one
+// is too narrow and the place is high enough, in a slightly smaller font where it would
+// not fit otherwise, and clear of the captions and controls next to it.
 class PlacedCaption {
   public:
     virtual ~PlacedCaption() = default;
-    // The caption's lines, in the widget's coordinates.
-    virtual QRect caption_lines() const = 0;
+    // Where the caption's letters are drawn, in the widget's coordinates; empty when
+    // there is no caption.
+    virtual QRect caption_ink() const = 0;
+    // The box or circle of a check box or option button; empty for other controls.
+    virtual QRect indicator_rect() const { return {}; }
 };
 
 // Pixels per twip at 96 dpi: 15 twips make one pixel.
@@ -49,15 +55,26 @@ class MainWindow : public QWidget {
     // Runs when the user closes the window by its close box.
     std::function<void()> on_close;
 
+    // Puts the focus on the first control the keyboard can reach, "Load File" while it
+    // is enabled, and shows where it is. Runs no focus handler.
+    void focus_first_control();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void build();
+    void make_shortcuts();
     QWidget* make_widget(std::size_t index, Control& c);
     void mirror(Control& c, QWidget* w);
+    void fit_captions();
+    // The files of a drag that the window takes, or none.
+    std::vector<std::string> dropped_files(const QMimeData* data) const;
     // The control at `index` of the current model, kept alive while its handler runs
     // even if the handler replaces the model.
     void forward(std::size_t index, const std::function<void(Control&)>& action);

@@ -52,6 +52,7 @@ void QtWindows::show_main() {
     main_->show();
     main_->raise();
     main_->activateWindow();
+    main_->focus_first_control();
 }
 
 void QtWindows::unload_main() {

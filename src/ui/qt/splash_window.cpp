@@ -140,7 +140,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 
     caption(this, "Version 1.20", kVersion, ui_font(12, true), Qt::AlignRight);
-    caption(this, "Veltrane by Mira Kessler - October 2002", kCredit, ui_font(8.25),
+    caption(this, "Veltrane by the Veltrane developers - October 2002", kCredit, ui_font(8.25),
             Qt::AlignHCenter);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
