@@ -17,6 +17,8 @@ const char* errc_text(Errc code) {
             return "Cannot replace";
         case Errc::BadGapFile:
             return "Not a GAP file";
+        case Errc::NoScan:
+            return "Cannot scan";
         case Errc::Internal:
             return "Unexpected failure with";
     }

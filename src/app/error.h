@@ -12,6 +12,7 @@ enum class Errc {
     Write,       // writing failed
     Replace,     // a finished file could not be moved into place
     BadGapFile,  // a GAP file whose length is not a whole number of records
+    NoScan,      // a recording whose samples the scan cannot read (the command-line tool)
     Internal,    // anything unexpected
 };
 
