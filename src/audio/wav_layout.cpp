@@ -115,7 +115,7 @@ std::string why_not_scanned(ByteSource& source, bool find_chunks) {
     const WavInfo w = parse_wav_header(head);
     if (!w.is_riff_wave()) return "not a WAV file";
     if (w.fmt_id != wav::kFmt)
-        return "its header is not the plain 44-byte layout (no \"fmt \" chunk at byte 12)";
+        return "its header is not the plain 44-byte layout: no \"fmt \" chunk at byte 12";
     return format_refusal(plain_wav_fmt(head));
 }
 
