@@ -183,22 +183,26 @@ class Report {
     int runs_ = 0, files_ = 0;
 };
 
-// Where the data of a file begin when other chunks stand before them; empty for the
-// plain layout and for anything that cannot be read.
-std::optional<std::uint64_t> data_after_chunks(const std::string& path) {
+// A file whose data stand after other chunks: where they begin, and whether --find-chunks
+// would scan them. Empty for the plain layout and for anything that cannot be read.
+struct ChunkNote {
+    std::uint64_t data_at = 0;
+    bool scannable = false;
+};
+std::optional<ChunkNote> chunk_note(const std::string& path) {
     try {
         const std::unique_ptr<FileSource> file = open_recording(path);
         if (!file) return std::nullopt;
         const WavChunks chunks = read_wav_chunks(*file);
         if (!chunks.data || chunks.plain()) return std::nullopt;
-        return chunks.data->body_at;
+        return ChunkNote{chunks.data->body_at, located_layout(chunks)->bytes_per_sample != 0};
     } catch (const Error&) {
         return std::nullopt;
     }
 }
 
-std::string find_chunks_hint(std::uint64_t data_at) {
-    return "; --find-chunks finds its data at byte " + std::to_string(data_at);
+std::string find_chunks_hint(const ChunkNote& note) {
+    return "; --find-chunks finds its data at byte " + std::to_string(note.data_at);
 }
 
 // One run: FILE as the file chosen in the window, then Generate.
@@ -217,7 +221,8 @@ void run_one(App& app, const Choices& c, const std::string& file) {
             std::string reason = why_not_scanned(*source, c.find_chunks);
             if (!reason.empty()) {
                 if (!c.find_chunks)
-                    if (const auto at = data_after_chunks(file)) reason += find_chunks_hint(*at);
+                    if (const auto note = chunk_note(file); note && note->scannable)
+                        reason += find_chunks_hint(*note);
                 throw Error(Errc::NoScan, file, reason);
             }
         }
@@ -262,20 +267,22 @@ int run(const Invocation& in) {
         // A file whose data stand after other chunks: read as the plain layout, what was
         // scanned (if anything) is not its sound.
         if (!c.find_chunks)
-            if (const auto at = data_after_chunks(r.path)) {
+            if (const auto note = chunk_note(r.path)) {
                 if (r.not_scanned.empty())
                     out.warn("\"" + r.path + "\" has other chunks before its data (at byte " +
-                             std::to_string(*at) +
+                             std::to_string(note->data_at) +
                              ") but was read as the plain 44-byte layout, so what was scanned is "
-                             "not its sound; --find-chunks scans its \"data\" chunk");
-                else
-                    r.not_scanned += find_chunks_hint(*at);
+                             "not its sound" +
+                             (note->scannable ? "; --find-chunks scans its \"data\" chunk" : ""));
+                else if (note->scannable)
+                    r.not_scanned += find_chunks_hint(*note);
             }
         out.file(r);
         stop_if_asked();
     };
 
     int status = kExitOk;
+    bool stopped = false;  // the stop has been reported
     for (const std::string& file : files) {
         if (interrupted() != 0) break;
         out.begin(file, c.method);
@@ -284,6 +291,7 @@ int run(const Invocation& in) {
             out.end(app.f().Label13.caption, app.run_seconds);
         } catch (const RunStopped&) {
             out.fail("interrupted");
+            stopped = true;
             break;
         } catch (...) {
             out.fail(current_failure_text());
@@ -292,7 +300,11 @@ int run(const Invocation& in) {
     }
     if (app.f().lg.ticked()) write_log(app, "", LogStop);
     out.close();
-    if (const int signal = interrupted()) return kExitSignalBase + signal;
+    if (const int signal = interrupted()) {
+        // Asked between two runs, or after the last one: the runs done stay done.
+        if (!stopped) report(in.err, "interrupted");
+        return kExitSignalBase + signal;
+    }
     return status;
 }
 
