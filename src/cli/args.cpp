@@ -4,7 +4,7 @@
 
 namespace veltrane {
 
-ParsedArgs parse_args(std::span<const std::string> args, std::span<const OptionSpec> options) {
+ParsedArgs parse_args(std::span<const std::string> args, std::span<const CommandOption> options) {
     ParsedArgs parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -27,13 +27,14 @@ ParsedArgs parse_args(std::span<const std::string> args, std::span<const OptionS
         const auto eq = arg.find('=');
         const std::string_view name =
             std::string_view(arg).substr(0, eq == std::string::npos ? std::string::npos : eq);
-        const auto spec = std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) {
-            return name.size() == o.name.size() + 2 && name.starts_with("--") &&
-                   name.substr(2) == o.name;
-        });
-        if (spec == options.end()) throw UsageError("unknown option '" + std::string(name) + "'");
+        const auto known =
+            std::find_if(options.begin(), options.end(), [&](const CommandOption& o) {
+                return name.size() == o.name.size() + 2 && name.starts_with("--") &&
+                       name.substr(2) == o.name;
+            });
+        if (known == options.end()) throw UsageError("unknown option '" + std::string(name) + "'");
         std::string value;
-        if (spec->value_name.empty()) {
+        if (known->value_name.empty()) {
             if (eq != std::string::npos)
                 throw UsageError("option '" + std::string(name) + "' takes no value");
         } else if (eq != std::string::npos) {
@@ -42,9 +43,9 @@ ParsedArgs parse_args(std::span<const std::string> args, std::span<const OptionS
             value = args[++i];
         } else {
             throw UsageError("option '" + std::string(name) + "' needs a value (" +
-                             std::string(spec->value_name) + ")");
+                             std::string(known->value_name) + ")");
         }
-        parsed.options[std::string(spec->name)] = value;
+        parsed.options[std::string(known->name)] = value;
     }
     return parsed;
 }

@@ -16,7 +16,7 @@ class UsageError : public std::runtime_error {
 
 // An option of a command: "--name" alone, or "--name VALUE" / "--name=VALUE" when it has a
 // value name.
-struct OptionSpec {
+struct CommandOption {
     std::string_view name;
     std::string_view value_name;  // empty: the option takes no value
 };
@@ -35,6 +35,6 @@ struct ParsedArgs {
 // Reads the arguments that follow a command. Options may stand before, between and after
 // the operands; "--" ends them, so that what follows is an operand even when it begins
 // with "-"; a lone "-" is an operand. Throws UsageError.
-ParsedArgs parse_args(std::span<const std::string> args, std::span<const OptionSpec> options);
+ParsedArgs parse_args(std::span<const std::string> args, std::span<const CommandOption> options);
 
 }  // namespace veltrane

@@ -24,7 +24,7 @@ struct Invocation {
 
 struct Command {
     std::string_view name;
-    std::span<const OptionSpec> options;
+    std::span<const CommandOption> options;
     std::string_view help;  // its lines of --help: synopsis, then indented details
     int (*run)(const Invocation&);
 };

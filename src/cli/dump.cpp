@@ -9,7 +9,7 @@ namespace veltrane {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {{"json", ""}, {"csv", ""}, {"labels", ""}};
+constexpr CommandOption kOptions[] = {{"json", ""}, {"csv", ""}, {"labels", ""}};
 
 int run(const Invocation& in) {
     const ParsedArgs& a = in.args;

@@ -22,7 +22,7 @@ namespace veltrane {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr CommandOption kOptions[] = {
     {"method", "single|ja|folder"},
     {"preset", "normal|noisy|accurate|custom"},
     {"sensitivity", "N"},

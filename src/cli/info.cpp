@@ -17,7 +17,7 @@ namespace veltrane {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {{"json", ""}};
+constexpr CommandOption kOptions[] = {{"json", ""}};
 
 // Examines one file as Load File does, and reads its header as numbers.
 FileDetails details(HeadlessServices& services, const std::string& path) {
