@@ -1,13 +1,30 @@
 #include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
 #include "app/app.h"
 #include "app/error.h"
+#include "app/program_args.h"
 #include "app/startup.h"
 #include "platform/qt/qt_platform.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/qt_windows.h"
 
 int main(int argc, char* argv[]) {
+    using veltrane::ProgramArgs;
+    // --version and --help need no window, nor a display.
+    if (const auto answer = veltrane::answer_at_once(std::vector<std::string>(argv, argv + argc))) {
+        std::cout << answer->text << std::flush;
+        return std::cout ? 0 : 1;
+    }
     QApplication qt(argc, argv);
+    // What the toolkit left of the arguments, as given (file names are bytes).
+    const ProgramArgs args = veltrane::program_files(std::vector<std::string>(argv, argv + argc));
+    if (args.action == ProgramArgs::Action::Usage) {
+        std::cerr << args.text;
+        return 2;
+    }
     QApplication::setApplicationName("Veltrane");
     // Ties the windows to the desktop entry veltrane.desktop (its name and icon).
     QGuiApplication::setDesktopFileName("veltrane");
@@ -20,7 +37,7 @@ int main(int argc, char* argv[]) {
     veltrane::QtFileDialog dialog;
     veltrane::QtClock clock;
     veltrane::QtSound sound;
-    veltrane::QtProcess process;
+    veltrane::QtProcess process(args.files);
     veltrane::QtEventLoop loop;
     veltrane::QtWindows windows;
     veltrane::App app({settings, boxes, dialog, clock, sound, process, loop, windows});

@@ -1,148 +1,435 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <random>
+#include <regex>
+#include <set>
+#include <sstream>
 
+#include "cli/cli.h"
 #include "cli/format.h"
 #include "fakes.h"
+#include "json_check.h"
 #include "synth.h"
+#include "wav_build.h"
 
 namespace veltrane::test {
 namespace {
 
-// Runs the built veltrane-cli with its own settings file; returns the exit status.
+namespace fs = std::filesystem;
+
+std::string quoted(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The worked example: 8-bit mono at 8000 bytes/s, one silence recorded as 105-205 ms.
+std::vector<std::uint8_t> worked_example() {
+    std::vector<std::uint8_t> data(2401, 0);
+    std::fill(data.begin() + 800, data.begin() + 1600, 128);
+    return synth::wav_bytes({1, 8, 8000}, data);
+}
+const std::vector<std::uint8_t> kWorkedRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
+
+// Runs the built programs in a folder of their own, with their own settings file.
 class CliTest : public ::testing::Test {
   protected:
     CliTest() : dir(make_temp_folder()) {}
-    ~CliTest() override { std::filesystem::remove_all(dir); }
+    ~CliTest() override { fs::remove_all(dir); }
 
-    // Human messages follow the locale, as the window's do; these tests read them in the
-    // plain one. Machine-readable output never follows it: `any_locale` runs keep the
-    // locale the tests run in.
+    // Runs veltrane-cli in `dir`; returns the exit status. Human messages follow the
+    // locale, as the window's do; these tests read them in the plain one. Machine-readable
+    // output never follows it: `any_locale` runs keep the locale the tests run in.
     int run(const std::string& args, bool any_locale = false) {
-        const std::string cmd = std::string(any_locale ? "" : "LC_ALL=C.UTF-8 ") +
-                                "VELTRANE_SETTINGS='" + (dir / "settings.ini").string() + "' '" +
-                                VELTRANE_CLI + "' " + args + " >'" + (dir / "out").string() +
-                                "' 2>'" + (dir / "err").string() + "'";
+        return run_program(VELTRANE_CLI, args, any_locale ? "" : "LC_ALL=C.UTF-8");
+    }
+    int run_program(const char* program, const std::string& args, const std::string& env) {
+        const std::string cmd = "cd " + quoted(dir) + " && " + env +
+                                " VELTRANE_SETTINGS=" + quoted(dir / "settings.ini") + " " +
+                                quoted(program) + " " + args + " >" + stdout_to + " 2>" +
+                                quoted(dir / ".err");
         const int status = std::system(cmd.c_str());
-        out = read_text(dir / "out");
-        err = read_text(dir / "err");
+        out = read_text(dir / ".out");
+        err = read_text(dir / ".err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string put_worked_example(const std::string& name) {
-        std::vector<std::uint8_t> data(2401, 0);
-        std::fill(data.begin() + 800, data.begin() + 1600, 128);
-        write_bytes(dir / name, synth::wav_bytes({1, 8, 8000}, data));
-        return "'" + (dir / name).string() + "'";
+    void put(const fs::path& name, const std::vector<std::uint8_t>& bytes) {
+        fs::create_directories((dir / name).parent_path());
+        write_bytes(dir / name, bytes);
     }
+    std::string settings() { return read_text(dir / "settings.ini"); }
 
-    std::filesystem::path dir;
+    fs::path dir;
+    std::string stdout_to = quoted(dir / ".out");
     std::string out, err;
 };
 
 TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
-    const std::string wav = put_worked_example("take1.wav");
-    const std::vector<std::uint8_t> record = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
+    put("take1.wav", worked_example());
     for (const char* speed : {"--normal-speed", "--double-speed"}) {
-        std::filesystem::remove(dir / "take1.gap");
-        ASSERT_EQ(run(std::string("generate --method single --preset normal ") + speed + " " + wav),
-                  0)
+        fs::remove(dir / "take1.gap");
+        ASSERT_EQ(
+            run(std::string("generate --method single --preset normal ") + speed + " take1.wav"), 0)
             << err;
-        EXPECT_EQ(read_bytes(dir / "take1.gap"), record) << speed;
-        EXPECT_EQ(out.substr(out.find(": ")),
-                  ": 1 gaps\nProcedure completed in " + out.substr(out.find(" in ") + 4));
+        EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord) << speed;
+        EXPECT_TRUE(std::regex_match(
+            out, std::regex("take1\\.wav: 1 gap\nProcedure completed in [0-9.]+ seconds\\.\n")))
+            << out;
     }
-    const std::string gap = "'" + (dir / "take1.gap").string() + "'";
-    ASSERT_EQ(run("dump " + gap, true), 0);
+    // Machine-readable output, in whatever locale the tests run in.
+    ASSERT_EQ(run("dump take1.gap", true), 0);
     EXPECT_EQ(out, "105 205\n");
-    ASSERT_EQ(run("dump --csv " + gap, true), 0);
+    ASSERT_EQ(run("dump --csv take1.gap", true), 0);
     EXPECT_EQ(out, "start_ms,end_ms\n105,205\n");
-    ASSERT_EQ(run("dump --json " + gap, true), 0);
+    ASSERT_EQ(run("dump --json take1.gap", true), 0);
     EXPECT_EQ(out, "[{\"start_ms\": 105, \"end_ms\": 205}]\n");
-    ASSERT_EQ(run("dump --labels " + gap, true), 0);
+    ASSERT_EQ(run("dump --labels take1.gap", true), 0);
     EXPECT_EQ(out, "0.105\t0.205\tgap 1\n");
 }
 
-TEST_F(CliTest, TwoSilencesGiveTheSixteenByteFile) {
-    // 8-bit mono at 8000 bytes/s: silent data bytes 800-1599 and 7954-11953 open and close
-    // at the marks 846/1646 and 8000/12000, that is 105-205 ms and 1000-1500 ms.
-    std::vector<std::uint8_t> data(12100, 0);
-    std::fill(data.begin() + 800, data.begin() + 1600, 128);
-    std::fill(data.begin() + 7954, data.begin() + 11954, 128);
-    write_bytes(dir / "two.wav", synth::wav_bytes({1, 8, 8000}, data));
-    ASSERT_EQ(run("generate --method single --preset normal --normal-speed '" +
-                  (dir / "two.wav").string() + "'"),
-              0);
-    EXPECT_EQ(read_bytes(dir / "two.gap"),
-              (std::vector<std::uint8_t>{0x69, 0, 0, 0, 0xCD, 0, 0, 0, 0xE8, 0x03, 0, 0, 0xDC, 0x05,
-                                         0, 0}));
-    ASSERT_EQ(run("dump '" + (dir / "two.gap").string() + "'"), 0);
-    EXPECT_EQ(out, "105 205\n1000 1500\n");
-}
-
-TEST_F(CliTest, FilterOf100RecordsNothingAndSaysSo) {
-    const std::string wav = put_worked_example("take1.wav");
-    ASSERT_EQ(run("generate --method single --filter 100 " + wav), 0) << err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
+TEST_F(CliTest, NothingFoundSaysSoAndNamesAnEarlierGapFileLeftInPlace) {
+    put("take1.wav", worked_example());
+    ASSERT_EQ(run("generate --filter 100 take1.wav"), 0) << err;
+    EXPECT_FALSE(fs::exists(dir / "take1.gap"));
     EXPECT_EQ(err, "No silences detected. No need to create file\n");
-    EXPECT_EQ(out.substr(out.find(": ")).substr(0, 9), ": 0 gaps\n");
+    EXPECT_TRUE(out.starts_with("take1.wav: 0 gaps\n")) << out;
+
+    ASSERT_EQ(run("generate --filter 50 take1.wav"), 0);
+    ASSERT_EQ(run("generate --filter 100 take1.wav"), 0);
+    EXPECT_TRUE(
+        out.starts_with("take1.wav: 0 gaps; the GAP file from an earlier run was left unchanged\n"))
+        << out;
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
 }
 
-TEST_F(CliTest, GenerateKeepsTheStatisticsLikeTheWindow) {
-    const std::string wav = put_worked_example("take1.wav");
-    ASSERT_EQ(run("generate --method single " + wav), 0);
-    ASSERT_EQ(run("generate --method single --json " + wav), 0);
-    EXPECT_EQ(out.rfind("{\"files\": [{\"path\": ", 0), 0u) << out;
-    EXPECT_NE(out.find("\"gaps\": 1"), std::string::npos);
-    const std::string ini = read_text(dir / "settings.ini");
-    EXPECT_NE(ini.find("002=2"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("004=2"), std::string::npos) << ini;
-    EXPECT_EQ(ini.find("Startup"), std::string::npos) << "a run saves no start-up values";
+TEST_F(CliTest, WithoutMethodARunIsSingleFileWhateverTheWindowStored) {
+    put("a.wav", worked_example());
+    put("b.wav", worked_example());
+    // Stored by the window: Entire Folder, custom precision with a Filter of 100 ms.
+    const std::string ini = "[Startup Values]\nMethod=3\nSelection=4\nFilter=100\nSensitivity=15\n";
+    write_bytes(dir / "settings.ini", {ini.begin(), ini.end()});
+    ASSERT_EQ(run("generate a.wav"), 0) << err;
+    EXPECT_TRUE(out.starts_with("a.wav: 0 gaps\n")) << "the stored Filter applies: " << out;
+    EXPECT_FALSE(has(out, "b.wav"));
+    ASSERT_EQ(run("generate --filter 50 a.wav"), 0);
+    EXPECT_TRUE(fs::exists(dir / "a.gap"));
+    EXPECT_FALSE(fs::exists(dir / "b.gap"));
+
+    // The statistics are kept as the window keeps them; no start-up value is saved.
+    ASSERT_EQ(run("generate --filter 50 --json a.wav"), 0);
+    const std::string stored = settings();
+    EXPECT_TRUE(has(stored, "002=3") && has(stored, "004=3")) << stored;
+    EXPECT_TRUE(has(stored, "Method=3")) << stored;
 }
 
-TEST_F(CliTest, UsageErrorsAndUnreadableFilesHaveTheirOwnStatus) {
-    const std::string wav = put_worked_example("take1.wav");
-    EXPECT_EQ(run("generate --sensitivity 51 " + wav), 2);
-    EXPECT_EQ(run("generate --filter 19 " + wav), 2);
-    EXPECT_EQ(run("generate --method sometimes " + wav), 2);
-    EXPECT_EQ(run("frobnicate"), 2);
-    EXPECT_EQ(run("generate --method single '" + (dir / "none.wav").string() + "'"), 1);
-    EXPECT_NE(err.find("none.wav"), std::string::npos);
+TEST_F(CliTest, FolderMethodCoversExactlyTheFolderNamedOrHoldingTheFile) {
+    put("rec/a.wav", worked_example());
+    put("rec/x\\y.wav", worked_example());  // a backslash is part of the name
+    put("rec/sub/b.wav", worked_example());
+    put("c.wav", worked_example());
+    const auto gaps = [&] {
+        std::set<std::string> found;
+        for (const auto& e : fs::recursive_directory_iterator(dir))
+            if (e.path().extension() == ".gap") {
+                found.insert(fs::relative(e.path(), dir).string());
+                fs::remove(e.path());
+            }
+        return found;
+    };
+    const std::set<std::string> rec = {"rec/a.gap", "rec/x\\y.gap"};
+    for (const char* file : {"rec", "rec/", "rec/a.wav", "'rec/x\\y.wav'"}) {
+        ASSERT_EQ(run(std::string("generate --method folder ") + file), 0) << file << err;
+        EXPECT_EQ(gaps(), rec) << file;
+    }
+    EXPECT_TRUE(has(out, "rec/x\\y.wav: 1 gap\n")) << out;
+    ASSERT_EQ(run("generate --method folder rec/sub"), 0);
+    EXPECT_EQ(gaps(), std::set<std::string>{"rec/sub/b.gap"});
+    EXPECT_EQ(run("generate --method folder recordings"), 1);
+    EXPECT_TRUE(has(err, "\"recordings\": No such file or directory")) << err;
+    EXPECT_TRUE(gaps().empty());
 
-    write_bytes(dir / "odd.gap", std::vector<std::uint8_t>(12, 0));
-    EXPECT_EQ(run("dump '" + (dir / "odd.gap").string() + "'"), 1);
-    EXPECT_NE(err.find("odd.gap"), std::string::npos);
-    EXPECT_NE(err.find("not a multiple of 8"), std::string::npos);
+    ASSERT_EQ(run("generate 'rec/x\\y.wav'"), 0);
+    EXPECT_EQ(gaps(), std::set<std::string>{"rec/x\\y.gap"});
 }
 
-TEST_F(CliTest, InfoPrintsTheWindowsDetails) {
-    write_bytes(dir / "take1.wav",
-                synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(1'000'000)));
+TEST_F(CliTest, FilesThatCannotBeScannedAreRefusedAndInFolderRunsReportedAsSuch) {
+    const std::vector<std::uint8_t> data(400, 128);
     const std::string text = "just words";
-    write_bytes(dir / "notes.wav", {text.begin(), text.end()});
-    ASSERT_EQ(run("info '" + (dir / "take1.wav").string() + "' '" + (dir / "notes.wav").string() +
-                  "' '" + (dir / "gone.wav").string() + "'"),
-              1);
+    put("notes.wav", {text.begin(), text.end()});
+    put("b24.wav", wav_with({1, 1, 8000, 24}, data));
+    put("float.wav", wav_with({3, 1, 8000, 32}, data));
+    put("four.wav", wav_with({1, 4, 8000, 16}, data));
+    put("adpcm.wav", wav_with({2, 1, 8000, 4, 256}, data));
+    const std::pair<const char*, const char*> cases[] = {
+        {"notes.wav", "not a WAV file"},
+        {"b24.wav", "24-bit samples; Veltrane scans 8- and 16-bit PCM"},
+        {"float.wav", "floating-point samples; Veltrane scans 8- and 16-bit PCM"},
+        {"four.wav", "4 channels; Veltrane scans mono and stereo"},
+        {"adpcm.wav", "Microsoft ADPCM; Veltrane scans uncompressed PCM"},
+    };
+    for (const auto& [file, reason] : cases) {
+        EXPECT_EQ(run(std::string("generate ") + file), 1) << file;
+        EXPECT_EQ(err, "veltrane-cli: Cannot scan \"" + std::string(file) + "\": " + reason + "\n");
+        EXPECT_EQ(out, "");
+    }
+    EXPECT_FALSE(has(settings(), "002=")) << "nothing is counted";
+
+    ASSERT_EQ(run("generate --method folder ."), 0) << err;
+    for (const auto& [file, reason] : cases)
+        EXPECT_TRUE(has(out, "./" + std::string(file) + ": not scanned (" + reason + ")\n")) << out;
+    EXPECT_FALSE(has(out, "gaps")) << out;
+}
+
+TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
+    put("a.wav", worked_example());
+    put("b.wav", worked_example());
+    EXPECT_EQ(run("generate a.wav missing.wav b.wav"), 1);
+    EXPECT_TRUE(std::regex_match(out, std::regex("a\\.wav: 1 gap\nProcedure completed in .*\n"
+                                                 "b\\.wav: 1 gap\nProcedure completed in .*\n")))
+        << out;
+    EXPECT_EQ(err, "veltrane-cli: Cannot open \"missing.wav\": No such file or directory\n");
+
+    // Inside one folder run the first failure ends the run; the file before it is listed.
+    put("set/take001.wav", worked_example());
+    put("set/take002.wav", worked_example());
+    put("set/take003.wav", worked_example());
+    fs::create_directories(dir / "set/take002.gap");  // cannot be replaced by a file
+    EXPECT_EQ(run("generate --method folder set b.wav"), 1);
+    // b.wav is a run of its own with the same method: the folder it lies in.
+    EXPECT_TRUE(out.starts_with("set/take001.wav: 1 gap\na.wav: 1 gap\nb.wav: 1 gap\n")) << out;
+    EXPECT_TRUE(has(err, "take002.gap")) << err;
+    EXPECT_FALSE(has(out, "take003"));
+    EXPECT_EQ(run("generate --json --method folder set b.wav"), 1);
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_TRUE(has(out, "\"error\": \"Cannot ")) << out;
+    EXPECT_TRUE(has(out, "\"error\": null}\n]\n")) << out;
+
+    // dump: a header per file as `head` prints them; one JSON document.
+    EXPECT_EQ(run("dump a.gap missing.gap b.gap"), 1);
+    EXPECT_EQ(out, "==> a.gap <==\n105 205\n\n==> b.gap <==\n105 205\n");
+    EXPECT_TRUE(has(err, "missing.gap"));
+    EXPECT_EQ(run("dump --json a.gap set b.gap", true), 1);
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_TRUE(has(out, "{\"path\": \"b.gap\", \"records\": [{\"start_ms\": 105")) << out;
+    EXPECT_EQ(err, "veltrane-cli: Cannot open \"set\": is a directory\n");
+}
+
+TEST_F(CliTest, UsageErrorsAreOneLineAndAPointerToTheHelp) {
+    put("a.wav", worked_example());
+    for (const char* args :
+         {"", "frobnicate", "--json info a.wav", "info", "generate", "generate --bogus a.wav",
+          "generate a.wav --method", "generate --method sometimes a.wav",
+          "generate --sensitivity 51 a.wav", "generate --filter 19 a.wav",
+          "generate --filter=1e2 a.wav", "generate --double-speed --normal-speed a.wav",
+          "generate --json=yes a.wav", "dump --json --csv a.gap", "dump"}) {
+        EXPECT_EQ(run(args), 2) << args;
+        EXPECT_EQ(out, "") << args;
+        EXPECT_TRUE(std::regex_match(err, std::regex("veltrane-cli: [^\n]+\nTry 'veltrane-cli "
+                                                     "--help'\\.\n")))
+            << args << ": " << err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "a.gap"));
+    EXPECT_FALSE(fs::exists(dir / "settings.ini")) << "a usage error does nothing";
+
+    // A file named like an option follows "--".
+    write_bytes(dir / "--odd.gap", kWorkedRecord);
+    EXPECT_EQ(run("dump -- --odd.gap"), 0) << err;
+    EXPECT_EQ(out, "105 205\n");
+}
+
+// The options a text names: every "--word" in it (roff writes "\-\-word").
+std::set<std::string> option_names(std::string text) {
+    text = std::regex_replace(text, std::regex("\\\\-"), "-");
+    std::set<std::string> names;
+    const std::regex option("--[a-z][a-z-]*[a-z]");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option);
+         it != std::sregex_iterator(); ++it)
+        names.insert(it->str());
+    return names;
+}
+
+TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
+    ASSERT_EQ(run("--help"), 0);
+    const std::string help = out;
+    EXPECT_TRUE(help.starts_with("Usage: veltrane-cli COMMAND")) << help;
+    for (const char* args : {"-h", "help", "generate --help", "dump x.gap -h"}) {
+        EXPECT_EQ(run(args), 0) << args;
+        EXPECT_EQ(out, help) << args;
+    }
+    ASSERT_EQ(run("--version"), 0);
+    EXPECT_TRUE(std::regex_match(out, std::regex("veltrane-cli [0-9]+\\.[0-9]+\n"))) << out;
+
+    const std::string readme = read_text(fs::path(VELTRANE_SOURCE_DIR) / "README.md");
+    const auto from = readme.find("## The command-line tool");
+    ASSERT_NE(from, std::string::npos);
+    const std::string section = readme.substr(from, readme.find("\n## ", from + 1) - from);
+    EXPECT_EQ(option_names(section), option_names(help));
+    const std::string man = read_text(fs::path(VELTRANE_SOURCE_DIR) / "data/man/veltrane-cli.1");
+    EXPECT_EQ(option_names(man), option_names(help));
+
+    // The window program answers them too, without a display and without a window.
+    const std::string headless = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+    ASSERT_EQ(run_program(VELTRANE_PROGRAM, "--version", headless), 0) << err;
+    EXPECT_TRUE(std::regex_match(out, std::regex("veltrane [0-9]+\\.[0-9]+\n"))) << out;
+    ASSERT_EQ(run_program(VELTRANE_PROGRAM, "--help", headless), 0) << err;
+    EXPECT_TRUE(has(out, "--version") && has(out, "[--] [FILE]")) << out;
+    EXPECT_EQ(run_program(VELTRANE_PROGRAM, "--bogus", "QT_QPA_PLATFORM=offscreen"), 2);
+    EXPECT_TRUE(has(err, "veltrane: unknown option '--bogus'\nTry 'veltrane --help'.\n")) << err;
+}
+
+TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
+    put("take1.wav", synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(1'000'000)));
+    put("list.wav", inserted(worked_example(), 36, chunk("LIST", 1000)));
+    const std::string text = "just words";
+    put("notes.wav", {text.begin(), text.end()});
+    ASSERT_EQ(run("info take1.wav notes.wav gone.wav list.wav"), 1);
     EXPECT_EQ(out,
               "File Name: take1.wav\nFile Type: Waveform\nCompression: PCM - Uncompressed\n"
               "File Size: 976 Kb\nChannels Used: Stereo\nSample Rate: 44100 Hz\n"
               "Bytes Per Second: 172 Kb/sec\nBytes Per Sample: 4\nBits per Sample: 16\n"
-              "Length: 5.66 seconds\n"
+              "Length: 5.66 seconds\nHeader: plain\n"
               "\n"
               "File Name: notes.wav\nFile Type: Unidentified\nCompression: Unknown Compression\n"
               "File Size:\nChannels Used:\nSample Rate:\nBytes Per Second:\nBytes Per Sample:\n"
-              "Bits per Sample:\nLength:\n");
-    EXPECT_NE(err.find("gone.wav"), std::string::npos);
+              "Bits per Sample:\nLength:\nHeader:\n"
+              "\n"
+              "File Name: list.wav\nFile Type: Waveform\nCompression: PCM - Uncompressed\n"
+              "File Size: 3 Kb\nChannels Used: Mono\nSample Rate: 8000 Hz\n"
+              "Bytes Per Second: 7 Kb/sec\nBytes Per Sample: 1\nBits per Sample: 8\n"
+              "Length: 0.12 seconds\nHeader: chunks before data, data at byte 1052\n");
+    EXPECT_EQ(err, "veltrane-cli: Cannot open \"gone.wav\": No such file or directory\n");
 
-    ASSERT_EQ(run("info --json '" + (dir / "take1.wav").string() + "'"), 0);
-    EXPECT_NE(
-        out.find("\"data_size\": 1000000, \"generate_enabled\": true, \"play_enabled\": true"),
-        std::string::npos)
-        << out;
+    ASSERT_EQ(run("info --json take1.wav notes.wav list.wav", true), 0);
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    for (const char* part :
+         {"{\"path\": \"take1.wav\", \"file_name\": \"take1.wav\"", "\"length\": \"5.66 seconds\"",
+          "\"data_size\": 1000000, \"generate_enabled\": true, \"play_enabled\": true, "
+          "\"format_tag\": 1, \"channel_count\": 2, \"sample_rate_hz\": 44100, "
+          "\"byte_rate\": 176400, \"block_align\": 4, \"bits_per_sample\": 16, "
+          "\"file_size_bytes\": 1000044, \"length_seconds\": 5.66, \"header\": \"plain\", "
+          "\"data_offset\": 44}",
+          "\"format_tag\": null",
+          "\"length_seconds\": null, \"header\": null, \"data_offset\": null}",
+          "\"header\": \"chunks\", \"data_offset\": 1052}"})
+        EXPECT_TRUE(has(out, part)) << part << "\n" << out;
 }
 
-TEST(CliFormat, JsonStringsAreEscaped) {
+TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFileStart) {
+    put("take1.wav", worked_example());
+    // 8008 extra bytes: 1001 ms at 8000 bytes/s.
+    put("list.wav", inserted(worked_example(), 36, chunk("LIST", 8000)));
+    ASSERT_EQ(run("generate list.wav"), 0);
+    EXPECT_TRUE(has(err,
+                    "veltrane-cli: warning: \"list.wav\" has other chunks before its data "
+                    "(at byte 8052)"))
+        << err;
+    EXPECT_TRUE(has(err, "--find-chunks")) << err;
+
+    ASSERT_EQ(run("generate --find-chunks list.wav"), 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out.substr(0, out.find('\n')), "list.wav: 1 gap");
+    ASSERT_EQ(run("dump list.gap"), 0);
+    EXPECT_EQ(out, "1106 1206\n");
+
+    for (const char* speed : {"--normal-speed", "--double-speed"}) {
+        fs::remove(dir / "take1.gap");
+        ASSERT_EQ(run(std::string("generate --find-chunks ") + speed + " take1.wav"), 0);
+        EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord) << speed;
+    }
+
+    // A chunk before "fmt ": refused without the option, scanned with it.
+    put("junk.wav", inserted(worked_example(), 12, chunk("JUNK", 28)));
+    EXPECT_EQ(run("generate junk.wav"), 1);
+    EXPECT_EQ(err,
+              "veltrane-cli: Cannot scan \"junk.wav\": its header is not the plain 44-byte layout: "
+              "no \"fmt \" chunk at byte 12; --find-chunks finds its data at byte 80\n");
+    ASSERT_EQ(run("generate --find-chunks junk.wav"), 0) << err;
+    ASSERT_EQ(run("dump junk.gap"), 0);
+    EXPECT_EQ(out, "110 210\n");
+}
+
+TEST_F(CliTest, PathsAreTheBytesGivenAndJsonIsAlwaysUtf8) {
+    const std::string name = "caf\xE9.wav";  // Latin-1, not UTF-8
+    put(name, worked_example());
+    put("ok.wav", worked_example());
+    ASSERT_EQ(run("generate --json '" + name + "'", true), 0) << err;
+    EXPECT_TRUE(fs::exists(dir / "caf\xE9.gap"));
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_TRUE(has(out, "\"path\": \"caf\xEF\xBF\xBD.wav\"")) << out;
+
+    ASSERT_EQ(run("generate --json --method folder .", true), 0);
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    ASSERT_EQ(run("info --json '" + name + "'", true), 0);
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+
+    // elapsed_seconds is the time of the completion message, to the digit.
+    ASSERT_EQ(run("generate --json ok.wav"), 0);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m,
+                                  std::regex("\"elapsed_seconds\": ([0-9.]+), \"message\": "
+                                             "\"Procedure completed in ([0-9.]+) seconds.\"")))
+        << out;
+    EXPECT_EQ(m[1], m[2]);
+
+    // Output that cannot be written is a failure.
+    stdout_to = "/dev/full";
+    EXPECT_EQ(run("dump ok.gap"), 1);
+    EXPECT_EQ(err, "veltrane-cli: Cannot write \"standard output\": No space left on device\n");
+}
+
+TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
+    put("a.wav", worked_example());
+    // Eight megabytes of 16-bit mono in half seconds of silence and noise: records come
+    // from the start, so the GAP file is being written when the run stops.
+    std::mt19937 rng(3);
+    std::vector<std::uint8_t> data(8 << 20);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = i / 8000 % 2 ? static_cast<std::uint8_t>(rng()) : 0;
+    put("big.wav", synth::wav_bytes({1, 16, 8000}, data));
+
+    for (const bool json : {false, true}) {
+        int asked = 0;
+        CliEnvironment env;
+        env.program_folder = dir;
+        env.settings_file = dir / "settings.ini";
+        env.catch_interrupts = [] {};
+        // Ctrl+C after a few progress reports: the big file is half done.
+        env.interrupted = [&] { return ++asked > 12 ? SIGINT : 0; };
+        std::ostringstream o, e;
+        std::vector<std::string> args = {"veltrane-cli", "generate"};
+        if (json) args.push_back("--json");
+        for (const char* f : {"a.wav", "big.wav", "a.wav"}) args.push_back((dir / f).string());
+        EXPECT_EQ(run_cli(args, o, e, env), 130);
+        EXPECT_EQ(e.str(), "veltrane-cli: interrupted\n");
+        EXPECT_TRUE(fs::exists(dir / "a.gap"));
+        EXPECT_FALSE(fs::exists(dir / "big.gap"));
+        for (const auto& entry : fs::directory_iterator(dir))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".veltrane")) << entry.path();
+        if (json) {
+            EXPECT_EQ(JsonCheck::check(o.str()), "") << o.str();
+            EXPECT_TRUE(has(o.str(), "\"error\": \"interrupted\"}\n]\n")) << o.str();
+        } else {
+            EXPECT_TRUE(std::regex_match(
+                o.str(), std::regex(".*/a\\.wav: 1 gap\nProcedure completed in .*\n")))
+                << o.str();
+        }
+    }
+}
+
+TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {
     EXPECT_EQ(json_string("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+    EXPECT_EQ(json_string("\xC2\xB5 \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
+              "\"\xC2\xB5 \xE2\x82\xAC \xF0\x9F\x8E\xB5\"");
+    // A stray byte, a cut sequence, an overlong form, a surrogate: each byte U+FFFD.
+    EXPECT_EQ(json_string("a\xE9z"), "\"a\xEF\xBF\xBDz\"");
+    EXPECT_EQ(json_string("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    EXPECT_EQ(json_string("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    EXPECT_EQ(json_string("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
 }
 
 }  // namespace

@@ -53,6 +53,13 @@ struct App {
     int runs = 0;
     // The program is ending: a run stops at its next yield.
     bool ending = false;
+    // Scan each file by its located "fmt " and "data" chunks instead of the plain 44-byte
+    // header (the command-line tool's --find-chunks; the window never sets it). A file
+    // with the plain layout is scanned exactly as without.
+    bool find_chunks = false;
+    // The run time of the last run, as its completion message shows it (seconds, cut to
+    // hundredths).
+    double run_seconds = 0;
 
     // Views hook in here to mirror the model (after handlers, at yields, before boxes).
     std::function<void()> on_refresh;
@@ -64,6 +71,11 @@ struct App {
         std::string path;
         std::size_t gaps = 0;
         std::string gap_file;
+        // Why its samples were not scanned; empty when they were.
+        std::string not_scanned;
+        // Nothing was recorded and a GAP file from an earlier run stands beside it,
+        // left as it was.
+        bool earlier_gap_file_kept = false;
     };
     std::function<void(const FileResult&)> on_file_done;
 

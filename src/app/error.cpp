@@ -19,6 +19,8 @@ const char* errc_text(Errc code) {
             return "Cannot start";
         case Errc::BadGapFile:
             return "Not a GAP file";
+        case Errc::NoScan:
+            return "Cannot scan";
         case Errc::Internal:
             return "Unexpected failure with";
     }

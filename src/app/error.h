@@ -13,6 +13,7 @@ enum class Errc {
     Replace,     // a finished file could not be moved into place
     Start,       // another program could not be started
     BadGapFile,  // a GAP file whose length is not a whole number of records
+    NoScan,      // a recording whose samples the scan cannot read (the command-line tool)
     Internal,    // anything unexpected
 };
 

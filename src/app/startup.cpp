@@ -16,8 +16,9 @@ namespace veltrane {
 CommandLineFile command_line_file(const std::string& cl) {
     CommandLineFile file;
     if (cl.size() >= 2) file.full_path = cl.substr(1, cl.size() - 2);
-    // The name follows the last folder separator; the closing quote is dropped.
-    const auto cut = cl.find_last_of("\\/");
+    // The name follows the last folder separator ("/"; a backslash is an ordinary
+    // character of a name); the closing quote is dropped.
+    const auto cut = cl.find_last_of('/');
     if (cut != std::string::npos && cut + 1 < cl.size())
         file.title = cl.substr(cut + 1, cl.size() - cut - 2);
     else

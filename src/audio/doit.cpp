@@ -1,5 +1,6 @@
 #include "audio/doit.h"
 
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "audio/gap_file.h"
 #include "audio/scan.h"
 #include "audio/wav_header.h"
+#include "audio/wav_layout.h"
 #include "stats/rook.h"
 
 namespace veltrane {
@@ -67,12 +69,20 @@ void doit(App& app, const std::string& path, const std::string& title) {
     const WavInfo header = read_wav_header(wav);
     params.byte_rate = header.byte_rate;
     params.data_start = std::int64_t{header.fmt_length} + 29;
+    // Only when asked for: a header that is not the plain layout is read by its chunks.
+    const std::optional<LocatedLayout> located =
+        app.find_chunks ? located_layout(read_wav_chunks(wav)) : std::nullopt;
+    if (located) {
+        params.byte_rate = located->byte_rate;
+        params.data_start = located->data_start;
+    }
     app.log("Opens file and other preparations");
     std::size_t gap_count = 0;
 
     OpenFile& f = app.f();
     Situation situation = 0;
-    const double bytes_per_sample = val(f.Text7.caption);
+    const double bytes_per_sample = located ? located->bytes_per_sample : val(f.Text7.caption);
+    const std::string& channels = located ? located->channels : f.Text4.caption;
     if (bytes_per_sample == 1) {
         situation = 1;
         app.log("Situation is 8-Bit Mono");
@@ -82,11 +92,11 @@ void doit(App& app, const std::string& path, const std::string& title) {
         app.log("Situation is 16-bit Stereo");
     }
     if (bytes_per_sample == 2) {
-        if (f.Text4.caption == "Mono") {
+        if (channels == "Mono") {
             situation = 2;
             app.log("Situation is 16-Bit Mono");
         }
-        if (f.Text4.caption == "Stereo") {
+        if (channels == "Stereo") {
             situation = 3;
             app.log("Situation is 8-Bit Stereo");
         }
@@ -98,7 +108,8 @@ void doit(App& app, const std::string& path, const std::string& title) {
 
     if (situation != 0) {
         params.situation = situation;
-        params.end_mark = static_cast<std::int64_t>(val(f.hid1.caption));
+        params.end_mark =
+            located ? located->end_mark : static_cast<std::int64_t>(val(f.hid1.caption));
         f.ProgressBar1.visible = f.Check1.ticked();
         f.ProgressBar1.min = static_cast<double>(params.data_start);
         f.ProgressBar1.max = static_cast<double>(params.end_mark + (stereo(situation) ? 1 : 0));
@@ -131,10 +142,22 @@ void doit(App& app, const std::string& path, const std::string& title) {
             });
         gaps.commit();
         gap_count = gaps.count();
-        if (app.on_file_done) app.on_file_done({path, gap_count, gap_count ? gap_path(path) : ""});
     }
 
-    if (situation == 0 && app.on_file_done) app.on_file_done({path, 0, ""});
+    if (app.on_file_done) {
+        App::FileResult result;
+        result.path = path;
+        result.gaps = gap_count;
+        if (gap_count) result.gap_file = gap_path(path);
+        if (situation == 0 || params.byte_rate <= 0) {
+            result.not_scanned = why_not_scanned(wav, app.find_chunks);
+            if (result.not_scanned.empty()) result.not_scanned = "no sample layout to scan";
+        }
+        std::error_code ec;
+        result.earlier_gap_file_kept =
+            gap_count == 0 && std::filesystem::exists(gap_path(path), ec);
+        app.on_file_done(result);
+    }
     OpenFile& after = app.f();
     app.log("Main loop succeeded!");
     app.log("Closed File");

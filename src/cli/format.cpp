@@ -27,11 +27,54 @@ std::string seconds3(std::int32_t ms) {
            std::string(3 - digits.size(), '0') + digits;
 }
 
+std::string optional_number(const std::optional<double>& x) {
+    return x ? json_number(*x) : "null";
+}
+
+// The length of the UTF-8 sequence at the start of `s`; 0 when it is not one.
+std::size_t utf8_sequence(std::string_view s) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = b(0);
+    if (c < 0x80) return 1;
+    std::size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;  // no overlong forms
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (s.size() < n || b(1) < lo || b(1) > hi) return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if (b(i) < 0x80 || b(i) > 0xBF) return 0;
+    return n;
+}
+
 }  // namespace
 
 std::string json_string(std::string_view s) {
     std::string out = "\"";
-    for (char c : s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        const std::size_t n = utf8_sequence(s.substr(i));
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD for a byte that begins no UTF-8 character
+            ++i;
+            continue;
+        }
+        if (n > 1) {
+            out.append(s.substr(i, n));
+            i += n;
+            continue;
+        }
+        ++i;
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -61,8 +104,11 @@ std::string json_string(std::string_view s) {
     return out + "\"";
 }
 
-FileDetails details_of(const OpenFile& f) {
-    FileDetails d;
+std::string json_number(double x) {
+    return number_text(x, '.');
+}
+
+void take_window_details(const OpenFile& f, FileDetails& d) {
     d.file_name = shown(f.Text1.caption);
     d.file_type = shown(f.Text2.caption);
     d.compression = shown(f.comp1.caption);
@@ -73,65 +119,83 @@ FileDetails details_of(const OpenFile& f) {
     d.bytes_per_sample = shown(f.Text7.caption);
     d.bits_per_sample = shown(f.Text8.caption);
     d.length = f.Label10.caption;
-    if (!f.hid1.caption.empty()) d.data_size = static_cast<long long>(val(f.hid1.caption));
     d.generate_enabled = f.Command3.enabled;
     d.play_enabled = f.Command4.enabled;
-    return d;
 }
 
-std::string info_text(std::span<const FileDetails> files) {
-    std::string out;
-    for (const FileDetails& d : files) {
-        if (!out.empty()) out += "\n";
-        out += line("File Name:", d.file_name) + line("File Type:", d.file_type) +
-               line("Compression:", d.compression) + line("File Size:", d.file_size) +
-               line("Channels Used:", d.channels) + line("Sample Rate:", d.sample_rate) +
-               line("Bytes Per Second:", d.bytes_per_second) +
-               line("Bytes Per Sample:", d.bytes_per_sample) +
-               line("Bits per Sample:", d.bits_per_sample) + line("Length:", d.length);
+std::string info_text(const FileDetails& d) {
+    std::string header;
+    switch (d.layout) {
+        case HeaderLayout::None:
+            break;
+        case HeaderLayout::Plain:
+            header = "plain";
+            break;
+        case HeaderLayout::Chunks:
+            header = "chunks before data, data at byte " + std::to_string(d.data_offset.value());
+            break;
+        case HeaderLayout::NoData:
+            header = "no data chunk found";
+            break;
     }
-    return out;
+    return line("File Name:", d.file_name) + line("File Type:", d.file_type) +
+           line("Compression:", d.compression) + line("File Size:", d.file_size) +
+           line("Channels Used:", d.channels) + line("Sample Rate:", d.sample_rate) +
+           line("Bytes Per Second:", d.bytes_per_second) +
+           line("Bytes Per Sample:", d.bytes_per_sample) +
+           line("Bits per Sample:", d.bits_per_sample) + line("Length:", d.length) +
+           line("Header:", header);
 }
 
-std::string info_json(std::span<const FileDetails> files) {
-    std::string out = "[";
-    for (const FileDetails& d : files) {
-        if (out.size() > 1) out += ",";
-        out += "\n  {\"file_name\": " + json_string(d.file_name) +
-               ", \"file_type\": " + json_string(d.file_type) +
-               ", \"compression\": " + json_string(d.compression) +
-               ", \"file_size\": " + json_string(d.file_size) +
-               ", \"channels\": " + json_string(d.channels) +
-               ", \"sample_rate\": " + json_string(d.sample_rate) +
-               ", \"bytes_per_second\": " + json_string(d.bytes_per_second) +
-               ", \"bytes_per_sample\": " + json_string(d.bytes_per_sample) +
-               ", \"bits_per_sample\": " + json_string(d.bits_per_sample) +
-               ", \"length\": " + json_string(d.length) +
-               ", \"data_size\": " + (d.data_size ? std::to_string(*d.data_size) : "null") +
-               ", \"generate_enabled\": " + (d.generate_enabled ? "true" : "false") +
-               ", \"play_enabled\": " + (d.play_enabled ? "true" : "false") + "}";
-    }
-    return out + (files.empty() ? "]\n" : "\n]\n");
+std::string info_json(const FileDetails& d) {
+    const auto* h = d.header ? &*d.header : nullptr;
+    auto number = [&](auto field) { return h ? std::to_string(h->*field) : "null"; };
+    // The window's length text, with a point whatever the locale.
+    const std::string length =
+        d.length_seconds ? json_number(*d.length_seconds) + " seconds" : d.length;
+    const char* layout = d.layout == HeaderLayout::Plain    ? "\"plain\""
+                         : d.layout == HeaderLayout::Chunks ? "\"chunks\""
+                                                            : "null";
+    return "{\"path\": " + json_string(d.path) + ", \"file_name\": " + json_string(d.file_name) +
+           ", \"file_type\": " + json_string(d.file_type) +
+           ", \"compression\": " + json_string(d.compression) +
+           ", \"file_size\": " + json_string(d.file_size) +
+           ", \"channels\": " + json_string(d.channels) +
+           ", \"sample_rate\": " + json_string(d.sample_rate) +
+           ", \"bytes_per_second\": " + json_string(d.bytes_per_second) +
+           ", \"bytes_per_sample\": " + json_string(d.bytes_per_sample) +
+           ", \"length\": " + json_string(length) +
+           ", \"data_size\": " + number(&FileDetails::Header::data_size) +
+           ", \"generate_enabled\": " + (d.generate_enabled ? "true" : "false") +
+           ", \"play_enabled\": " + (d.play_enabled ? "true" : "false") +
+           ", \"format_tag\": " + number(&FileDetails::Header::format_tag) +
+           ", \"channel_count\": " + number(&FileDetails::Header::channel_count) +
+           ", \"sample_rate_hz\": " + number(&FileDetails::Header::sample_rate_hz) +
+           ", \"byte_rate\": " + number(&FileDetails::Header::byte_rate) +
+           ", \"block_align\": " + number(&FileDetails::Header::block_align) +
+           ", \"bits_per_sample\": " + number(&FileDetails::Header::bits_per_sample) +
+           ", \"file_size_bytes\": " + std::to_string(d.file_size_bytes) +
+           ", \"length_seconds\": " + optional_number(d.length_seconds) +
+           ", \"header\": " + layout +
+           ", \"data_offset\": " + (d.data_offset ? std::to_string(*d.data_offset) : "null") + "}";
 }
 
-std::string generate_text(const GenerateResult& r) {
-    std::string out;
-    for (const auto& file : r.files)
-        out += file.path + ": " + std::to_string(file.gaps) + " gaps\n";
-    return out + r.message + "\n";
+std::string file_result_text(const App::FileResult& r) {
+    std::string text = r.path + ": ";
+    if (!r.not_scanned.empty())
+        text += "not scanned (" + r.not_scanned + ")";
+    else
+        text += std::to_string(r.gaps) + (r.gaps == 1 ? " gap" : " gaps");
+    if (r.earlier_gap_file_kept) text += "; the GAP file from an earlier run was left unchanged";
+    return text + "\n";
 }
 
-std::string generate_json(const GenerateResult& r) {
-    std::string out = "{\"files\": [";
-    for (std::size_t i = 0; i < r.files.size(); ++i) {
-        const auto& file = r.files[i];
-        out += std::string(i ? ", " : "") + "{\"path\": " + json_string(file.path) +
-               ", \"gaps\": " + std::to_string(file.gaps) +
-               ", \"gap_file\": " + (file.gap_file.empty() ? "null" : json_string(file.gap_file)) +
-               "}";
-    }
-    return out + "], \"elapsed_seconds\": " + number_text(r.elapsed_seconds) +
-           ", \"message\": " + json_string(r.message) + "}\n";
+std::string file_result_json(const App::FileResult& r) {
+    return "{\"path\": " + json_string(r.path) + ", \"gaps\": " + std::to_string(r.gaps) +
+           ", \"gap_file\": " + (r.gap_file.empty() ? "null" : json_string(r.gap_file)) +
+           ", \"scanned\": " + (r.not_scanned.empty() ? "true" : "false") +
+           ", \"not_scanned\": " + (r.not_scanned.empty() ? "null" : json_string(r.not_scanned)) +
+           ", \"earlier_gap_file_kept\": " + (r.earlier_gap_file_kept ? "true" : "false") + "}";
 }
 
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
@@ -159,7 +223,7 @@ std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
                 break;
         }
     }
-    if (format == DumpFormat::Json) out += "]\n";
+    if (format == DumpFormat::Json) out += "]";
     return out;
 }
 

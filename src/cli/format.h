@@ -1,44 +1,63 @@
 #pragma once
+// The output of veltrane-cli. Machine-readable output (JSON, CSV, label tracks) never
+// follows the locale; JSON is always valid UTF-8.
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
+#include <string_view>
 
+#include "app/app.h"
 #include "audio/gap_file.h"
 
 namespace veltrane {
 
 struct OpenFile;
 
-// What the window shows of one examined file.
+// Where the sample data of a file begin.
+enum class HeaderLayout {
+    None,    // not a RIFF/WAVE file
+    Plain,   // the plain 44-byte layout
+    Chunks,  // other chunks before "data"
+    NoData,  // RIFF/WAVE, but no "data" chunk found
+};
+
+// What `info` tells of one file: the window's details, and the header as numbers.
 struct FileDetails {
+    std::string path;  // as given
+    // The window's details, as it shows them.
     std::string file_name, file_type, compression, file_size, channels, sample_rate,
         bytes_per_second, bytes_per_sample, bits_per_sample, length;
-    std::optional<long long> data_size;
     bool generate_enabled = false;
     bool play_enabled = false;
-};
-FileDetails details_of(const OpenFile& f);
-
-std::string info_text(std::span<const FileDetails> files);
-std::string info_json(std::span<const FileDetails> files);
-
-struct GenerateResult {
-    struct File {
-        std::string path;
-        std::size_t gaps = 0;
-        std::string gap_file;  // empty when none was written
+    // The header fields where the window reads them, when the file is RIFF/WAVE with its
+    // "fmt " chunk at byte 12.
+    struct Header {
+        std::uint16_t format_tag = 0, channel_count = 0, block_align = 0, bits_per_sample = 0;
+        std::int32_t sample_rate_hz = 0, byte_rate = 0, data_size = 0;
     };
-    std::vector<File> files;
-    double elapsed_seconds = 0;
-    std::string message;  // the completion text of the window
+    std::optional<Header> header;
+    std::optional<double> length_seconds;  // the window's length, when it shows one
+    std::int64_t file_size_bytes = 0;      // the file's length
+    HeaderLayout layout = HeaderLayout::None;
+    std::optional<std::uint64_t> data_offset;  // where the first sample byte stands
 };
-std::string generate_text(const GenerateResult& r);
-std::string generate_json(const GenerateResult& r);
+// Fills the window's part of `d` from the window.
+void take_window_details(const OpenFile& f, FileDetails& d);
+
+std::string info_text(const FileDetails& d);
+std::string info_json(const FileDetails& d);  // one object, without a line break
+
+// One line (text) or one object (JSON) per processed file of a run.
+std::string file_result_text(const App::FileResult& r);
+std::string file_result_json(const App::FileResult& r);
 
 enum class DumpFormat { Plain, Json, Csv, Labels };
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format);
 
+// A JSON string: escapes as needed; bytes that are not UTF-8 become U+FFFD.
 std::string json_string(std::string_view s);
+// A JSON number in its shortest form, with a point.
+std::string json_number(double x);
 
 }  // namespace veltrane

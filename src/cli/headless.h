@@ -3,11 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "app/app.h"
 #include "app/error.h"
 #include "platform/event_loop.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/sound.h"
 #include "platform/user_folders.h"
 #include "platform/windows.h"
@@ -64,6 +66,29 @@ class NoWindows : public Windows {
     void show_main() override {}
     void unload_main() override {}
     void end_program() override {}
+};
+
+// The services of a headless run: the user's settings store, message boxes on `err`, the
+// program folder for the log. Nothing waits for a user; the event loop has nothing to do.
+struct HeadlessServices {
+    // `settings_file` empty: the user's settings store.
+    HeadlessServices(std::ostream& err, std::filesystem::path program_folder,
+                     const std::filesystem::path& settings_file)
+        : settings(settings_file.empty()
+                       ? user_settings_store()
+                       : IniSettingsStore(settings_file, {std::string(kStatsSection)})),
+          boxes(err),
+          process(program_folder.empty() ? std::filesystem::current_path()
+                                         : std::move(program_folder)) {}
+    IniSettingsStore settings;
+    StreamMessageBoxes boxes;
+    PresetFileDialog dialog;
+    QtClock clock;
+    SilentSound sound;
+    HeadlessProcess process;
+    NoEventLoop loop;
+    NoWindows windows;
+    Platform platform() { return {settings, boxes, dialog, clock, sound, process, loop, windows}; }
 };
 
 }  // namespace veltrane

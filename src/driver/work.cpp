@@ -128,6 +128,7 @@ void work(App& app) {
     OpenFile& g = app.f();
     g.Label13.visible = true;
     const double elapsed = std::floor((end - start) * 100) / 100;
+    app.run_seconds = elapsed;
     const std::string seconds = number_text(elapsed, clock.decimal_separator());
     if (g.lan.caption == "1") g.Label13.caption = "Procedure completed in " + seconds + " seconds.";
     if (g.lan.caption == "2")

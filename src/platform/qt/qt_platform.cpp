@@ -96,13 +96,12 @@ void QtSound::play_async(const std::filesystem::path& file) {
 }
 
 std::string QtProcess::command_line() {
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
-    if (args.isEmpty()) return "";
-    const QString joined = args.join(' ');
+    if (files_.empty()) return "";
+    std::string joined;
+    for (const std::string& file : files_) joined += (joined.empty() ? "" : " ") + file;
     // A file handed to the program arrives as one path in double quotes.
-    if (args.size() == 1 && !joined.startsWith('"')) return ('"' + joined + '"').toStdString();
-    return joined.toStdString();
+    if (files_.size() == 1 && !joined.starts_with('"')) return '"' + joined + '"';
+    return joined;
 }
 
 std::filesystem::path QtProcess::program_folder() {

@@ -2,6 +2,8 @@
 #include <QElapsedTimer>
 #include <QSoundEffect>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/event_loop.h"
@@ -55,10 +57,15 @@ class QtSound : public Sound {
 // Command line, program folder and starting programs from the running application.
 class QtProcess : public Process {
   public:
+    // `files`: the file arguments of the program, as given (bytes, not decoded).
+    explicit QtProcess(std::vector<std::string> files = {}) : files_(std::move(files)) {}
     std::string command_line() override;
     std::filesystem::path program_folder() override;
     std::filesystem::path user_data_folder() override;
     void start(const std::filesystem::path& program) override;
+
+  private:
+    std::vector<std::string> files_;
 };
 
 class QtEventLoop : public EventLoop {

@@ -1,0 +1,69 @@
+#include <ostream>
+
+#include "app/error.h"
+#include "audio/gap_file.h"
+#include "cli/commands.h"
+#include "cli/format.h"
+
+namespace veltrane {
+
+namespace {
+
+constexpr CommandOption kOptions[] = {{"json", ""}, {"csv", ""}, {"labels", ""}};
+
+int run(const Invocation& in) {
+    const ParsedArgs& a = in.args;
+    if (int(a.has("json")) + int(a.has("csv")) + int(a.has("labels")) > 1)
+        throw UsageError("choose one of --json, --csv and --labels");
+    const std::vector<std::string>& files = a.operands;
+    if (files.empty()) throw UsageError("dump needs at least one FILE.gap");
+    const DumpFormat format = a.has("json")     ? DumpFormat::Json
+                              : a.has("csv")    ? DumpFormat::Csv
+                              : a.has("labels") ? DumpFormat::Labels
+                                                : DumpFormat::Plain;
+    // One file: its records alone. Several: a "==> FILE <==" header before each (text
+    // forms), or a JSON array with an object per file.
+    const bool several = files.size() > 1;
+    const bool json = format == DumpFormat::Json;
+    int status = kExitOk;
+    bool first = true;
+    if (json && several) in.out << "[";
+    for (const std::string& path : files) {
+        std::string error;
+        std::string records;
+        try {
+            records = dump_text(read_gap_file(path), format);
+        } catch (const Error& e) {
+            error = describe(e);
+            report(in.err, error);
+            status = kExitFailed;
+        }
+        if (json && several) {
+            in.out << (first ? "\n  " : ",\n  ") << "{\"path\": " << json_string(path)
+                   << ", \"records\": " << (error.empty() ? records : "null")
+                   << ", \"error\": " << (error.empty() ? "null" : json_string(error)) << "}";
+            first = false;
+        } else if (error.empty()) {
+            if (several) in.out << (first ? "" : "\n") << "==> " << path << " <==\n";
+            in.out << records << (json ? "\n" : "");
+            first = false;
+        }
+        in.out.flush();
+    }
+    if (json && several) in.out << "\n]\n";
+    return status;
+}
+
+}  // namespace
+
+const Command kDumpCommand = {
+    "dump", kOptions,
+    "  dump [--json | --csv | --labels] FILE.gap...\n"
+    "      Print the records of GAP files (times in whole milliseconds).\n"
+    "      --json                the records as JSON\n"
+    "      --csv                 a line \"start_ms,end_ms\", then one line per record\n"
+    "      --labels              a label track for audio editors: start and end in\n"
+    "                            seconds, then \"gap N\", separated by tabs\n",
+    run};
+
+}  // namespace veltrane

@@ -1,0 +1,331 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ostream>
+
+#include "app/app.h"
+#include "app/error.h"
+#include "app/log.h"
+#include "app/startup_values.h"
+#include "app/text.h"
+#include "audio/byte_source.h"
+#include "audio/presets.h"
+#include "audio/wav_layout.h"
+#include "cli/commands.h"
+#include "cli/format.h"
+#include "cli/headless.h"
+#include "cli/paths.h"
+#include "driver/work.h"
+#include "ui/handlers.h"
+
+namespace veltrane {
+
+namespace {
+
+constexpr CommandOption kOptions[] = {
+    {"method", "single|ja|folder"},
+    {"preset", "normal|noisy|accurate|custom"},
+    {"sensitivity", "N"},
+    {"filter", "MS"},
+    {"double-speed", ""},
+    {"normal-speed", ""},
+    {"multitasking", ""},
+    {"find-chunks", ""},
+    {"json", ""},
+};
+
+// The method numbers of the window.
+constexpr int kSingle = 1, kJa = 2, kFolder = 3;
+constexpr const char* kMethodNames[] = {"", "single", "ja", "folder"};
+constexpr const char* kPresetNames[] = {"", "normal", "noisy", "accurate", "custom"};
+
+// What the options ask of the runs; checked before anything is done.
+struct Choices {
+    int method = kSingle;  // without --method: Single File, whatever the window stored
+    int preset = 0;        // 0: as stored
+    std::optional<int> sensitivity, filter;
+    std::optional<bool> double_speed;
+    bool multitasking = false;
+    bool find_chunks = false;
+    bool json = false;
+};
+
+int named(const ParsedArgs& a, std::string_view option, std::span<const char* const> names) {
+    const std::string& v = a.value(option);
+    for (std::size_t i = 1; i < names.size(); ++i)
+        if (v == names[i]) return static_cast<int>(i);
+    std::string choices;
+    for (std::size_t i = 1; i < names.size(); ++i)
+        choices += std::string(i == 1 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    throw UsageError("--" + std::string(option) + " is " + choices + ", not '" + v + "'");
+}
+
+int bounded(const ParsedArgs& a, std::string_view option, int lo, int hi) {
+    const std::string& v = a.value(option);
+    int n = 0;
+    const bool digits = !v.empty() && v.size() <= 4 && std::all_of(v.begin(), v.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    if (digits) n = std::stoi(v);
+    if (!digits || n < lo || n > hi)
+        throw UsageError("--" + std::string(option) + " takes a whole number from " +
+                         std::to_string(lo) + " to " + std::to_string(hi) + ", not '" + v + "'");
+    return n;
+}
+
+Choices read_choices(const ParsedArgs& a) {
+    Choices c;
+    if (a.has("method")) c.method = named(a, "method", kMethodNames);
+    if (a.has("preset")) c.preset = named(a, "preset", kPresetNames);
+    if (a.has("sensitivity")) c.sensitivity = bounded(a, "sensitivity", 1, 50);
+    if (a.has("filter")) c.filter = bounded(a, "filter", 20, 500);
+    if (a.has("double-speed") && a.has("normal-speed"))
+        throw UsageError("--double-speed and --normal-speed exclude each other");
+    if (a.has("double-speed")) c.double_speed = true;
+    if (a.has("normal-speed")) c.double_speed = false;
+    c.multitasking = a.has("multitasking");
+    c.find_chunks = a.has("find-chunks");
+    c.json = a.has("json");
+    return c;
+}
+
+// Sets the window's controls as the user would for these choices.
+void apply(App& app, const Choices& c) {
+    OpenFile& f = app.f();
+    ch_GotFocus(app, c.method);
+    (c.method == kSingle ? f.ch5 : c.method == kJa ? f.ch6 : f.ch7).set_value(1);
+    if (c.preset != 0) {
+        OptionButton* options[] = {&f.Option1, &f.Option2, &f.Option3, &f.Option4};
+        Option_GotFocus(app, c.preset);
+        options[c.preset - 1]->set_value(true);
+    }
+    if (c.sensitivity || c.filter) {
+        const int s = c.sensitivity.value_or(f.Slider1.value());
+        const int fl = c.filter.value_or(f.Slider2.value());
+        Option_GotFocus(app, 4);
+        f.Option4.set_value(true);
+        f.Slider1.set_value(s);
+        f.Slider2.set_value(fl);
+    }
+    if (c.double_speed) f.Fast.set_value(*c.double_speed ? 1 : 0);
+    if (c.multitasking) f.multi.set_value(1);
+    app.find_chunks = c.find_chunks;
+}
+
+// The output of the runs, written as they go: a line per file and the completion message
+// of each run, or one JSON array with an object per run.
+class Report {
+  public:
+    Report(std::ostream& out, std::ostream& err, bool json, bool progress)
+        : out_(out), err_(err), json_(json), progress_(progress) {}
+
+    void progress(const OpenFile& f) {
+        if (!progress_) return;
+        const ProgressBar& bar = f.ProgressBar1;
+        const double span = bar.max - bar.min;
+        const double share = span > 0 ? std::clamp((bar.value - bar.min) / span, 0.0, 1.0) : 1.0;
+        const int filled = static_cast<int>(share * 30);
+        err_ << "\r" << f.Text1.caption << " [" << std::string(filled, '#')
+             << std::string(30 - filled, ' ') << "] " << static_cast<int>(share * 100) << "%"
+             << std::flush;
+        drawn_ = true;
+    }
+    void begin(const std::string& file, int method) {
+        files_ = 0;
+        if (json_)
+            put(std::string(runs_ ? ",\n  " : "[\n  ") + "{\"file\": " + json_string(file) +
+                ", \"method\": \"" + kMethodNames[method] + "\", \"files\": [");
+        ++runs_;
+    }
+    void file(const App::FileResult& r) {
+        put(json_ ? (files_ ? ",\n    " : "\n    ") + file_result_json(r) : file_result_text(r));
+        ++files_;
+    }
+    void warn(const std::string& text) {
+        clear();
+        report(err_, "warning: " + text);
+    }
+    void end(const std::string& message, double seconds) {
+        if (json_)
+            put(std::string(files_ ? "\n  " : "") +
+                "], \"elapsed_seconds\": " + json_number(seconds) +
+                ", \"message\": " + json_string(message) + ", \"error\": null}");
+        else
+            put(message + "\n");
+    }
+    void fail(const std::string& text) {
+        clear();
+        report(err_, text);
+        if (json_)
+            put(std::string(files_ ? "\n  " : "") +
+                "], \"elapsed_seconds\": null, \"message\": null, \"error\": " + json_string(text) +
+                "}");
+    }
+    void close() {
+        clear();
+        if (json_) put(runs_ ? "\n]\n" : "[]\n");
+    }
+
+  private:
+    void clear() {
+        if (drawn_) err_ << "\r\033[K" << std::flush;
+        drawn_ = false;
+    }
+    void put(const std::string& text) {
+        clear();
+        out_ << text << std::flush;
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+    bool json_, progress_;
+    bool drawn_ = false;
+    int runs_ = 0, files_ = 0;
+};
+
+// A file whose data stand after other chunks: where they begin, and whether --find-chunks
+// would scan them. Empty for the plain layout and for anything that cannot be read.
+struct ChunkNote {
+    std::uint64_t data_at = 0;
+    bool scannable = false;
+};
+std::optional<ChunkNote> chunk_note(const std::string& path) {
+    try {
+        const std::unique_ptr<FileSource> file = open_recording(path);
+        if (!file) return std::nullopt;
+        const WavChunks chunks = read_wav_chunks(*file);
+        if (!chunks.data || chunks.plain()) return std::nullopt;
+        return ChunkNote{chunks.data->body_at, located_layout(chunks)->bytes_per_sample != 0};
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
+std::string find_chunks_hint(const ChunkNote& note) {
+    return "; --find-chunks finds its data at byte " + std::to_string(note.data_at);
+}
+
+// One run: FILE as the file chosen in the window, then Generate.
+void run_one(App& app, const Choices& c, const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) throw Error(Errc::Open, file, errno_text());
+    std::string name = file, title = bare_name(file);
+    if (c.method == kFolder && S_ISDIR(st.st_mode)) {
+        // The folder itself: the run covers exactly it.
+        if (!name.ends_with('/')) name += '/';
+        title.clear();
+    } else if (c.method != kFolder) {
+        const std::unique_ptr<FileSource> source = open_recording(file);  // names a folder, a FIFO
+        if (!source) throw Error(Errc::Open, file, "No such file or directory");
+        if (c.method == kSingle) {
+            std::string reason = why_not_scanned(*source, c.find_chunks);
+            if (!reason.empty()) {
+                if (!c.find_chunks)
+                    if (const auto note = chunk_note(file); note && note->scannable)
+                        reason += find_chunks_hint(*note);
+                throw Error(Errc::NoScan, file, reason);
+            }
+        }
+    }
+    OpenFile& f = app.f();
+    f.CommonDialog1.FileName = name;
+    f.CommonDialog1.FileTitle = title;
+    work(app);
+}
+
+int run(const Invocation& in) {
+    const Choices c = read_choices(in.args);
+    const std::vector<std::string>& files = in.args.operands;
+    if (files.empty()) throw UsageError("generate needs at least one FILE");
+    if (in.env.catch_interrupts) in.env.catch_interrupts();
+    auto interrupted = [&] { return in.env.interrupted ? in.env.interrupted() : 0; };
+
+    HeadlessServices services(in.err, in.env.program_folder, in.env.settings_file);
+    App app(services.platform());
+    bind_handlers(app);
+    Slider1_Change(app);
+    Slider2_Change(app);
+    // As the window's start-up: applied twice, so that the language comes out as stored.
+    apply_startup_values(app);
+    apply_startup_values(app);
+    apply(app, c);
+    // A logging period for these runs when logging is switched on in the stored values.
+    app.f().lg.set_value(whole(app.setting(kStartupSection, "Log")) == 1 ? 1 : 0);
+
+    Report out(in.out, in.err, c.json, in.env.progress);
+    auto stop_if_asked = [&] {
+        if (interrupted() == 0) return;
+        app.ending = true;
+        throw RunStopped{};
+    };
+    app.on_progress = [&] {
+        out.progress(app.f());
+        stop_if_asked();
+    };
+    app.on_file_done = [&](const App::FileResult& done) {
+        App::FileResult r = done;
+        // A file whose data stand after other chunks: read as the plain layout, what was
+        // scanned (if anything) is not its sound.
+        if (!c.find_chunks)
+            if (const auto note = chunk_note(r.path)) {
+                if (r.not_scanned.empty())
+                    out.warn("\"" + r.path + "\" has other chunks before its data (at byte " +
+                             std::to_string(note->data_at) +
+                             ") but was read as the plain 44-byte layout, so what was scanned is "
+                             "not its sound" +
+                             (note->scannable ? "; --find-chunks scans its \"data\" chunk" : ""));
+                else if (note->scannable)
+                    r.not_scanned += find_chunks_hint(*note);
+            }
+        out.file(r);
+        stop_if_asked();
+    };
+
+    int status = kExitOk;
+    bool stopped = false;  // the stop has been reported
+    for (const std::string& file : files) {
+        if (interrupted() != 0) break;
+        out.begin(file, c.method);
+        try {
+            run_one(app, c, file);
+            out.end(app.f().Label13.caption, app.run_seconds);
+        } catch (const RunStopped&) {
+            out.fail("interrupted");
+            stopped = true;
+            break;
+        } catch (...) {
+            out.fail(current_failure_text());
+            status = kExitFailed;
+        }
+    }
+    if (app.f().lg.ticked()) write_log(app, "", LogStop);
+    out.close();
+    if (const int signal = interrupted()) {
+        // Asked between two runs, or after the last one: the runs done stay done.
+        if (!stopped) report(in.err, "interrupted");
+        return kExitSignalBase + signal;
+    }
+    return status;
+}
+
+}  // namespace
+
+const Command kGenerateCommand = {
+    "generate", kOptions,
+    "  generate [OPTION]... FILE...\n"
+    "      Write GAP files as the Generate button does; each FILE is a run of its own.\n"
+    "      --method single|ja|folder\n"
+    "                            single: FILE alone (the default); ja: the numbered set\n"
+    "                            FILE belongs to (001 to 199); folder: every WAV file\n"
+    "                            of the folder FILE names or lies in\n"
+    "      --preset normal|noisy|accurate|custom\n"
+    "      --sensitivity N       1 to 50 (custom precision)\n"
+    "      --filter MS           20 to 500 (custom precision)\n"
+    "      --double-speed, --normal-speed\n"
+    "      --multitasking        hand control to the event loop while scanning\n"
+    "      --find-chunks         scan the \"data\" chunk wherever it stands\n"
+    "      --json                one JSON array, an object per run\n"
+    "      Precision, speed and features start from the stored start-up values.\n",
+    run};
+
+}  // namespace veltrane

@@ -1,0 +1,67 @@
+#pragma once
+// WAV files built byte by byte for the tests: any format fields, and chunks that other
+// programs put before the data.
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace veltrane::test {
+
+inline void put_le(std::vector<std::uint8_t>& b, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+inline void put_id(std::vector<std::uint8_t>& b, std::string_view id) {
+    b.insert(b.end(), id.begin(), id.end());
+}
+
+struct FmtFields {
+    std::uint16_t tag = 1, channels = 1;
+    std::uint32_t rate = 8000;
+    std::uint16_t bits = 8;
+    std::uint16_t block_align = 0;  // 0: channels * bits / 8
+};
+
+// The plain 44-byte layout with these "fmt " fields, then `data`.
+inline std::vector<std::uint8_t> wav_with(const FmtFields& f,
+                                          const std::vector<std::uint8_t>& data) {
+    const std::uint16_t block =
+        f.block_align ? f.block_align : static_cast<std::uint16_t>(f.channels * f.bits / 8);
+    std::vector<std::uint8_t> b;
+    put_id(b, "RIFF");
+    put_le(b, 36 + data.size(), 4);
+    put_id(b, "WAVEfmt ");
+    put_le(b, 16, 4);
+    put_le(b, f.tag, 2);
+    put_le(b, f.channels, 2);
+    put_le(b, f.rate, 4);
+    put_le(b, std::uint64_t{f.rate} * block, 4);
+    put_le(b, block, 2);
+    put_le(b, f.bits, 2);
+    put_id(b, "data");
+    put_le(b, data.size(), 4);
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+// A chunk: id, size, body of `size` bytes of `fill`, and the pad byte of an odd size.
+inline std::vector<std::uint8_t> chunk(std::string_view id, std::size_t size,
+                                       std::uint8_t fill = 0) {
+    std::vector<std::uint8_t> b;
+    put_id(b, id);
+    put_le(b, size, 4);
+    b.insert(b.end(), size + size % 2, fill);
+    return b;
+}
+
+// `wav` (plain layout) with `extra` inserted at byte `at` (12: before "fmt ", 36: before
+// "data"); the RIFF size grows with it.
+inline std::vector<std::uint8_t> inserted(std::vector<std::uint8_t> wav, std::size_t at,
+                                          const std::vector<std::uint8_t>& extra) {
+    wav.insert(wav.begin() + static_cast<std::ptrdiff_t>(at), extra.begin(), extra.end());
+    const std::uint64_t riff = wav.size() - 8;
+    for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+    return wav;
+}
+
+}  // namespace veltrane::test

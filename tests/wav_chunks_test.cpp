@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "audio/byte_source.h"
+#include "audio/wav_chunks.h"
+#include "audio/wav_layout.h"
+#include "fakes.h"
+#include "synth.h"
+#include "wav_build.h"
+
+namespace veltrane::test {
+namespace {
+
+const std::vector<std::uint8_t> kData(100, 128);
+
+TEST(WavChunks, FindsTheChunksWhereverTheyStand) {
+    const auto plain = wav_with({}, kData);
+    WavChunks c = find_wav_chunks(plain);
+    EXPECT_TRUE(c.plain());
+    EXPECT_EQ(c.data_offset(), 44u);
+    EXPECT_EQ(c.data->size, 100u);
+    EXPECT_EQ(c.format, (WavFmt{1, 1, 8000, 8000, 1, 8}));
+
+    // LIST before data, JUNK before fmt, an odd-sized chunk with its pad byte.
+    c = find_wav_chunks(inserted(plain, 36, chunk("LIST", 1000)));
+    EXPECT_FALSE(c.plain());
+    EXPECT_EQ(c.data_offset(), 44u + 1008);
+    c = find_wav_chunks(inserted(plain, 12, chunk("JUNK", 28)));
+    EXPECT_EQ(c.fmt->header_at, 48u);
+    EXPECT_EQ(c.data_offset(), 80u);
+    EXPECT_TRUE(c.format.has_value());
+    c = find_wav_chunks(inserted(plain, 36, chunk("bext", 601)));
+    EXPECT_EQ(c.data_offset(), 44u + 8 + 602);
+
+    // A "fmt " chunk longer than its 16 fields (the size of an extended header).
+    auto longer = plain;
+    longer[16] = 18;
+    longer.insert(longer.begin() + 36, {0, 0});
+    c = find_wav_chunks(longer);
+    EXPECT_EQ(c.data_offset(), 46u);
+    EXPECT_FALSE(c.plain());
+
+    // No "fmt " before "data"; no "data" at all; not RIFF/WAVE.
+    std::vector<std::uint8_t> data_first(plain.begin(), plain.begin() + 12);
+    const auto d = chunk("data", 10);
+    data_first.insert(data_first.end(), d.begin(), d.end());
+    c = find_wav_chunks(data_first);
+    EXPECT_TRUE(c.data && !c.fmt);
+    c = find_wav_chunks(std::span(plain).first(36));
+    EXPECT_EQ(c.end, ChunkWalkEnd::FileEnd);
+    EXPECT_TRUE(c.format && !c.data);
+    EXPECT_FALSE(find_wav_chunks(std::vector<std::uint8_t>(44, 'x')).riff_wave());
+}
+
+TEST(WavChunks, LyingSizesNeverLeadOutsideTheFile) {
+    const auto plain = wav_with({}, kData);
+    auto with_data_size = [&](std::uint32_t size) {
+        auto b = plain;
+        for (int i = 0; i < 4; ++i) b[40 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+        return find_wav_chunks(b);
+    };
+    // Past the end, "negative", odd: the data chunk holds what the file holds.
+    for (std::uint32_t size : {1000u, 0x80000000u, 0xFFFFFFFFu, 101u}) {
+        const WavChunks c = with_data_size(size);
+        EXPECT_EQ(c.data->declared_size, size);
+        EXPECT_EQ(c.data->size, std::min<std::uint64_t>(size, 100));
+    }
+    // A chunk before "data" that claims to run past the end hides it.
+    auto b = inserted(plain, 36, chunk("LIST", 4));
+    b[40] = 0xFF, b[41] = 0xFF, b[42] = 0xFF, b[43] = 0x7F;
+    EXPECT_EQ(find_wav_chunks(b).end, ChunkWalkEnd::FileEnd);
+    // A "fmt " chunk too short for its fields, or cut off by the end of the file.
+    b = plain;
+    b[16] = 14;
+    EXPECT_FALSE(find_wav_chunks(b).format.has_value());
+    EXPECT_FALSE(find_wav_chunks(std::span(plain).first(30)).format.has_value());
+
+    // Random chunk headers over random bytes, each buffer exactly as long as the file (so
+    // that the sanitizers see any read outside it): whatever is found lies inside.
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> f(plain.begin(), plain.begin() + 12);
+        const int chunks = static_cast<int>(rng() % 5);
+        for (int i = 0; i < chunks; ++i) {
+            const char* ids[] = {"fmt ", "data", "LIST", "JUNK"};
+            const std::uint32_t sizes[] = {
+                0, 1, 16, 0x7FFFFFFF, 0xFFFFFFFF, static_cast<std::uint32_t>(rng() % 64)};
+            put_id(f, ids[rng() % 4]);
+            put_le(f, sizes[rng() % 6], 4);
+            f.resize(f.size() + rng() % 40, static_cast<std::uint8_t>(rng()));
+        }
+        f.resize(f.size() - std::min<std::size_t>(f.size(), rng() % 6));
+        const std::vector<std::uint8_t> exact(f);
+        const std::uint64_t file_size = rng() % 4 ? exact.size() : exact.size() + rng() % 100;
+        const WavChunks c = find_wav_chunks(exact, file_size);
+        for (const auto& found : {c.fmt, c.data}) {
+            if (!found) continue;
+            ASSERT_LE(found->body_at, file_size);
+            ASSERT_LE(found->body_at + found->size, file_size);
+            ASSERT_LE(found->size, found->declared_size);
+        }
+        if (c.format) {
+            ASSERT_LE(c.fmt->body_at + 16, exact.size());
+        }
+    }
+}
+
+TEST(WavChunks, AFileIsReadOnlyAsFarAsTheWalkNeeds) {
+    // A chunk of 1 MiB before the data: beyond the first read, inside the second.
+    const auto wav = inserted(wav_with({}, kData), 36, chunk("LIST", 1 << 20));
+    MemorySource source(wav);
+    const WavChunks c = read_wav_chunks(source);
+    EXPECT_EQ(c.data_offset(), 44u + 8 + (1u << 20));
+    EXPECT_EQ(c.data->size, 100u);
+}
+
+// A file whose data stand after other chunks, scanned with its chunks located, gives the
+// records of the same data in the plain layout, later by the time the extra bytes take:
+// for every sample layout and speed, also when the end mark falls inside the data.
+using FindChunksTest = AppTest;
+
+TEST_F(FindChunksTest, ChunksBeforeTheDataShiftTheRecordsByTheirLength) {
+    std::mt19937 rng(11);
+    // Byte rates that are powers of two keep every time in the GAP file exact.
+    const synth::Format formats[] = {{1, 8, 8192}, {1, 16, 8192}, {2, 8, 8192}, {2, 16, 8192}};
+    for (const synth::Format& format : formats) {
+        const int frame = format.channels * format.bits / 8;
+        const std::uint32_t byte_rate = 8192u * static_cast<std::uint32_t>(frame);
+        // Runs of silence and of sound, a few hundred milliseconds each.
+        std::vector<std::uint8_t> data;
+        while (data.size() < byte_rate * 3) {
+            const bool silent = data.size() / byte_rate % 2 == 0 ? rng() % 3 != 0 : rng() % 3 == 0;
+            const std::size_t n = (200 + rng() % 400) * byte_rate / 1000 / frame * frame;
+            for (std::size_t i = 0; i < n; ++i)
+                data.push_back(format.bits == 8 ? static_cast<std::uint8_t>(silent ? 128 : rng())
+                                                : static_cast<std::uint8_t>(silent ? 0 : rng()));
+        }
+        const auto plain = synth::wav_bytes(format, data);
+        // One second of extra bytes exactly: the chunk header and its body.
+        const auto chunked = inserted(plain, 36, chunk("LIST", byte_rate - 8));
+        for (int fast = 0; fast <= 1; ++fast) {
+            auto records = [&](const std::vector<std::uint8_t>& wav, bool find_chunks) {
+                write_bytes(dir / "x.wav", wav);
+                std::filesystem::remove(dir / "x.gap");
+                app->find_chunks = find_chunks;
+                f().Fast.set_value(fast);
+                f().CommonDialog1.FileName = (dir / "x.wav").string();
+                f().CommonDialog1.FileTitle = "x.wav";
+                dispatch(*app, f().Command3.on_click);
+                return read_bytes(dir / "x.gap");
+            };
+            const auto expected = records(plain, false);
+            ASSERT_FALSE(expected.empty());
+            EXPECT_EQ(records(plain, true), expected) << "the plain layout is read as without";
+            auto shifted = records(chunked, true);
+            ASSERT_EQ(shifted.size(), expected.size()) << frame << " " << fast;
+            for (std::size_t at = 0; at < shifted.size(); at += 4) {
+                const auto ms = [&](const std::vector<std::uint8_t>& b) {
+                    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24;
+                };
+                ASSERT_EQ(ms(shifted), ms(expected) + 1000) << frame << " " << fast << " " << at;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veltrane::test
