@@ -280,6 +280,7 @@ TEST_F(PreviewMatchesGenerate, LookingCountsNothingWritesNothingAndFollowsTheFil
     disk.push_back({1, 2});
     write_gap_file(gap_path(wav.string()), disk);
     EXPECT_TRUE(session.update({15, 50, false}));
+    EXPECT_EQ(session.comparison().same, session.records().size() - 1);
     EXPECT_EQ(session.comparison().added, 1u);
     EXPECT_EQ(session.comparison().removed, 1u);
     EXPECT_EQ(session.comparison().now.front(), Match::New);
@@ -376,6 +377,22 @@ TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
     EXPECT_EQ(lines(Bytes{'n', 'o'}, Language::German),
               std::vector<std::string>{
                   "Erstellen durchsucht diese Datei nicht: sie ist keine RIFF-WAVE-Datei."});
+}
+
+TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnes) {
+    const std::vector<GapRecord> now = {{100, 200}, {300, 420}, {500, 600}, {900, 950}};
+    // Unsorted, as a hand-made file may be; one long record overlapping two.
+    const std::vector<GapRecord> disk = {
+        {880, 960}, {100, 200}, {100, 200}, {290, 610}, {2000, 2100}};
+    const Comparison c = compare(now, disk);
+    EXPECT_EQ(c.now,
+              (std::vector<Match>{Match::Same, Match::Changed, Match::Changed, Match::Changed}));
+    EXPECT_EQ(c.disk, (std::vector<Match>{Match::Changed, Match::Same, Match::OnlyOnDisk,
+                                          Match::Changed, Match::OnlyOnDisk}));
+    EXPECT_EQ(c.same, 1u);
+    EXPECT_EQ(c.changed, 3u);
+    EXPECT_EQ(c.added, 0u);
+    EXPECT_EQ(c.removed, 2u);
 }
 
 TEST(PreviewLists, LabelTrackAndPresetTable) {

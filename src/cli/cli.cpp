@@ -16,6 +16,7 @@
 #include "audio/presets.h"
 #include "cli/format.h"
 #include "cli/headless.h"
+#include "cli/preview_commands.h"
 #include "driver/work.h"
 #include "platform/qt/qt_platform.h"
 #include "ui/handlers.h"
@@ -41,6 +42,8 @@ const char* kUsageText =
     "      --multitasking          hand control to the event loop while scanning\n"
     "      --json                  machine-readable result\n"
     "  dump [--json|--csv|--labels] FILE.gap   Print the records of a GAP file.\n"
+    "  preview [--json] [--filter MS] FILE...   The presets side by side (see preview --help).\n"
+    "  plot [options] -o OUT.png FILE  The preview's picture as a PNG (see plot --help).\n"
     "\n"
     "The settings store is the user's, or the INI file named by VELTRANE_SETTINGS.\n";
 
@@ -221,6 +224,8 @@ int generate(const QStringList& args, std::ostream& out, std::ostream& err, bool
         status = kFailed;
     }
     result.elapsed_seconds = std::floor((services.clock.monotonic_seconds() - start) * 100) / 100;
+    for (const GenerateResult::File& file : result.files)
+        if (file.gaps == 0) err << why_nothing_text(file.path, app.f());
     result.message = app.f().Label13.caption;
     if (app.f().lg.ticked()) write_log(app, "", LogStop);
     if (status == kOk) out << (p.isSet("json") ? generate_json(result) : generate_text(result));
@@ -256,6 +261,8 @@ int run_cli(const QStringList& args, std::ostream& out, std::ostream& err, bool 
         if (command == "info") return info(args, out, err);
         if (command == "generate") return generate(args, out, err, progress_on_err);
         if (command == "dump") return dump(args, out, err);
+        if (command == "preview") return preview_command(args, out, err);
+        if (command == "plot") return plot_command(args, out, err);
         if (command == "--help" || command == "-h" || command == "help")
             return out << kUsageText, kOk;
         throw UsageError{command.isEmpty() ? "no command given"

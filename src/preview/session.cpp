@@ -51,26 +51,47 @@ std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header) {
 }
 
 Comparison compare(std::span<const GapRecord> now, std::span<const GapRecord> disk) {
-    // A record counts as the same when the file holds an equal one not yet matched.
-    std::map<std::pair<std::int32_t, std::int32_t>, std::size_t> unmatched;
-    for (const GapRecord& r : disk) ++unmatched[{r.start_ms, r.end_ms}];
     Comparison c;
-    for (const GapRecord& r : now) {
-        auto it = unmatched.find({r.start_ms, r.end_ms});
-        const bool same = it != unmatched.end() && it->second > 0;
-        if (same) --it->second;
-        c.now.push_back(same ? Match::Same : Match::New);
-        ++(same ? c.same : c.added);
+    c.now.assign(now.size(), Match::New);
+    c.disk.assign(disk.size(), Match::OnlyOnDisk);
+    // Equal records pair off first, each with one of its own.
+    std::map<std::pair<std::int32_t, std::int32_t>, std::vector<std::size_t>> unmatched;
+    for (std::size_t j = disk.size(); j-- > 0;)
+        unmatched[{disk[j].start_ms, disk[j].end_ms}].push_back(j);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        auto it = unmatched.find({now[i].start_ms, now[i].end_ms});
+        if (it == unmatched.end() || it->second.empty()) continue;
+        c.now[i] = c.disk[it->second.back()] = Match::Same;
+        it->second.pop_back();
     }
-    std::map<std::pair<std::int32_t, std::int32_t>, std::size_t> matched;
-    for (const GapRecord& r : now) ++matched[{r.start_ms, r.end_ms}];
-    for (const GapRecord& r : disk) {
-        auto it = matched.find({r.start_ms, r.end_ms});
-        const bool same = it != matched.end() && it->second > 0;
-        if (same) --it->second;
-        c.disk.push_back(same ? Match::Same : Match::OnlyOnDisk);
-        if (!same) ++c.removed;
+    // Then the rest by overlap. A file on disk may hold anything, in any order: its
+    // records are looked up by their starts, no further back than its longest reaches.
+    std::vector<std::size_t> by_start;
+    std::int64_t longest = 0;
+    for (std::size_t j = 0; j < disk.size(); ++j) {
+        if (c.disk[j] == Match::Same) continue;
+        by_start.push_back(j);
+        longest = std::max(longest, std::int64_t{disk[j].end_ms} - disk[j].start_ms);
     }
+    std::sort(by_start.begin(), by_start.end(),
+              [&](std::size_t a, std::size_t b) { return disk[a].start_ms < disk[b].start_ms; });
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (c.now[i] == Match::Same) continue;
+        const std::int64_t from = std::int64_t{now[i].start_ms} - longest;
+        auto k =
+            std::lower_bound(by_start.begin(), by_start.end(), from,
+                             [&](std::size_t j, std::int64_t v) { return disk[j].start_ms < v; });
+        for (; k != by_start.end() && disk[*k].start_ms < now[i].end_ms; ++k) {
+            if (disk[*k].end_ms > now[i].start_ms) c.now[i] = c.disk[*k] = Match::Changed;
+        }
+    }
+    for (Match m : c.now) {
+        if (m == Match::Same) ++c.same;
+        if (m == Match::Changed) ++c.changed;
+        if (m == Match::New) ++c.added;
+    }
+    for (Match m : c.disk)
+        if (m == Match::OnlyOnDisk) ++c.removed;
     return c;
 }
 

@@ -41,13 +41,14 @@ struct PresetRow {
 };
 std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header);
 
-// The records now beside those of the GAP file on disk: each record of either list is
-// in both (Same), only in the new result (New) or only in the file (OnlyOnDisk).
-enum class Match { Same, New, OnlyOnDisk };
+// The records now beside those of the GAP file on disk. A record found in both is the
+// same; one that overlaps a record of the other list without equalling it has changed
+// (its ends moved); any other is new (only now) or only in the file.
+enum class Match { Same, Changed, New, OnlyOnDisk };
 struct Comparison {
-    std::vector<Match> now;   // one per current record: Same or New
-    std::vector<Match> disk;  // one per record on disk: Same or OnlyOnDisk
-    std::size_t same = 0, added = 0, removed = 0;
+    std::vector<Match> now;   // one per current record: Same, Changed or New
+    std::vector<Match> disk;  // one per record on disk: Same, Changed or OnlyOnDisk
+    std::size_t same = 0, changed = 0, added = 0, removed = 0;
 };
 Comparison compare(std::span<const GapRecord> now, std::span<const GapRecord> disk);
 

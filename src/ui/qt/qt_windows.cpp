@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/preview_window.h"
 #include "ui/qt/splash_window.h"
 
 namespace veltrane {
@@ -21,6 +22,7 @@ void QtWindows::attach(App& app) {
     main_->on_close = [&app] { app.end(); };
     app.on_refresh = [this] { main_->refresh(); };
     app.on_progress = [this] { main_->progress(); };
+    preview_ = std::make_unique<PreviewLauncher>(app, *main_);
 }
 
 void QtWindows::show_splash() {

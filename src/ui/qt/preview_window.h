@@ -1,0 +1,125 @@
+#pragma once
+// The preview window: the loaded file's waveform with the silences the main window's
+// settings would record, their list, the GAP file on disk beside them, and why nothing
+// was found. It follows the main window's model and never changes it.
+#include <QPointer>
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "preview/scene.h"
+#include "preview/session.h"
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTreeWidget;
+
+namespace veltrane {
+
+struct App;
+class MainWindow;
+
+class PreviewWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit PreviewWindow(App& app, QWidget* parent = nullptr);
+    ~PreviewWindow() override;
+
+    // Looks at the main window's model again and shows what changed: another loaded
+    // file, other settings, the other language, a GAP file written meanwhile.
+    void sync();
+
+    // The time shown, in milliseconds from the start of the file.
+    void show_range(double from_ms, double to_ms);
+    void show_whole_file();
+    // Shows a silence of the list zoomed, with some sound either side.
+    void select(int row);
+
+    const preview::Session& session() const { return session_; }
+    const preview::Scene& scene() const { return scene_; }
+    double from_ms() const { return from_ms_; }
+    double to_ms() const { return to_ms_; }
+    QTreeWidget* list() const { return list_; }
+    QLabel* why() const { return why_; }
+    QLabel* summary() const { return summary_; }
+    QWidget* picture() const;
+    QPushButton* save_button() const { return save_; }
+
+    // Zooms around a time by a factor (below 1 zooms in); scrolls by a share of the view.
+    void zoom(double factor, double around_ms);
+    void scroll_by(double share);
+    // A click in the picture at a column of the waveform.
+    void click_at(double x);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    class Picture;
+
+    void open_file(const preview::Settings& settings);
+    void rebuild();
+    void redraw();
+    void retranslate();
+    void explain_later();
+    void save_labels();
+    preview::Language language() const { return language_; }
+
+    App& app_;
+    preview::Session session_;
+    std::string path_;
+    std::string problem_;  // why the file cannot be shown
+    preview::Language language_ = preview::Language::English;
+    double from_ms_ = 0, to_ms_ = 1;
+    int selected_ = -1;
+    std::optional<preview::Waveform> detail_;
+    std::int64_t detail_from_ = -1, detail_to_ = -1;
+    std::size_t detail_buckets_ = 0;
+    preview::Scene scene_;
+    unsigned explain_round_ = 0;
+
+    QLabel* summary_ = nullptr;
+    Picture* picture_ = nullptr;
+    QScrollBar* scroll_ = nullptr;
+    QLabel* why_title_ = nullptr;
+    QLabel* why_ = nullptr;
+    QLabel* disk_ = nullptr;
+    QTreeWidget* list_ = nullptr;
+    QLabel* hint_ = nullptr;
+    QPushButton* whole_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
+
+// Opens the preview from the main window: by Ctrl+P, by the window's context menu and by
+// a double click on the file name box. Keeps an open preview in step with the model by
+// hooking into the App's refresh, which runs after every handler.
+class PreviewLauncher : public QObject {
+    Q_OBJECT
+  public:
+    PreviewLauncher(App& app, MainWindow& main);
+    ~PreviewLauncher() override;
+
+    // Shows the preview of the loaded file, creating the window on first use.
+    void open();
+    PreviewWindow* window() const { return window_; }
+    // The context menu's entry, in the main window's language.
+    QString menu_text() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void model_changed();
+
+    App& app_;
+    MainWindow& main_;
+    QPointer<PreviewWindow> window_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    bool pending_ = false;
+};
+
+}  // namespace veltrane
