@@ -84,7 +84,7 @@ TEST_F(CliTest, FilterOf100RecordsNothingAndSaysSo) {
     const std::string wav = put_worked_example("take1.wav");
     ASSERT_EQ(run("generate --method single --filter 100 " + wav), 0) << err;
     EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
-    EXPECT_EQ(err, "No silences detected. No need to create file\n");
+    EXPECT_EQ(err.substr(0, err.find('\n') + 1), "No silences detected. No need to create file\n");
     EXPECT_EQ(out.substr(out.find(": ")).substr(0, 9), ": 0 gaps\n");
 }
 

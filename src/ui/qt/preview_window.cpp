@@ -225,7 +225,8 @@ void PreviewWindow::sync() {
     language_ = language;
     if (retold) retranslate();
     const std::string path = loaded_file(app_);
-    if (path != path_ || (!session_.is_open() && !path.empty())) {
+    if (!looked_ || path != path_ || (!session_.is_open() && !path.empty())) {
+        looked_ = true;
         path_ = path;
         open_file(settings);
         return;

@@ -71,6 +71,7 @@ class PreviewWindow : public QWidget {
     App& app_;
     preview::Session session_;
     std::string path_;
+    bool looked_ = false;  // the model has been looked at once
     std::string problem_;  // why the file cannot be shown
     preview::Language language_ = preview::Language::English;
     double from_ms_ = 0, to_ms_ = 1;
