@@ -48,6 +48,7 @@ test: build build-asan format-check
 
 bench: build
 	./build/veltrane_bench
+	./build/veltrane_preview_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -71,9 +71,12 @@ TEST(PreviewSweep, SmallestSensitivityIsThatOfOneScanPerSensitivity) {
         const Bytes file = stretches_of_loudness(rng, size, wide);
         MemorySource source(file);
         const auto want = smallest_sensitivity_by_scans(source, p);
-        EXPECT_EQ(smallest_sensitivity(source, p), want)
-            << "situation " << p.situation << " F " << p.filter_ms << " rate " << p.byte_rate
-            << " start " << p.data_start << " L " << p.end_mark << " size " << size;
+        for (Method method : {Method::Blocks, Method::Queue}) {
+            EXPECT_EQ(smallest_sensitivity(source, p, kMostSensitivity, {}, method), want)
+                << "situation " << p.situation << " F " << p.filter_ms << " rate " << p.byte_rate
+                << " start " << p.data_start << " L " << p.end_mark << " size " << size
+                << (method == Method::Queue ? " queue" : " blocks");
+        }
         if (want) ++found;
         // A smaller range of Sensitivities: the answer up to 10.
         const auto want10 = smallest_sensitivity_by_scans(source, p, 10);
@@ -113,13 +116,30 @@ TEST(PreviewSweep, QuietestStretchIsTheQuietestWindow) {
             for (std::int64_t i = f; i < f + w; ++i) peak = std::max(peak, peak_at(i));
             if (!want || peak < want->peak) want = QuietStretch{f, w, peak};
         }
-        const auto got = quietest_stretch(source, l, filter);
-        ASSERT_EQ(got.has_value(), want.has_value());
-        if (!got) continue;
-        EXPECT_EQ(got->peak, want->peak) << round;
-        EXPECT_EQ(got->first_frame, want->first_frame) << round;
-        EXPECT_EQ(got->frames, w);
+        for (Method method : {Method::Blocks, Method::Queue}) {
+            const auto got = quietest_stretch(source, l, filter, {}, method);
+            ASSERT_EQ(got.has_value(), want.has_value());
+            if (!got) continue;
+            EXPECT_EQ(got->peak, want->peak) << round;
+            EXPECT_EQ(got->first_frame, want->first_frame) << round;
+            EXPECT_EQ(got->frames, w);
+        }
     }
+}
+
+TEST(PreviewSweep, StopsWhenToldTo) {
+    const synth::Format format{2, 16, 44100};
+    const Bytes file = synth::wav_bytes(format, synth::speech_data(format, 6, 2));
+    MemorySource source(file);
+    const WavInfo h = read_wav_header(source);
+    int asked = 0;
+    const KeepGoing stop_at_second = [&] { return ++asked < 2; };
+    EXPECT_THROW(
+        smallest_sensitivity(source, generate_params(h, {1, 50, false}), 50, stop_at_second),
+        Stopped);
+    asked = 0;
+    const SampleLayout l = sample_layout(h, header_shape(source), source.size());
+    EXPECT_THROW(quietest_stretch(source, l, 50, stop_at_second), Stopped);
 }
 
 TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCome) {

@@ -190,11 +190,11 @@ Waveform Session::detail(std::int64_t from, std::int64_t to, std::size_t buckets
     return summarize(*file_, layout_, from, to, buckets);
 }
 
-std::vector<std::string> Session::why(Language language) {
+std::vector<std::string> Session::why(Language language, const KeepGoing& keep_going) {
     if (!file_ || !records_.empty()) return {};
     if (!explanation_) {
         explanation_ = explain_nothing(*file_, header_, shape_, layout_, settings_,
-                                       facts_ ? &*facts_ : nullptr);
+                                       facts_ ? &*facts_ : nullptr, keep_going);
         if (explanation_->params.situation != 0) facts_ = explanation_->facts;
     }
     return why_lines(*explanation_, language);

@@ -99,8 +99,9 @@ class Session {
     const Comparison& comparison() const { return comparison_; }
 
     // Why nothing was found with the current settings (empty when something was).
-    // Worked out on first asking and kept while the settings stay.
-    std::vector<std::string> why(Language language);
+    // Worked out on first asking and kept while the settings stay; throws Stopped, and
+    // keeps nothing, when `keep_going` says so.
+    std::vector<std::string> why(Language language, const KeepGoing& keep_going = {});
 
   private:
     struct Stamp {

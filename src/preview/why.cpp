@@ -39,20 +39,21 @@ std::string decibels(double db, Language language) {
 }
 
 FilterFacts filter_facts(ByteSource& source, const WavInfo& header, const SampleLayout& layout,
-                         int filter_ms) {
+                         int filter_ms, const KeepGoing& keep_going) {
     FilterFacts facts;
     facts.filter_ms = filter_ms;
     for (bool fast : {false, true}) {
         const ScanParams p = generate_params(header, {kLeastSensitivity, filter_ms, fast});
-        (fast ? facts.smallest_double : facts.smallest_normal) = smallest_sensitivity(source, p);
+        (fast ? facts.smallest_double : facts.smallest_normal) =
+            smallest_sensitivity(source, p, kMostSensitivity, keep_going);
     }
-    facts.quietest = quietest_stretch(source, layout, filter_ms);
+    facts.quietest = quietest_stretch(source, layout, filter_ms, keep_going);
     return facts;
 }
 
 Explanation explain_nothing(ByteSource& source, const WavInfo& header, const HeaderShape& shape,
                             const SampleLayout& layout, const Settings& settings,
-                            const FilterFacts* facts) {
+                            const FilterFacts* facts, const KeepGoing& keep_going) {
     Explanation e;
     e.settings = settings;
     e.header = header;
@@ -62,12 +63,16 @@ Explanation explain_nothing(ByteSource& source, const WavInfo& header, const Hea
     if (e.params.situation == 0) return e;
     e.facts = facts && facts->filter_ms == settings.filter_ms
                   ? *facts
-                  : filter_facts(source, header, layout, settings.filter_ms);
+                  : filter_facts(source, header, layout, settings.filter_ms, keep_going);
     const Situation base = e.params.situation % 10;
     if (!settings.double_speed && (base == 2 || base == 4)) {
         ScanParams fast = generate_params(header, {settings.sensitivity, settings.filter_ms, true});
         std::size_t n = 0;
-        scan(source, fast, [&n](const Silence&) { ++n; });
+        scan(
+            source, fast, [&n](const Silence&) { ++n; },
+            [&](const ScanProgress&) {
+                if (keep_going && !keep_going()) throw Stopped{};
+            });
         e.double_speed_finds = n;
     }
     return e;

@@ -25,7 +25,7 @@ struct FilterFacts {
     std::optional<QuietStretch> quietest;
 };
 FilterFacts filter_facts(ByteSource& source, const WavInfo& header, const SampleLayout& layout,
-                         int filter_ms);
+                         int filter_ms, const KeepGoing& keep_going = {});
 
 struct Explanation {
     Settings settings;
@@ -40,10 +40,11 @@ struct Explanation {
 };
 
 // Looks into a file in which the scan of `settings` recorded nothing. `facts`, when
-// given, are those of the same Filter worked out before.
+// given, are those of the same Filter worked out before. Throws Stopped when
+// `keep_going` says so.
 Explanation explain_nothing(ByteSource& source, const WavInfo& header, const HeaderShape& shape,
                             const SampleLayout& layout, const Settings& settings,
-                            const FilterFacts* facts = nullptr);
+                            const FilterFacts* facts = nullptr, const KeepGoing& keep_going = {});
 
 // The explanation as lines of text, without line breaks.
 std::vector<std::string> why_lines(const Explanation& e, Language language);

@@ -219,6 +219,10 @@ void PreviewWindow::retranslate() {
 }
 
 void PreviewWindow::sync() {
+    if (explaining_) {
+        resync_ = true;  // after the reasons have stopped
+        return;
+    }
     const preview::Settings settings = settings_of(app_);
     const Language language = preview::language_of(app_.f().lan.caption);
     const bool retold = language != language_;
@@ -348,12 +352,43 @@ void PreviewWindow::rebuild() {
 void PreviewWindow::explain_later() {
     // The picture first, then the reasons, which read the file a few times over.
     const unsigned round = ++explain_round_;
-    QTimer::singleShot(0, this, [this, round] {
-        if (round != explain_round_ || !session_.is_open() || !session_.records().empty()) return;
-        QStringList lines;
-        for (const std::string& line : session_.why(language())) lines << "• " + q(line);
-        why_->setText(lines.join("\n"));
-    });
+    QTimer::singleShot(0, this, [this, round] { explain(round); });
+}
+
+void PreviewWindow::explain(unsigned round) {
+    if (round != explain_round_ || explaining_ || !session_.is_open() ||
+        !session_.records().empty())
+        return;
+    // A long recording takes seconds: the window goes on answering meanwhile, and a
+    // change of the model stops the work, which starts again for the new state.
+    explaining_ = true;
+    QPointer<PreviewWindow> alive(this);
+    QElapsedTimer since;
+    since.start();
+    std::vector<std::string> lines;
+    bool stopped = false;
+    try {
+        lines = session_.why(language(), [&] {
+            if (since.elapsed() >= 50) {
+                QCoreApplication::processEvents();
+                since.start();
+            }
+            return alive && round == explain_round_ && !resync_;
+        });
+    } catch (const preview::Stopped&) {
+        stopped = true;
+    }
+    if (!alive) return;
+    explaining_ = false;
+    if (resync_) {
+        resync_ = false;
+        sync();
+        return;
+    }
+    if (stopped) return;
+    QStringList shown;
+    for (const std::string& line : lines) shown << "• " + q(line);
+    why_->setText(shown.join("\n"));
 }
 
 void PreviewWindow::redraw() {

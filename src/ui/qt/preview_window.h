@@ -65,6 +65,7 @@ class PreviewWindow : public QWidget {
     void redraw();
     void retranslate();
     void explain_later();
+    void explain(unsigned round);
     void save_labels();
     preview::Language language() const { return language_; }
 
@@ -81,6 +82,8 @@ class PreviewWindow : public QWidget {
     std::size_t detail_buckets_ = 0;
     preview::Scene scene_;
     unsigned explain_round_ = 0;
+    bool explaining_ = false;  // the reasons are being worked out, events running meanwhile
+    bool resync_ = false;      // a change came in meanwhile
 
     QLabel* summary_ = nullptr;
     Picture* picture_ = nullptr;
