@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QShortcut>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cmath>
 
 #include "app/startup_values.h"
@@ -95,11 +95,11 @@ TEST_F(PreviewWindowTest, FollowsTheSlidersPresetsAndDoubleSpeedWithoutTouchingT
         const auto want =
             preview::records_of(source, preview::generate_params(read_wav_header(source), s));
         EXPECT_EQ(w->session().records(), want);
-        EXPECT_EQ(w->list()->topLevelItemCount(), static_cast<int>(want.size()));
+        EXPECT_EQ(w->list()->model()->rowCount(), static_cast<int>(want.size()));
         EXPECT_EQ(w->scene().now, want);
     };
     expect_as_scanned({15, 50, false});
-    ASSERT_GT(w->list()->topLevelItemCount(), 3);
+    ASSERT_GT(w->list()->model()->rowCount(), 3);
 
     dispatch(*app, [&] { f().Slider1.set_value(4); });
     settle();
@@ -140,8 +140,9 @@ TEST_F(PreviewWindowTest, ShowsTheGapFileOnDiskAndWhatDiffers) {
     EXPECT_EQ(c.changed, 1u);
     EXPECT_EQ(c.same, records.size() - 2);
     EXPECT_TRUE(w->scene().disk_exists);
-    EXPECT_EQ(w->list()->topLevelItem(0)->text(4).toStdString(), "new");
-    EXPECT_EQ(w->list()->topLevelItem(static_cast<int>(records.size()) - 1)->text(4).toStdString(),
+    const QAbstractItemModel* list = w->list()->model();
+    EXPECT_EQ(list->index(0, 4).data().toString().toStdString(), "new");
+    EXPECT_EQ(list->index(static_cast<int>(records.size()) - 1, 4).data().toString().toStdString(),
               "moved");
 }
 
@@ -210,6 +211,12 @@ TEST_F(PreviewWindowTest, ZoomsIntoASilenceAndReadsOnlyWhatItShows) {
     EXPECT_EQ(w->from_ms(), 0);
     w->show_whole_file();
     EXPECT_EQ(w->scene().waveform, &w->session().waveform());
+
+    // "Save labels…": the silences as the label track; a folder in the way is named.
+    EXPECT_EQ(w->save_labels_to(dir / "take1.txt"), "");
+    EXPECT_EQ(read_text(dir / "take1.txt"), preview::label_track(w->session().records()));
+    std::filesystem::create_directories(dir / "taken.txt");
+    EXPECT_NE(w->save_labels_to(dir / "taken.txt").find("taken.txt"), std::string::npos);
 }
 
 TEST_F(PreviewWindowTest, TellsWhenNoFileIsLoadedOrItCannotBeRead) {

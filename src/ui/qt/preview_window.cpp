@@ -1,5 +1,6 @@
 #include "ui/qt/preview_window.h"
 
+#include <QAbstractTableModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -15,7 +16,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -118,6 +119,86 @@ class PreviewWindow::Picture : public QWidget {
     PreviewWindow* owner_;
 };
 
+// The list: the silences found now, then those only in the GAP file; made from the
+// session's records when shown, so that a long list costs no more than its rows.
+class PreviewWindow::Table : public QAbstractTableModel {
+  public:
+    struct Row {
+        GapRecord record;
+        int number;  // 1 on; 0 for a record only in the file
+        preview::Match match;
+    };
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void show(std::vector<Row> rows, bool compared, Language language) {
+        beginResetModel();
+        rows_ = std::move(rows);
+        compared_ = compared;
+        language_ = language;
+        endResetModel();
+    }
+    const Row& row(int i) const { return rows_[static_cast<std::size_t>(i)]; }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 5;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount()) return {};
+        const Row& r = row(index.row());
+        const Language l = language_;
+        using preview::Match;
+        if (role == Qt::DisplayRole) {
+            switch (index.column()) {
+                case 0:
+                    return r.number > 0 ? QString::number(r.number) : QString("–");
+                case 1:
+                    return QString::number(r.record.start_ms);
+                case 2:
+                    return QString::number(r.record.end_ms);
+                case 3:
+                    return QString::number(std::int64_t{r.record.end_ms} - r.record.start_ms);
+                default:
+                    if (!compared_) return QString();
+                    return r.match == Match::Same      ? tr2(l, "same", "gleich")
+                           : r.match == Match::Changed ? tr2(l, "moved", "verschoben")
+                           : r.match == Match::New     ? tr2(l, "new", "neu")
+                                                   : tr2(l, "only in the file", "nur in der Datei");
+            }
+        }
+        if (role == Qt::TextAlignmentRole && index.column() < 4)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::ForegroundRole && compared_ && r.match != Match::Same)
+            return QColor(r.match == Match::Changed ? QColor(160, 110, 0)
+                          : r.match == Match::New   ? QColor(200, 70, 0)
+                                                    : QColor(200, 30, 30));
+        return {};
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+        const Language l = language_;
+        switch (section) {
+            case 0:
+                return QString("#");
+            case 1:
+                return tr2(l, "Start (ms)", "Beginn (ms)");
+            case 2:
+                return tr2(l, "End (ms)", "Ende (ms)");
+            case 3:
+                return tr2(l, "Length (ms)", "Länge (ms)");
+            default:
+                return tr2(l, "GAP file", "GAP-Datei");
+        }
+    }
+
+  private:
+    std::vector<Row> rows_;
+    bool compared_ = false;
+    Language language_ = Language::English;
+};
+
 PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     : QWidget(parent, Qt::Window), app_(app), session_(kBuckets) {
     setObjectName("PreviewWindow");
@@ -146,16 +227,22 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     disk_->setTextFormat(Qt::PlainText);
     disk_->setWordWrap(true);
 
-    list_ = new QTreeWidget(this);
+    table_ = new Table(this);
+    list_ = new QTreeView(this);
+    list_->setModel(table_);
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
-    list_->setColumnCount(5);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->header()->setStretchLastSection(true);
+    // Widths for the numbers set once: measuring every row at every change would cost
+    // more than the scan.
+    const QFontMetrics digits(list_->font());
+    list_->setColumnWidth(0, digits.horizontalAdvance("00000") + 16);
+    for (int c = 1; c < 4; ++c)
+        list_->setColumnWidth(c, digits.horizontalAdvance("Length (ms)") + 24);
     list_->setMinimumHeight(120);
-    connect(list_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { select(list_->indexOfTopLevelItem(item)); });
-    connect(list_, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { select(list_->indexOfTopLevelItem(item)); });
+    connect(list_, &QTreeView::clicked, this, [this](const QModelIndex& i) { select(i.row()); });
+    connect(list_, &QTreeView::activated, this, [this](const QModelIndex& i) { select(i.row()); });
 
     hint_ = new QLabel(this);
     hint_->setWordWrap(true);
@@ -204,9 +291,6 @@ QWidget* PreviewWindow::picture() const {
 
 void PreviewWindow::retranslate() {
     const Language l = language();
-    list_->setHeaderLabels({"#", tr2(l, "Start (ms)", "Beginn (ms)"),
-                            tr2(l, "End (ms)", "Ende (ms)"), tr2(l, "Length (ms)", "Länge (ms)"),
-                            tr2(l, "GAP file", "GAP-Datei")});
     why_title_->setText(tr2(l, "Why nothing was found", "Warum nichts gefunden wurde"));
     hint_->setText(tr2(l,
                        "Wheel: zoom · Shift+wheel or arrow keys: scroll · 0: whole file · "
@@ -300,43 +384,21 @@ void PreviewWindow::rebuild() {
     disk_->setText(open ? q(preview::disk_line(session_, l)) : QString());
     disk_->setVisible(open);
 
-    list_->clear();
-    QList<QTreeWidgetItem*> items;
     const auto& records = session_.records();
     const auto& cmp = session_.comparison();
     const bool compared = session_.disk().exists && session_.disk().problem.empty();
-    const auto row = [&](const QString& number, const GapRecord& r, const QString& status,
-                         const QColor& colour) {
-        auto* item =
-            new QTreeWidgetItem({number, QString::number(r.start_ms), QString::number(r.end_ms),
-                                 QString::number(std::int64_t{r.end_ms} - r.start_ms), status});
-        for (int c = 0; c < 4; ++c) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-        if (colour.isValid())
-            for (int c = 0; c < 5; ++c) item->setForeground(c, colour);
-        items.push_back(item);
-    };
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const preview::Match m = compared && i < cmp.now.size() ? cmp.now[i] : preview::Match::Same;
-        const bool same = m == preview::Match::Same;
-        const bool moved = m == preview::Match::Changed;
-        row(QString::number(i + 1), records[i],
-            !compared ? QString()
-            : same    ? tr2(l, "same", "gleich")
-            : moved   ? tr2(l, "moved", "verschoben")
-                      : tr2(l, "new", "neu"),
-            !compared || same ? QColor()
-            : moved           ? QColor(160, 110, 0)
-                              : QColor(200, 70, 0));
-    }
+    std::vector<Table::Row> rows;
+    rows.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        rows.push_back({records[i], static_cast<int>(i + 1),
+                        compared && i < cmp.now.size() ? cmp.now[i] : preview::Match::Same});
     if (compared) {
         const auto& disk = session_.disk().records;
-        for (std::size_t i = 0; i < disk.size(); ++i)
-            if (i < cmp.disk.size() && cmp.disk[i] == preview::Match::OnlyOnDisk)
-                row("–", disk[i], tr2(l, "only in the file", "nur in der Datei"),
-                    QColor(200, 30, 30));
+        for (std::size_t i = 0; i < disk.size() && i < cmp.disk.size(); ++i)
+            if (cmp.disk[i] == preview::Match::OnlyOnDisk)
+                rows.push_back({disk[i], 0, preview::Match::OnlyOnDisk});
     }
-    list_->addTopLevelItems(items);
-    for (int c = 0; c < 4; ++c) list_->resizeColumnToContents(c);
+    table_->show(std::move(rows), compared, l);
     save_->setEnabled(!records.empty());
 
     const bool nothing = open && records.empty();
@@ -468,15 +530,12 @@ void PreviewWindow::scroll_by(double share) {
 }
 
 void PreviewWindow::select(int row) {
-    if (row < 0 || row >= list_->topLevelItemCount()) return;
-    QTreeWidgetItem* item = list_->topLevelItem(row);
-    const double start = item->text(1).toDouble(), end = item->text(2).toDouble();
-    const int records = static_cast<int>(session_.records().size());
-    selected_ = row < records ? row : -1;
-    if (list_->currentItem() != item) {
-        const QSignalBlocker block(list_);
-        list_->setCurrentItem(item);
-    }
+    if (row < 0 || row >= table_->rowCount()) return;
+    const Table::Row& r = table_->row(row);
+    selected_ = r.number > 0 ? r.number - 1 : -1;
+    const QModelIndex at = table_->index(row, 0);
+    if (list_->currentIndex().row() != row) list_->setCurrentIndex(at);
+    const double start = r.record.start_ms, end = r.record.end_ms;
     const double margin = std::max(250.0, (end - start) / 2);
     show_range(start - margin, end + margin);
 }
@@ -485,17 +544,14 @@ void PreviewWindow::click_at(double x) {
     const QRect wave = picture_->wave();
     const double ms = ms_at(scene_, wave, x);
     const auto& records = session_.records();
-    // The silence under the pointer, or the one that ends next after it.
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (ms >= records[i].start_ms && ms <= records[i].end_ms) {
-            selected_ = static_cast<int>(i);
-            const QSignalBlocker block(list_);
-            list_->setCurrentItem(list_->topLevelItem(selected_));
-            list_->scrollToItem(list_->currentItem());
-            redraw();
-            return;
-        }
-    }
+    // The silence under the pointer, if any; records follow each other in time.
+    const auto it = std::lower_bound(records.begin(), records.end(), ms,
+                                     [](const GapRecord& r, double t) { return r.end_ms < t; });
+    if (it == records.end() || ms < it->start_ms) return;
+    selected_ = static_cast<int>(it - records.begin());
+    list_->setCurrentIndex(table_->index(selected_, 0));
+    list_->scrollTo(list_->currentIndex());
+    redraw();
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent* event) {
@@ -512,14 +568,19 @@ void PreviewWindow::save_labels() {
         this, tr2(l, "Save labels", "Marken speichern"), q(suggested),
         tr2(l, "Label track (*.txt);;All files (*)", "Markenspur (*.txt);;Alle Dateien (*)"));
     if (chosen.isEmpty()) return;
+    const std::string problem = save_labels_to(chosen.toStdString());
+    if (!problem.empty()) QMessageBox::warning(this, "Veltrane", q(problem));
+}
+
+std::string PreviewWindow::save_labels_to(const std::filesystem::path& file) {
     const std::string text = preview::label_track(session_.records());
     try {
         write_file_atomically(
-            chosen.toStdString(),
-            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     } catch (const Error& e) {
-        QMessageBox::warning(this, "Veltrane", q(describe(e)));
+        return describe(e);
     }
+    return {};
 }
 
 PreviewLauncher::PreviewLauncher(App& app, MainWindow& main) : app_(app), main_(main) {

@@ -15,7 +15,7 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
-class QTreeWidget;
+class QTreeView;
 
 namespace veltrane {
 
@@ -42,7 +42,7 @@ class PreviewWindow : public QWidget {
     const preview::Scene& scene() const { return scene_; }
     double from_ms() const { return from_ms_; }
     double to_ms() const { return to_ms_; }
-    QTreeWidget* list() const { return list_; }
+    QTreeView* list() const { return list_; }
     QLabel* why() const { return why_; }
     QLabel* summary() const { return summary_; }
     QWidget* picture() const;
@@ -53,12 +53,16 @@ class PreviewWindow : public QWidget {
     void scroll_by(double share);
     // A click in the picture at a column of the waveform.
     void click_at(double x);
+    // "Save labels…" once a file is chosen: the silences as a label track, written whole
+    // or not at all. Returns what went wrong, empty when nothing did.
+    std::string save_labels_to(const std::filesystem::path& file);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     class Picture;
+    class Table;
 
     void open_file(const preview::Settings& settings);
     void rebuild();
@@ -91,7 +95,8 @@ class PreviewWindow : public QWidget {
     QLabel* why_title_ = nullptr;
     QLabel* why_ = nullptr;
     QLabel* disk_ = nullptr;
-    QTreeWidget* list_ = nullptr;
+    QTreeView* list_ = nullptr;
+    Table* table_ = nullptr;
     QLabel* hint_ = nullptr;
     QPushButton* whole_ = nullptr;
     QPushButton* save_ = nullptr;
