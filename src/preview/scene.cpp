@@ -71,7 +71,7 @@ Scene make_scene(const Session& session, Language language, double from_ms, doub
               count_text(session.records().size(), language);
     if (s.band > 0)
         s.band_label = (de ? "Band " : "band ") + decibels(dbfs(s.band), language) + " dBFS";
-    s.scale_label = decibels(dbfs(s.full_scale), language) + " dBFS";
+    if (session.is_open()) s.scale_label = decibels(dbfs(s.full_scale), language) + " dBFS";
     s.now_label = de ? "jetzt" : "now";
     s.disk_label = de ? "GAP-Datei" : "GAP file";
     if (!scanned(session))

@@ -79,6 +79,13 @@ class PreviewWindow::Picture : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         draw_picture(p, size(), owner_->scene());
+        if (owner_->load_after_paint_) {
+            // On screen now: the reading can start and show how far it has come.
+            owner_->load_after_paint_ = false;
+            QTimer::singleShot(0, owner_, [o = QPointer<PreviewWindow>(owner_)] {
+                if (o) o->sync();
+            });
+        }
     }
     void resizeEvent(QResizeEvent*) override { owner_->redraw(); }
     void wheelEvent(QWheelEvent* e) override {
@@ -300,6 +307,22 @@ void PreviewWindow::retranslate() {
     whole_->setText(tr2(l, "Whole file", "Ganze Datei"));
     save_->setText(tr2(l, "Save labels…", "Marken speichern…"));
     close_->setText(tr2(l, "Close", "Schließen"));
+}
+
+void PreviewWindow::sync_once_shown() {
+    if (looked_ && loaded_file(app_) == path_) return sync();
+    // A new file: the window shows first, then reads it. A window that is never
+    // painted reads it all the same, a little later.
+    const QString name = q(std::filesystem::path(loaded_file(app_)).filename().string());
+    summary_->setText(tr2(language(), "Reading %1 …", "Lese %1 …").arg(name));
+    load_after_paint_ = true;
+    picture_->update();
+    QTimer::singleShot(250, this, [this] {
+        if (load_after_paint_) {
+            load_after_paint_ = false;
+            sync();
+        }
+    });
 }
 
 void PreviewWindow::sync() {
@@ -615,10 +638,7 @@ void PreviewLauncher::open() {
     window_->show();
     window_->raise();
     window_->activateWindow();
-    // Shown first, then read: a long recording shows how far the reading has come.
-    QTimer::singleShot(0, window_, [w = window_] {
-        if (w) w->sync();
-    });
+    window_->sync_once_shown();
 }
 
 bool PreviewLauncher::eventFilter(QObject* watched, QEvent* event) {

@@ -31,6 +31,9 @@ class PreviewWindow : public QWidget {
     // Looks at the main window's model again and shows what changed: another loaded
     // file, other settings, the other language, a GAP file written meanwhile.
     void sync();
+    // The same for a window just shown: a file not read yet is read once the window is
+    // on screen, so that a long recording shows how far the reading has come.
+    void sync_once_shown();
 
     // The time shown, in milliseconds from the start of the file.
     void show_range(double from_ms, double to_ms);
@@ -86,8 +89,9 @@ class PreviewWindow : public QWidget {
     std::size_t detail_buckets_ = 0;
     preview::Scene scene_;
     unsigned explain_round_ = 0;
-    bool explaining_ = false;  // the reasons are being worked out, events running meanwhile
-    bool resync_ = false;      // a change came in meanwhile
+    bool explaining_ = false;        // the reasons are being worked out, events running meanwhile
+    bool resync_ = false;            // a change came in meanwhile
+    bool load_after_paint_ = false;  // a file waits to be read until the window shows
 
     QLabel* summary_ = nullptr;
     Picture* picture_ = nullptr;
