@@ -4,15 +4,26 @@
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang-format \
             fonts-liberation2
+# Only for drawing the preview of real recordings (make pictures).
+PICTURE_PACKAGES := sox alsa-utils espeak-ng
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
 
-.PHONY: all deps build build-asan run test bench format format-check clean
+.PHONY: all deps picture-deps build build-asan run test bench pictures format format-check clean
 
 all: build
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
+	fi
+
+picture-deps:
+	@missing=""; for p in $(PICTURE_PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -49,6 +60,9 @@ test: build build-asan format-check
 bench: build
 	./build/veltrane_bench
 	./build/veltrane_preview_bench
+
+pictures: build picture-deps
+	tools/preview_pictures.sh build build/pictures
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
