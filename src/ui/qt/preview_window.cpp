@@ -462,6 +462,8 @@ void PreviewWindow::explain(unsigned round) {
         });
     } catch (const preview::Stopped&) {
         stopped = true;
+    } catch (const Error& e) {
+        lines = {describe(e)};
     }
     if (!alive) return;
     explaining_ = false;
@@ -499,12 +501,18 @@ void PreviewWindow::redraw() {
             const auto buckets = static_cast<std::size_t>(columns);
             if (!detail_ || from != detail_from_ || to != detail_to_ ||
                 buckets != detail_buckets_) {
-                detail_ = session_.detail(from, to, buckets);
+                try {
+                    detail_ = session_.detail(from, to, buckets);
+                } catch (const Error&) {
+                    // The file can no longer be read: the whole file's buckets stand in,
+                    // and the next look at the model says what happened.
+                    detail_.reset();
+                }
                 detail_from_ = from;
                 detail_to_ = to;
                 detail_buckets_ = buckets;
             }
-            shown = &*detail_;
+            if (detail_) shown = &*detail_;
         }
     }
     scene_ = preview::make_scene(session_, language(), from_ms_, to_ms_, shown, selected_);
