@@ -58,9 +58,28 @@ class PreviewWindowTest : public AppTest {
         f().CommonDialog1.FileTitle = wav.filename().string();
         dispatch(*app, [] {});
     }
+    // Lets the preview catch up, and holds that it changed nothing of the main window's
+    // model while doing so.
     PreviewWindow* settle() {
+        const std::string before = model_text();
         for (int i = 0; i < 3; ++i) QApplication::processEvents();
+        EXPECT_EQ(model_text(), before);
         return launcher->window();
+    }
+    std::string model_text() {
+        std::string text;
+        for (Control* c : f().controls()) {
+            text += std::string(c->name) + "=" + c->caption + (c->enabled ? "" : " off") +
+                    (c->visible ? "" : " hidden");
+            if (c->kind == Kind::CheckBox)
+                text += " " + std::to_string(static_cast<CheckBox*>(c)->value());
+            if (c->kind == Kind::Option)
+                text += static_cast<OptionButton*>(c)->value() ? " set" : "";
+            if (c->kind == Kind::Slider)
+                text += " " + std::to_string(static_cast<Slider*>(c)->value());
+            text += "\n";
+        }
+        return text + f().CommonDialog1.FileName + "\n" + f().hid1.caption;
     }
     std::filesystem::path speech(const std::string& name, int channels, int bits) {
         const synth::Format format{channels, bits, 8000};
