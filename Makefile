@@ -8,13 +8,15 @@ PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
 DEB_PACKAGES := dpkg-dev file
 SCREENSHOT_PACKAGES := xvfb xdotool imagemagick openbox
 ICON_PACKAGES := librsvg2-bin
+# Only for drawing the preview of real recordings (make pictures).
+PICTURE_PACKAGES := sox alsa-utils espeak-ng
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
 # Where `make install` puts the program; DESTDIR (empty by default) is put in front of it.
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan run test bench format format-check clean \
-        install deb screenshots icons
+.PHONY: all deps build build-asan run test bench pictures format format-check \
+        clean install deb screenshots icons
 
 all: build
 
@@ -55,6 +57,12 @@ test: build build-asan format-check
 
 bench: build
 	./build/veltrane_bench
+	./build/veltrane_preview_bench
+
+# The preview's picture of real recordings in every sample layout (build/pictures).
+pictures:
+	$(MAKE) build EXTRA_PACKAGES="$(PICTURE_PACKAGES)"
+	tools/preview_pictures.sh build build/pictures
 
 # The program folder PREFIX/lib/veltrane, links in PREFIX/bin, the desktop entry, the icon
 # and the manual pages; DESTDIR=/some/root installs below that folder instead of /.

@@ -39,6 +39,28 @@ std::vector<GapRecord> decode_gap(std::span<const std::uint8_t> b,
     return records;
 }
 
+namespace {
+
+// Milliseconds as seconds with three decimals and a point.
+std::string seconds3(std::int32_t ms) {
+    const std::int64_t v = ms;
+    const std::int64_t whole = v / 1000, part = v % 1000;
+    const std::string digits = std::to_string(part < 0 ? -part : part);
+    return (v < 0 && whole == 0 ? "-" : "") + std::to_string(whole) + "." +
+           std::string(3 - digits.size(), '0') + digits;
+}
+
+}  // namespace
+
+std::string label_track(std::span<const GapRecord> records) {
+    std::string out;
+    std::size_t n = 0;
+    for (const GapRecord& r : records)
+        out += seconds3(r.start_ms) + "\t" + seconds3(r.end_ms) + "\tgap " + std::to_string(++n) +
+               "\n";
+    return out;
+}
+
 void GapWriter::add(const GapRecord& record) {
     file_.write(encode_gap(std::span(&record, 1)));
     ++count_;

@@ -44,6 +44,11 @@ class GapWriter {
     std::size_t count_ = 0;
 };
 
+// The records as a label track that audio editors import: per record the start and the
+// end in seconds with three decimals and a point (whatever the locale), then "gap N"
+// counting from 1, separated by tabs, a line each.
+std::string label_track(std::span<const GapRecord> records);
+
 // Writes exactly these records as the whole file, atomically.
 void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records);
 std::vector<GapRecord> read_gap_file(const std::filesystem::path& path);

@@ -34,16 +34,6 @@ double length_ms(std::int64_t distance, std::int32_t byte_rate) {
     return std::floor(static_cast<double>(distance) / byte_rate * 1000.0);
 }
 
-// The smallest mark distance d >= 1 whose length exceeds the filter. The length never
-// falls as d grows, so a closed silence is recorded exactly when it spans at least this.
-std::int64_t shortest_recorded(std::int32_t filter_ms, std::int32_t byte_rate) {
-    std::int64_t d =
-        std::max<std::int64_t>(1, ((std::int64_t{filter_ms} + 1) * byte_rate + 999) / 1000);
-    while (d > 1 && length_ms(d - 1, byte_rate) > filter_ms) --d;
-    while (!(length_ms(d, byte_rate) > filter_ms)) ++d;
-    return d;
-}
-
 // The scan state between steps.
 struct Run {
     bool in = false;         // the last step was silent
@@ -266,6 +256,14 @@ void scan_as(Kernel kernel, ByteSource& source, const ScanParams& params, const 
 }
 
 }  // namespace
+
+std::int64_t shortest_recorded(std::int32_t filter_ms, std::int32_t byte_rate) {
+    std::int64_t d =
+        std::max<std::int64_t>(1, ((std::int64_t{filter_ms} + 1) * byte_rate + 999) / 1000);
+    while (d > 1 && length_ms(d - 1, byte_rate) > filter_ms) --d;
+    while (!(length_ms(d, byte_rate) > filter_ms)) ++d;
+    return d;
+}
 
 bool available(Kernel kernel) {
     switch (kernel) {

@@ -21,6 +21,11 @@ bool available(Kernel kernel);
 // The kernel scan() uses.
 Kernel fastest();
 
+// The smallest mark distance d >= 1 whose length in milliseconds exceeds the filter
+// (byte_rate above 0). The length never falls as d grows, so a closed silence is
+// recorded exactly when it spans at least this.
+std::int64_t shortest_recorded(std::int32_t filter_ms, std::int32_t byte_rate);
+
 // The bytes read from the file at a time, and scanned between two progress reports.
 // A block fits the processor's second-level cache, so the copy out of the system's
 // file cache stays cheap and the scan reads it back from there.

@@ -19,6 +19,7 @@ class UsageError : public std::runtime_error {
 struct CommandOption {
     std::string_view name;
     std::string_view value_name;  // empty: the option takes no value
+    char short_name = 0;          // "-x" for "--name", when not 0
 };
 
 // The options and operands of one command, as given (bytes, not decoded).
@@ -36,5 +37,11 @@ struct ParsedArgs {
 // the operands; "--" ends them, so that what follows is an operand even when it begins
 // with "-"; a lone "-" is an operand. Throws UsageError.
 ParsedArgs parse_args(std::span<const std::string> args, std::span<const CommandOption> options);
+
+// The value of `option` (which must be given) as a whole number from lo to hi.
+int bounded_value(const ParsedArgs& a, std::string_view option, int lo, int hi);
+// The value of `option` (which must be given) as the index of one of `names` (from 1;
+// names[0] is not a choice).
+int named_value(const ParsedArgs& a, std::string_view option, std::span<const char* const> names);
 
 }  // namespace veltrane

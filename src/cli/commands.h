@@ -29,7 +29,7 @@ struct Command {
     int (*run)(const Invocation&);
 };
 
-extern const Command kInfoCommand, kGenerateCommand, kDumpCommand;
+extern const Command kInfoCommand, kGenerateCommand, kDumpCommand, kPreviewCommand, kPlotCommand;
 
 // "veltrane-cli: " + text, as every message of the tool begins.
 void report(std::ostream& err, std::string_view text);

@@ -18,15 +18,6 @@ std::string line(const std::string& label, const std::string& value) {
     return value.empty() ? label + "\n" : label + " " + value + "\n";
 }
 
-// Milliseconds as seconds with three decimals and a point, whatever the locale.
-std::string seconds3(std::int32_t ms) {
-    const std::int64_t v = ms;
-    const std::int64_t whole = v / 1000, part = v % 1000;
-    const std::string digits = std::to_string(part < 0 ? -part : part);
-    return (v < 0 && whole == 0 ? "-" : "") + std::to_string(whole) + "." +
-           std::string(3 - digits.size(), '0') + digits;
-}
-
 std::string optional_number(const std::optional<double>& x) {
     return x ? json_number(*x) : "null";
 }
@@ -199,6 +190,7 @@ std::string file_result_json(const App::FileResult& r) {
 }
 
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
+    if (format == DumpFormat::Labels) return label_track(records);
     std::string out;
     if (format == DumpFormat::Json) out = "[";
     if (format == DumpFormat::Csv) out = "start_ms,end_ms\n";
@@ -218,8 +210,6 @@ std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
                        ", \"end_ms\": " + e + "}";
                 break;
             case DumpFormat::Labels:
-                out += seconds3(r.start_ms) + "\t" + seconds3(r.end_ms) + "\tgap " +
-                       std::to_string(n) + "\n";
                 break;
         }
     }

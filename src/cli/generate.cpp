@@ -15,6 +15,7 @@
 #include "cli/format.h"
 #include "cli/headless.h"
 #include "cli/paths.h"
+#include "cli/preview_commands.h"
 #include "driver/work.h"
 #include "ui/handlers.h"
 
@@ -50,35 +51,12 @@ struct Choices {
     bool json = false;
 };
 
-int named(const ParsedArgs& a, std::string_view option, std::span<const char* const> names) {
-    const std::string& v = a.value(option);
-    for (std::size_t i = 1; i < names.size(); ++i)
-        if (v == names[i]) return static_cast<int>(i);
-    std::string choices;
-    for (std::size_t i = 1; i < names.size(); ++i)
-        choices += std::string(i == 1 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    throw UsageError("--" + std::string(option) + " is " + choices + ", not '" + v + "'");
-}
-
-int bounded(const ParsedArgs& a, std::string_view option, int lo, int hi) {
-    const std::string& v = a.value(option);
-    int n = 0;
-    const bool digits = !v.empty() && v.size() <= 4 && std::all_of(v.begin(), v.end(), [](char c) {
-        return c >= '0' && c <= '9';
-    });
-    if (digits) n = std::stoi(v);
-    if (!digits || n < lo || n > hi)
-        throw UsageError("--" + std::string(option) + " takes a whole number from " +
-                         std::to_string(lo) + " to " + std::to_string(hi) + ", not '" + v + "'");
-    return n;
-}
-
 Choices read_choices(const ParsedArgs& a) {
     Choices c;
-    if (a.has("method")) c.method = named(a, "method", kMethodNames);
-    if (a.has("preset")) c.preset = named(a, "preset", kPresetNames);
-    if (a.has("sensitivity")) c.sensitivity = bounded(a, "sensitivity", 1, 50);
-    if (a.has("filter")) c.filter = bounded(a, "filter", 20, 500);
+    if (a.has("method")) c.method = named_value(a, "method", kMethodNames);
+    if (a.has("preset")) c.preset = named_value(a, "preset", kPresetNames);
+    if (a.has("sensitivity")) c.sensitivity = bounded_value(a, "sensitivity", 1, 50);
+    if (a.has("filter")) c.filter = bounded_value(a, "filter", 20, 500);
     if (a.has("double-speed") && a.has("normal-speed"))
         throw UsageError("--double-speed and --normal-speed exclude each other");
     if (a.has("double-speed")) c.double_speed = true;
@@ -144,6 +122,11 @@ class Report {
     void warn(const std::string& text) {
         clear();
         report(err_, "warning: " + text);
+    }
+    // Lines of their own on the error stream.
+    void note(const std::string& text) {
+        clear();
+        err_ << text << std::flush;
     }
     void end(const std::string& message, double seconds) {
         if (json_)
@@ -278,6 +261,8 @@ int run(const Invocation& in) {
                     r.not_scanned += find_chunks_hint(*note);
             }
         out.file(r);
+        // Scanned and nothing found: why, as the preview says it.
+        if (r.gaps == 0 && r.not_scanned.empty()) out.note(why_nothing_text(r.path, app.f()));
         stop_if_asked();
     };
 

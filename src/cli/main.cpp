@@ -1,8 +1,11 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <csignal>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +39,12 @@ void catch_interrupts() {
 int main(int argc, char** argv) {
     // The arguments as given: file names are bytes, whatever the locale makes of them.
     const std::vector<std::string> args(argv, argv + argc);
-    QCoreApplication app(argc, argv);
+    // Drawing a picture needs the toolkit's fonts, never a display.
+    const bool draws = argc > 1 && std::strcmp(argv[1], "plot") == 0;
+    if (draws) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        draws ? std::make_unique<QGuiApplication>(argc, argv)
+              : std::make_unique<QCoreApplication>(argc, argv);
     veltrane::CliEnvironment env;
     env.progress = ::isatty(2) == 1;
     env.program_folder = QCoreApplication::applicationDirPath().toStdString();

@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "ui/qt/icon.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/preview_window.h"
 #include "ui/qt/splash_window.h"
 
 namespace veltrane {
@@ -24,6 +25,7 @@ void QtWindows::attach(App& app) {
     main_->on_close = [&app] { app.end(); };
     app.on_refresh = [this] { main_->refresh(); };
     app.on_progress = [this] { main_->progress(); };
+    preview_ = std::make_unique<PreviewLauncher>(app, *main_);
 }
 
 void QtWindows::show_splash() {

@@ -7,6 +7,7 @@ namespace veltrane {
 
 struct App;
 class MainWindow;
+class PreviewLauncher;
 class SplashWindow;
 
 // The program's two windows on Qt, for one App. The App must not outlive this object's
@@ -36,6 +37,7 @@ class QtWindows : public Windows {
   private:
     App* app_ = nullptr;
     std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<PreviewLauncher> preview_;
     std::unique_ptr<SplashWindow> splash_;
     bool centred_ = false;
     bool ended_ = false;

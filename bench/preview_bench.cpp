@@ -1,0 +1,250 @@
+// The preview's speed goals, through the preview window itself on the offscreen platform:
+//   - from a change in the main window (a slider, a preset, Double Speed) to the new
+//     picture, on a 10-minute 16-bit stereo 44.1 kHz recording: under 100 ms;
+//   - opening the window on a 2 GiB recording (the file read once, the picture drawn):
+//     under 1 s, with memory that does not grow with the file.
+// Also the parts: a rescan alone, drawing alone, and the reasons when nothing is found.
+// The recordings are written to the temporary folder first and removed afterwards
+// (VELTRANE_BENCH_KEEP=1 keeps them for the next run). The 2 GiB file is read from the
+// system's file cache once it has been read: the figures are for a warm cache.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QPixmap>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+#include "audio/presets.h"
+#include "cli/headless.h"
+#include "platform/qt/qt_platform.h"
+#include "preview/scene.h"
+#include "preview/session.h"
+#include "synth.h"
+#include "ui/handlers.h"
+#include "ui/qt/preview_picture.h"
+#include "ui/qt/preview_window.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace veltrane;
+
+fs::path folder() {
+    return fs::temp_directory_path() / "veltrane-preview-bench";
+}
+
+// Speech repeated to fill `bytes` of 16-bit stereo 44.1 kHz, with a hiss of `hiss` steps
+// in the pauses (0: the synthetic speech's own quiet floor).
+fs::path recording(const std::string& name, std::int64_t bytes) {
+    const fs::path path = folder() / name;
+    std::error_code ec;
+    if (fs::exists(path, ec) && static_cast<std::int64_t>(fs::file_size(path, ec)) == bytes)
+        return path;
+    fs::create_directories(folder());
+    const synth::Format format{2, 16, 44100};
+    const std::vector<std::uint8_t> chunk = synth::speech_data(format, 7.3, 11);
+    const std::int64_t data = bytes - 44;
+    std::vector<std::uint8_t> head = synth::wav_bytes(format, {});
+    for (int i = 0; i < 4; ++i) {
+        head[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((data + 36) >> (8 * i));
+        head[40 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(data >> (8 * i));
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(head.data()),
+              static_cast<std::streamsize>(head.size()));
+    for (std::int64_t left = data; left > 0;) {
+        const auto n = static_cast<std::streamsize>(
+            std::min<std::int64_t>(left, static_cast<std::int64_t>(chunk.size())));
+        out.write(reinterpret_cast<const char*>(chunk.data()), n);
+        left -= n;
+    }
+    if (!out) std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return path;
+}
+
+constexpr std::int64_t kTenMinutes = 44 + std::int64_t{44100} * 4 * 600;
+constexpr std::int64_t kTwoGiB = std::int64_t{2} << 30;
+
+// The main window's model over headless services, with a file loaded.
+struct Desk {
+    explicit Desk(const fs::path& wav)
+        : boxes(std::cerr),
+          process(fs::current_path()),
+          app({settings, boxes, dialog, clock, sound, process, loop, windows}) {
+        bind_handlers(app);
+        app.f().CommonDialog1.FileName = wav.string();
+        app.f().CommonDialog1.FileTitle = wav.filename().string();
+    }
+    IniSettingsStore settings{folder() / "settings.ini", {"001"}};
+    StreamMessageBoxes boxes;
+    PresetFileDialog dialog;
+    QtClock clock;
+    SilentSound sound;
+    HeadlessProcess process;
+    NoEventLoop loop;
+    NoWindows windows;
+    App app;
+};
+
+// Forces the picture to be drawn now, as the screen would show it.
+void draw_now(PreviewWindow& w) {
+    QPixmap shot = w.picture()->grab();
+    benchmark::DoNotOptimize(shot);
+}
+
+enum class Change { Slider, Preset, DoubleSpeed };
+
+void change_to_picture(benchmark::State& state, Change change) {
+    Desk desk(recording("ten-minutes.wav", kTenMinutes));
+    PreviewWindow w(desk.app);
+    w.resize(900, 600);
+    w.show();
+    w.sync();
+    draw_now(w);
+    OpenFile& f = desk.app.f();
+    int round = 0;
+    for (auto _ : state) {
+        ++round;
+        switch (change) {
+            case Change::Slider:
+                f.Slider1.set_value(round % 2 ? 16 : 15);
+                break;
+            case Change::Preset:
+                Option_GotFocus(desk.app, round % 2 ? 2 : 1);
+                break;
+            case Change::DoubleSpeed:
+                f.Fast.set_value(round % 2);
+                break;
+        }
+        w.sync();
+        draw_now(w);
+    }
+    state.counters["silences"] = static_cast<double>(w.session().records().size());
+}
+
+// The scan alone, and the drawing alone, of the same file.
+void rescan_only(benchmark::State& state) {
+    preview::Session s(8192);
+    s.open(recording("ten-minutes.wav", kTenMinutes), {15, 50, false});
+    int round = 0;
+    for (auto _ : state) s.update({++round % 2 ? 16 : 15, 50, false});
+}
+
+void draw_only(benchmark::State& state) {
+    preview::Session s(8192);
+    s.open(recording("ten-minutes.wav", kTenMinutes), {15, 50, false});
+    const preview::Scene scene =
+        preview::make_scene(s, preview::Language::English, 0, preview::total_ms(s));
+    for (auto _ : state) benchmark::DoNotOptimize(render_picture(scene, QSize(880, 330)));
+}
+
+// The reasons for a file in which nothing is found: 16-bit stereo at normal speed with
+// Sensitivity 1 and Filter 500 finds nothing in the synthetic speech.
+void why_nothing(benchmark::State& state) {
+    preview::Session s(8192);
+    s.open(recording("ten-minutes.wav", kTenMinutes), {1, 500, false});
+    int round = 0;
+    for (auto _ : state) {
+        // A new Filter each time: the sweeps are kept per Filter otherwise.
+        s.update({1, 499 + ++round % 2, false});
+        benchmark::DoNotOptimize(s.why(preview::Language::English));
+    }
+    state.counters["found"] = static_cast<double>(s.records().size());
+}
+
+long peak_rss_kb() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return r.ru_maxrss;
+}
+
+long rss_kb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+void open_two_gib(benchmark::State& state) {
+    const fs::path wav = recording("two-gib.wav", kTwoGiB);
+    {
+        // Read once so that every round starts from the same warm cache.
+        preview::Session warm(8192);
+        warm.open(wav, {15, 50, false});
+    }
+    Desk desk(wav);
+    long grown = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+        }
+        const long before = rss_kb();
+        state.ResumeTiming();
+        auto w = std::make_unique<PreviewWindow>(desk.app);
+        w->resize(900, 600);
+        w->show();
+        w->sync();
+        draw_now(*w);
+        state.PauseTiming();
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0)
+                grown = std::max(grown, std::atol(line.c_str() + 6) - before);
+        state.counters["silences"] = static_cast<double>(w->session().records().size());
+        w.reset();
+        state.ResumeTiming();
+    }
+    state.counters["peak_growth_MiB"] = static_cast<double>(grown) / 1024;
+    state.counters["file_MiB"] = static_cast<double>(kTwoGiB >> 20);
+    state.counters["max_rss_MiB"] = static_cast<double>(peak_rss_kb()) / 1024;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qt(argc, argv);
+    benchmark::RegisterBenchmark("change_to_picture/slider", change_to_picture, Change::Slider)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("change_to_picture/preset", change_to_picture, Change::Preset)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("change_to_picture/double_speed", change_to_picture,
+                                 Change::DoubleSpeed)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("parts/rescan_10min", rescan_only)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("parts/draw_880x330", draw_only)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("parts/why_nothing_10min", why_nothing)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("open_window/2GiB", open_two_gib)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    const char* keep = std::getenv("VELTRANE_BENCH_KEEP");
+    if (!keep || std::string(keep) != "1") {
+        std::error_code ec;
+        fs::remove_all(folder(), ec);
+    }
+    return 0;
+}

@@ -1,0 +1,248 @@
+#include "cli/preview_commands.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "app/app.h"
+#include "app/atomic_file.h"
+#include "app/error.h"
+#include "app/startup_values.h"
+#include "audio/presets.h"
+#include "cli/commands.h"
+#include "cli/format.h"
+#include "cli/headless.h"
+#include "platform/qt/qt_platform.h"
+#include "preview/scene.h"
+#include "preview/session.h"
+#include "preview/why.h"
+#include "ui/handlers.h"
+#include "ui/qt/preview_picture.h"
+
+namespace veltrane {
+
+namespace {
+
+namespace fs = std::filesystem;
+using preview::Language;
+using preview::Settings;
+
+// The main window as it starts, over headless services: its stored settings and language.
+// Nothing is saved: the settings store is never written back.
+struct StoredWindow {
+    explicit StoredWindow(const Invocation& in)
+        : services(in.err, in.env.program_folder, in.env.settings_file), app(services.platform()) {
+        bind_handlers(app);
+        Slider1_Change(app);
+        Slider2_Change(app);
+        // As the window's start-up: applied twice, so that the language comes out as stored.
+        apply_startup_values(app);
+        apply_startup_values(app);
+    }
+    Settings stored() {
+        return {app.f().Slider1.value(), app.f().Slider2.value(), app.f().Fast.ticked()};
+    }
+    Language language() { return preview::language_of(app.f().lan.caption); }
+
+    HeadlessServices services;
+    App app;
+};
+
+std::string number_or_null(const std::optional<int>& n) {
+    return n ? std::to_string(*n) : "null";
+}
+
+std::string pad(const std::string& s, std::size_t width, bool right) {
+    if (s.size() >= width) return s;
+    const std::string fill(width - s.size(), ' ');
+    return right ? fill + s : s + fill;
+}
+
+struct FileTable {
+    std::string path;
+    std::vector<preview::PresetRow> rows;
+    int filter_ms = 0;
+    std::optional<int> smallest_normal, smallest_double;
+};
+
+FileTable table_of(const std::string& path, int filter_ms) {
+    const std::unique_ptr<FileSource> file = open_recording(path);
+    if (!file) throw Error(Errc::Open, path, "No such file or directory");
+    const WavInfo header = read_wav_header(*file);
+    FileTable t;
+    t.path = path;
+    t.filter_ms = filter_ms;
+    t.rows = preview::preset_table(*file, header);
+    for (bool fast : {false, true}) {
+        const ScanParams p = preview::generate_params(header, {1, filter_ms, fast});
+        (fast ? t.smallest_double : t.smallest_normal) = preview::smallest_sensitivity(*file, p);
+    }
+    return t;
+}
+
+std::string table_text(const FileTable& t) {
+    std::string out = t.path + "\n";
+    out += "  preset    sensitivity  filter  speed   gaps  silence ms  longest ms\n";
+    for (const preview::PresetRow& r : t.rows) {
+        out += "  " + pad(r.preset, 8, false) +
+               pad(std::to_string(r.settings.sensitivity), 13, true) +
+               pad(std::to_string(r.settings.filter_ms), 8, true) + "  " +
+               pad(r.settings.double_speed ? "double" : "normal", 6, false) +
+               pad(std::to_string(r.tally.gaps), 6, true) +
+               pad(std::to_string(r.tally.silence_ms), 12, true) +
+               pad(std::to_string(r.tally.longest_ms), 12, true) + "\n";
+    }
+    const auto smallest = [](const std::optional<int>& n) {
+        return n ? std::to_string(*n) : std::string("none");
+    };
+    out += "  Smallest Sensitivity that records a silence at Filter " +
+           std::to_string(t.filter_ms) + " ms: " + smallest(t.smallest_normal) +
+           " at normal speed, " + smallest(t.smallest_double) + " at Double Speed\n";
+    return out;
+}
+
+std::string table_json(const FileTable& t) {
+    std::string out = "{\"path\": " + json_string(t.path) + ", \"rows\": [";
+    for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        const preview::PresetRow& r = t.rows[i];
+        out += std::string(i ? ", " : "") + "{\"preset\": \"" + r.preset +
+               "\", \"sensitivity\": " + std::to_string(r.settings.sensitivity) +
+               ", \"filter\": " + std::to_string(r.settings.filter_ms) +
+               ", \"double_speed\": " + (r.settings.double_speed ? "true" : "false") +
+               ", \"gaps\": " + std::to_string(r.tally.gaps) +
+               ", \"silence_ms\": " + std::to_string(r.tally.silence_ms) +
+               ", \"longest_ms\": " + std::to_string(r.tally.longest_ms) + "}";
+    }
+    return out +
+           "], \"smallest_sensitivity\": {\"normal_speed\": " + number_or_null(t.smallest_normal) +
+           ", \"double_speed\": " + number_or_null(t.smallest_double) + "}}";
+}
+
+constexpr CommandOption kPreviewOptions[] = {{"json", ""}, {"filter", "MS"}};
+
+int preview_run(const Invocation& in) {
+    const std::vector<std::string>& files = in.args.operands;
+    if (files.empty()) throw UsageError("preview needs at least one FILE");
+    StoredWindow window(in);
+    const int filter = in.args.has("filter") ? bounded_value(in.args, "filter", 20, 500)
+                                             : window.stored().filter_ms;
+    const bool json = in.args.has("json");
+    int status = kExitOk;
+    std::vector<FileTable> tables;
+    for (const std::string& file : files) {
+        try {
+            tables.push_back(table_of(file, filter));
+        } catch (const Error& e) {
+            report(in.err, describe(e));
+            status = kExitFailed;
+        }
+    }
+    if (json && files.size() == 1) {
+        if (!tables.empty()) in.out << table_json(tables.front()) << "\n";
+    } else if (json) {
+        in.out << "[";
+        for (std::size_t i = 0; i < tables.size(); ++i)
+            in.out << (i ? ",\n  " : "\n  ") << table_json(tables[i]);
+        in.out << (tables.empty() ? "]\n" : "\n]\n");
+    } else {
+        for (std::size_t i = 0; i < tables.size(); ++i)
+            in.out << (i ? "\n" : "") << table_text(tables[i]);
+    }
+    return status;
+}
+
+constexpr CommandOption kPlotOptions[] = {
+    {"width", "W"},       {"height", "H"},           {"preset", "normal|noisy|accurate"},
+    {"sensitivity", "N"}, {"filter", "MS"},          {"double-speed", ""},
+    {"normal-speed", ""}, {"output", "OUT.png", 'o'}};
+constexpr const char* kPresetNames[] = {"", "normal", "noisy", "accurate"};
+
+int plot_run(const Invocation& in) {
+    const ParsedArgs& a = in.args;
+    if (a.operands.size() != 1) throw UsageError("plot takes exactly one FILE");
+    if (!a.has("output") || a.value("output").empty()) throw UsageError("plot needs -o OUT.png");
+    const int width = a.has("width") ? bounded_value(a, "width", 160, 16384) : 1200;
+    const int height = a.has("height") ? bounded_value(a, "height", 120, 8192) : 300;
+    if (a.has("preset") && (a.has("sensitivity") || a.has("filter")))
+        throw UsageError("--preset and --sensitivity/--filter exclude each other");
+    if (a.has("double-speed") && a.has("normal-speed"))
+        throw UsageError("--double-speed and --normal-speed exclude each other");
+
+    StoredWindow window(in);
+    Settings s = window.stored();
+    if (a.has("preset")) {
+        const int k = named_value(a, "preset", kPresetNames);
+        const Preset p = k == 1 ? kNormal : k == 2 ? kNoisy : kAccurate;
+        s.sensitivity = p.sensitivity;
+        s.filter_ms = p.filter;
+    }
+    if (a.has("sensitivity")) s.sensitivity = bounded_value(a, "sensitivity", 1, 50);
+    if (a.has("filter")) s.filter_ms = bounded_value(a, "filter", 20, 500);
+    if (a.has("double-speed")) s.double_speed = true;
+    if (a.has("normal-speed")) s.double_speed = false;
+
+    const std::string& path = a.operands.front();
+    const std::string& target = a.value("output");
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw Error(Errc::Internal, target, "drawing needs the program's graphical start-up");
+    const QSize size(width, height);
+    preview::Session session(
+        static_cast<std::size_t>(std::max(1, picture_geometry(size).wave.width())));
+    session.open(path, s);
+    const preview::Scene scene =
+        preview::make_scene(session, window.language(), 0, preview::total_ms(session));
+    const QImage image = render_picture(scene, size);
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) throw Error(Errc::Write, target, writer.errorString().toStdString());
+    write_file_atomically(target, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                                            static_cast<std::size_t>(png.size())));
+    in.out << target << ": " << width << "x" << height << ", " << session.records().size()
+           << (session.records().size() == 1 ? " silence" : " silences") << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+const Command kPreviewCommand = {
+    "preview", kPreviewOptions,
+    "  preview [--json] [--filter MS] FILE...\n"
+    "      The three presets at both speeds (gaps, total and longest silence), and the\n"
+    "      smallest Sensitivity (1-50) that records a silence at the Filter. Nothing is\n"
+    "      written, counted or logged.\n"
+    "      --filter MS           20 to 500 (default: the stored Filter)\n"
+    "      --json                one JSON object per file (an array of them for several)\n",
+    preview_run};
+
+const Command kPlotCommand = {
+    "plot", kPlotOptions,
+    "  plot [OPTION]... -o OUT.png FILE\n"
+    "      The preview's picture of the whole file as a PNG, drawn without a display,\n"
+    "      with the stored settings unless told otherwise.\n"
+    "      -o, --output OUT.png  the picture to write\n"
+    "      --width W, --height H the picture's size in pixels (default 1200 x 300)\n"
+    "      --preset normal|noisy|accurate\n"
+    "      --sensitivity N       1 to 50;  --filter MS  20 to 500\n"
+    "      --double-speed, --normal-speed\n",
+    plot_run};
+
+std::string why_nothing_text(const std::string& path, const OpenFile& f) {
+    const Settings s{f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()};
+    const Language language = preview::language_of(f.lan.caption);
+    std::string text = path +
+                       (language == Language::German ? ": keine Pause aufgezeichnet ("
+                                                     : ": no silence recorded (") +
+                       preview::settings_text(s, language) + ").\n";
+    for (const std::string& line : preview::why_nothing_found(path, s, language))
+        text += "  " + line + "\n";
+    return text;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,107 @@
+#include "preview/recording.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace veltrane::preview {
+
+ScanParams generate_params(const WavInfo& w, const Settings& settings) {
+    ScanParams p;
+    p.sensitivity = settings.sensitivity;
+    p.filter_ms = settings.filter_ms;
+    p.byte_rate = w.byte_rate;
+    p.data_start = std::int64_t{w.fmt_length} + 29;
+    p.end_mark = w.data_size;
+    // The examination shows the details only for a PCM "WAVE" file with a "fmt " chunk;
+    // otherwise the bytes-per-sample box is blank and no layout is found.
+    if (!w.is_riff_wave() || w.fmt_id != wav::kFmt || w.format_tag != wav::kPcm) return p;
+    Situation s = 0;
+    if (w.block_align == 1) s = 1;
+    if (w.block_align == 4) s = 4;
+    if (w.block_align == 2) {
+        if (w.channels == 1) s = 2;
+        if (w.channels == 2) s = 3;
+    }
+    if (settings.double_speed && s != 0) s += 10;
+    p.situation = s;
+    return p;
+}
+
+namespace {
+
+std::string chunk_id(const std::array<std::uint8_t, 8>& b) {
+    std::string id;
+    for (int i = 0; i < 4; ++i) {
+        const char c = static_cast<char>(b[static_cast<std::size_t>(i)]);
+        id += c >= 0x20 && c < 0x7F ? c : '?';
+    }
+    return id;
+}
+
+}  // namespace
+
+HeaderShape header_shape(ByteSource& source) {
+    HeaderShape shape;
+    std::array<std::uint8_t, 12> head{};
+    if (source.read_at(0, head) < head.size()) return shape;
+    shape.riff_wave = le32(head, 0) == wav::kRiff && le32(head, 8) == wav::kWave;
+    if (!shape.riff_wave) return shape;
+    // A header has a handful of chunks; a file that is all tiny chunks is not walked
+    // further than this.
+    constexpr int kMostChunks = 256;
+    std::int64_t at = 12;
+    for (int n = 0; n < kMostChunks && at + 8 <= source.size(); ++n) {
+        std::array<std::uint8_t, 8> b{};
+        if (source.read_at(at, b) < b.size()) break;
+        const std::string id = chunk_id(b);
+        const std::int64_t length = le32(b, 4);
+        if (id == "fmt " && shape.fmt_at < 0) {
+            shape.fmt_at = at;
+            shape.fmt_bytes = length;
+        } else if (id == "data") {
+            shape.data_at = at;
+            shape.data_bytes = length;
+            break;
+        } else {
+            shape.before_data.push_back(id);
+        }
+        at += 8 + length + (length & 1);  // chunks are padded to an even length
+    }
+    return shape;
+}
+
+SampleLayout sample_layout(const WavInfo& w, const HeaderShape& shape, std::int64_t file_size) {
+    SampleLayout s;
+    if (!w.is_riff_wave() || w.format_tag != wav::kPcm || w.channels == 0) return s;
+    s.frame_bytes = w.block_align;
+    s.channels = w.channels;
+    if (s.frame_bytes == 0 || s.frame_bytes % s.channels != 0) return {};
+    s.sample_bytes = s.frame_bytes / s.channels;
+    if (s.sample_bytes > 4) return {};
+    s.sample_rate = w.sample_rate;
+    std::int64_t end = file_size;
+    if (shape.data_at >= 0) {
+        s.first = shape.data_at + 8;
+        end = std::min(end, s.first + shape.data_bytes);
+    } else {
+        s.first = std::int64_t{w.fmt_length} + 28;
+        if (w.data_size >= 0) end = std::min(end, s.first + w.data_size);
+    }
+    if (s.first < 0 || s.first >= end) return {};
+    s.frames = (end - s.first) / s.frame_bytes;
+    return s;
+}
+
+double bytes_per_ms(const WavInfo& w) {
+    if (w.byte_rate > 0) return w.byte_rate / 1000.0;
+    const double made = double(w.sample_rate) * w.block_align;
+    return made > 0 ? made / 1000.0 : 1.0;
+}
+
+double dbfs(double level) {
+    if (level <= 0) return -std::numeric_limits<double>::infinity();
+    return 20 * std::log10(level / 32768.0);
+}
+
+}  // namespace veltrane::preview

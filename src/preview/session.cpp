@@ -1,0 +1,193 @@
+#include "preview/session.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+
+#include "app/error.h"
+#include "audio/presets.h"
+#include "audio/scan.h"
+#include "preview/wording.h"
+
+namespace veltrane::preview {
+
+std::vector<GapRecord> records_of(ByteSource& source, const ScanParams& params,
+                                  const ScanCallback& on_block) {
+    std::vector<GapRecord> records;
+    scan(
+        source, params,
+        [&](const Silence& s) {
+            records.push_back(
+                {mark_ms(s.start_mark, params.byte_rate), mark_ms(s.end_mark, params.byte_rate)});
+        },
+        on_block);
+    return records;
+}
+
+Tally tally(std::span<const GapRecord> records) {
+    Tally t;
+    t.gaps = records.size();
+    for (const GapRecord& r : records) {
+        const std::int64_t length = std::int64_t{r.end_ms} - r.start_ms;
+        t.silence_ms += length;
+        t.longest_ms = std::max(t.longest_ms, length);
+    }
+    return t;
+}
+
+std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header) {
+    const std::pair<const char*, Preset> presets[] = {
+        {"normal", kNormal}, {"noisy", kNoisy}, {"accurate", kAccurate}};
+    std::vector<PresetRow> rows;
+    for (const auto& [name, p] : presets) {
+        for (bool fast : {false, true}) {
+            const Settings s{p.sensitivity, p.filter, fast};
+            rows.push_back({name, s, tally(records_of(source, generate_params(header, s)))});
+        }
+    }
+    return rows;
+}
+
+Comparison compare(std::span<const GapRecord> now, std::span<const GapRecord> disk) {
+    Comparison c;
+    c.now.assign(now.size(), Match::New);
+    c.disk.assign(disk.size(), Match::OnlyOnDisk);
+    // Equal records pair off first, each with one of its own.
+    std::map<std::pair<std::int32_t, std::int32_t>, std::vector<std::size_t>> unmatched;
+    for (std::size_t j = disk.size(); j-- > 0;)
+        unmatched[{disk[j].start_ms, disk[j].end_ms}].push_back(j);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        auto it = unmatched.find({now[i].start_ms, now[i].end_ms});
+        if (it == unmatched.end() || it->second.empty()) continue;
+        c.now[i] = c.disk[it->second.back()] = Match::Same;
+        it->second.pop_back();
+    }
+    // Then the rest by overlap. A file on disk may hold anything, in any order: its
+    // records are looked up by their starts, no further back than its longest reaches.
+    std::vector<std::size_t> by_start;
+    std::int64_t longest = 0;
+    for (std::size_t j = 0; j < disk.size(); ++j) {
+        if (c.disk[j] == Match::Same) continue;
+        by_start.push_back(j);
+        longest = std::max(longest, std::int64_t{disk[j].end_ms} - disk[j].start_ms);
+    }
+    std::sort(by_start.begin(), by_start.end(),
+              [&](std::size_t a, std::size_t b) { return disk[a].start_ms < disk[b].start_ms; });
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (c.now[i] == Match::Same) continue;
+        const std::int64_t from = std::int64_t{now[i].start_ms} - longest;
+        auto k =
+            std::lower_bound(by_start.begin(), by_start.end(), from,
+                             [&](std::size_t j, std::int64_t v) { return disk[j].start_ms < v; });
+        for (; k != by_start.end() && disk[*k].start_ms < now[i].end_ms; ++k) {
+            if (disk[*k].end_ms > now[i].start_ms) c.now[i] = c.disk[*k] = Match::Changed;
+        }
+    }
+    for (Match m : c.now) {
+        if (m == Match::Same) ++c.same;
+        if (m == Match::Changed) ++c.changed;
+        if (m == Match::New) ++c.added;
+    }
+    for (Match m : c.disk)
+        if (m == Match::OnlyOnDisk) ++c.removed;
+    return c;
+}
+
+std::optional<Session::Stamp> Session::stamp_of(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Stamp{{st.st_dev, st.st_ino},
+                 st.st_size,
+                 std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+void Session::open(const std::filesystem::path& path, const Settings& settings,
+                   const std::function<void(double)>& on_progress) {
+    file_.reset();
+    explanation_.reset();
+    facts_.reset();
+    path_ = path;
+    auto file = open_recording(path);
+    if (!file) throw Error(Errc::Open, path, "No such file or directory");
+    stamp_ = stamp_of(path);
+    header_ = read_wav_header(*file);
+    shape_ = header_shape(*file);
+    layout_ = sample_layout(header_, shape_, file->size());
+    settings_ = settings;
+    params_ = generate_params(header_, settings);
+
+    // The scan's blocks feed the waveform on their way; what the scan does not read is
+    // read for the waveform afterwards.
+    Summarizer summary(layout_, 0, layout_.frames, buckets_);
+    SummarizingSource both(*file, summary);
+    records_ = records_of(both, params_, [&](const ScanProgress& p) {
+        if (on_progress) on_progress(p.done);
+    });
+    waveform_ = summary.finish(*file);
+    file_ = std::move(file);
+    disk_stamp_.reset();
+    disk_ = {};
+    read_disk();
+    comparison_ = compare(records_, disk_.records);
+}
+
+void Session::rescan() {
+    params_ = generate_params(header_, settings_);
+    records_ = records_of(*file_, params_);
+    explanation_.reset();
+}
+
+bool Session::read_disk() {
+    const std::filesystem::path gap = gap_path(path_.string());
+    const std::optional<Stamp> now = stamp_of(gap);
+    if (disk_stamp_ == now && disk_.path == gap) return false;
+    disk_stamp_ = now;
+    disk_ = {};
+    disk_.path = gap;
+    disk_.exists = now.has_value();
+    if (disk_.exists) {
+        try {
+            disk_.records = read_gap_file(gap);
+        } catch (const Error& e) {
+            disk_.problem = describe(e);
+        }
+    }
+    return true;
+}
+
+bool Session::update(const Settings& settings) {
+    if (!file_) return false;
+    if (stamp_of(path_) != stamp_) {
+        // The recording was replaced or changed: look at it afresh.
+        open(path_, settings);
+        return true;
+    }
+    bool changed = false;
+    if (!(settings == settings_)) {
+        settings_ = settings;
+        rescan();
+        changed = true;
+    }
+    if (read_disk()) changed = true;
+    if (changed) comparison_ = compare(records_, disk_.records);
+    return changed;
+}
+
+Waveform Session::detail(std::int64_t from, std::int64_t to, std::size_t buckets) {
+    if (!file_) return {};
+    return summarize(*file_, layout_, from, to, buckets);
+}
+
+std::vector<std::string> Session::why(Language language, const KeepGoing& keep_going) {
+    if (!file_ || !records_.empty()) return {};
+    if (!explanation_) {
+        explanation_ = explain_nothing(*file_, header_, shape_, layout_, settings_,
+                                       facts_ ? &*facts_ : nullptr, keep_going);
+        if (explanation_->params.situation != 0) facts_ = explanation_->facts;
+    }
+    return why_lines(*explanation_, language);
+}
+
+}  // namespace veltrane::preview

@@ -1,0 +1,295 @@
+#include "ui/qt/preview_picture.h"
+
+#include <QFontMetrics>
+#include <QLine>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "ui/qt/fonts.h"
+
+namespace veltrane {
+
+namespace {
+
+using preview::Match;
+using preview::Scene;
+
+const QColor kPaper(255, 255, 255);
+const QColor kWaveBack(247, 247, 247);
+const QColor kFrame(190, 190, 190);
+const QColor kCentre(215, 215, 215);
+const QColor kWave(40, 60, 110);
+const QColor kBandFill(60, 170, 60, 45);
+const QColor kBandEdge(40, 140, 40);
+const QColor kSilence(30, 120, 255);
+const QColor kSilenceShade(30, 120, 255, 55);
+const QColor kSelectedShade(255, 150, 0, 95);
+const QColor kChanged(225, 160, 0);
+const QColor kNew(230, 90, 0);
+const QColor kOnlyOnDisk(215, 30, 30);
+const QColor kLaneBack(238, 238, 238);
+const QColor kText(30, 30, 30);
+const QColor kQuietText(120, 120, 120);
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The steps of a time axis: 1, 2 and 5 times a power of ten milliseconds.
+double axis_step(double span_ms, int width) {
+    const double wanted = span_ms / std::max(1, width / 90);
+    double step = std::pow(10.0, std::floor(std::log10(std::max(wanted, 1e-3))));
+    for (double f : {1.0, 2.0, 5.0, 10.0}) {
+        if (step * f >= wanted) return step * f;
+    }
+    return step * 10;
+}
+
+// A bar of a record between two columns, at least a pixel wide.
+QRectF bar(const Scene& s, const QRect& wave, const QRect& lane, const GapRecord& r) {
+    const double x0 = x_at(s, wave, r.start_ms), x1 = x_at(s, wave, r.end_ms);
+    return QRectF(x0, lane.top(), std::max(1.0, x1 - x0), lane.height());
+}
+
+bool visible(const Scene& s, const GapRecord& r) {
+    return r.end_ms >= s.from_ms && r.start_ms <= s.to_ms;
+}
+
+void draw_wave(QPainter& p, const QRect& r, const Scene& s) {
+    const preview::Waveform* w = s.waveform;
+    if (!w || w->buckets() == 0 || w->to <= w->from || s.ms_per_frame <= 0) return;
+    const double n = static_cast<double>(w->buckets());
+    const double frames = static_cast<double>(w->to - w->from);
+    const auto bucket_of = [&](double ms) {
+        const double frame = (ms - s.first_frame_ms) / s.ms_per_frame;
+        return (frame - static_cast<double>(w->from)) * n / frames;
+    };
+    const double centre = r.top() + r.height() / 2.0;
+    const double scale = (r.height() / 2.0 - 1) / std::max(1, s.full_scale);
+    const auto y = [&](double v) {
+        return std::clamp(centre - v * scale, double(r.top()), double(r.bottom()) + 0.99);
+    };
+
+    std::vector<QLineF> lines;
+    lines.reserve(static_cast<std::size_t>(r.width()) * 2);
+    bool have_last = false;
+    double last_x = 0, last_mid = 0;
+    for (int x = 0; x < r.width(); ++x) {
+        const double b0 = bucket_of(ms_at(s, r, r.left() + x));
+        const double b1 = bucket_of(ms_at(s, r, r.left() + x + 1));
+        if (b1 <= 0 || b0 >= n) continue;
+        const auto first = static_cast<std::size_t>(std::clamp(std::floor(b0), 0.0, n - 1));
+        const auto last = static_cast<std::size_t>(std::clamp(std::ceil(b1) - 1, 0.0, n - 1));
+        int lo = 32767, hi = -32768;
+        for (std::size_t b = first; b <= std::max(first, last); ++b) {
+            if (w->lo[b] > w->hi[b]) continue;
+            lo = std::min<int>(lo, w->lo[b]);
+            hi = std::max<int>(hi, w->hi[b]);
+        }
+        if (lo > hi) continue;
+        const double px = r.left() + x + 0.5;
+        const double mid = (lo + hi) / 2.0;
+        // Far zoomed in, a frame spans several columns: join them.
+        if (have_last && px - last_x > 1.5) lines.emplace_back(last_x, y(last_mid), px, y(mid));
+        lines.emplace_back(px, y(hi), px, y(lo) + 0.01);
+        have_last = true;
+        last_x = px;
+        last_mid = mid;
+    }
+    p.setPen(QPen(kWave, 1));
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+void draw_axis(QPainter& p, const QRect& r, const QRect& wave, const Scene& s) {
+    p.setPen(kFrame);
+    p.drawLine(wave.left(), r.top(), wave.right(), r.top());
+    const double span = s.to_ms - s.from_ms;
+    const double step = axis_step(span, wave.width());
+    p.setFont(ui_font(7.5));
+    const QFontMetrics fm(p.font());
+    double last_right = -1e9;
+    for (double t = std::ceil(s.from_ms / step) * step; t <= s.to_ms + 1e-9; t += step) {
+        const double x = x_at(s, wave, t);
+        p.setPen(kFrame);
+        p.drawLine(QPointF(x, r.top()), QPointF(x, r.top() + 4));
+        const QString label = q(preview::axis_time(t, step, s.language));
+        const double half = fm.horizontalAdvance(label) / 2.0;
+        if (x - half < last_right + 6 || x + half > r.right() + 2) continue;
+        p.setPen(kText);
+        p.drawText(QPointF(x - half, r.top() + 5 + fm.ascent()), label);
+        last_right = x + half;
+    }
+}
+
+void draw_lanes(QPainter& p, const PictureGeometry& g, const Scene& s) {
+    p.fillRect(g.now_lane, kLaneBack);
+    p.fillRect(g.disk_lane, kLaneBack);
+    p.setFont(ui_font(7.5));
+    const QRect now_label(0, g.now_lane.top() - 2, g.wave.left() - 6, g.now_lane.height() + 4);
+    const QRect disk_label(0, g.disk_lane.top() - 2, g.wave.left() - 6, g.disk_lane.height() + 4);
+    p.setPen(kText);
+    p.drawText(now_label, Qt::AlignRight | Qt::AlignVCenter, q(s.now_label));
+    p.setPen(s.disk_exists ? kText : kQuietText);
+    p.drawText(disk_label, Qt::AlignRight | Qt::AlignVCenter, q(s.disk_label));
+
+    p.save();
+    p.setClipRect(g.now_lane.united(g.disk_lane));
+    p.setPen(Qt::NoPen);
+    const auto colour = [&](Match m) {
+        if (!s.disk_exists || m == Match::Same) return kSilence;
+        return m == Match::Changed ? kChanged : m == Match::New ? kNew : kOnlyOnDisk;
+    };
+    for (std::size_t i = 0; i < s.now.size(); ++i) {
+        if (!visible(s, s.now[i])) continue;
+        p.setBrush(colour(i < s.now_marks.size() ? s.now_marks[i] : Match::Same));
+        p.drawRect(bar(s, g.wave, g.now_lane, s.now[i]));
+    }
+    p.setBrush(Qt::NoBrush);
+    for (std::size_t i = 0; i < s.disk.size(); ++i) {
+        if (!visible(s, s.disk[i])) continue;
+        const Match m = i < s.disk_marks.size() ? s.disk_marks[i] : Match::Same;
+        QRectF b = bar(s, g.wave, g.disk_lane, s.disk[i]).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (m == Match::OnlyOnDisk)
+            p.fillRect(b, QColor(kOnlyOnDisk.red(), kOnlyOnDisk.green(), kOnlyOnDisk.blue(), 70));
+        p.setPen(QPen(colour(m), 1));
+        p.drawRect(b);
+    }
+    p.restore();
+}
+
+// Small red triangles over the waveform where a silence is new or only in the GAP file.
+void draw_differences(QPainter& p, const QRect& wave, const Scene& s) {
+    if (!s.disk_exists) return;
+    p.save();
+    p.setClipRect(wave);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kOnlyOnDisk);
+    const auto mark = [&](const GapRecord& r) {
+        if (!visible(s, r)) return;
+        const double x = x_at(s, wave, r.start_ms);
+        QPainterPath tri;
+        tri.moveTo(x - 4, wave.top() + 1);
+        tri.lineTo(x + 4, wave.top() + 1);
+        tri.lineTo(x, wave.top() + 7);
+        tri.closeSubpath();
+        p.drawPath(tri);
+    };
+    for (std::size_t i = 0; i < s.now.size() && i < s.now_marks.size(); ++i)
+        if (s.now_marks[i] == Match::New) mark(s.now[i]);
+    for (std::size_t i = 0; i < s.disk.size() && i < s.disk_marks.size(); ++i)
+        if (s.disk_marks[i] == Match::OnlyOnDisk) mark(s.disk[i]);
+    p.restore();
+}
+
+}  // namespace
+
+PictureGeometry picture_geometry(QSize size, bool titled) {
+    const int w = std::max(size.width(), 1), h = std::max(size.height(), 1);
+    const int left = std::min(64, w / 5), right = std::min(10, w / 20);
+    const int title = titled ? std::min(20, h / 6) : std::min(6, h / 20);
+    const int lane = std::min(12, h / 12), gap = std::min(3, h / 40);
+    const int axis = std::min(22, h / 6);
+    const int wave_bottom = std::max(title + 1, h - axis - 2 * lane - 3 * gap);
+    PictureGeometry g;
+    g.title = QRect(4, 0, w - 8, title);
+    g.wave = QRect(QPoint(left, title), QPoint(w - right - 1, wave_bottom - 1));
+    g.now_lane = QRect(left, wave_bottom + gap, g.wave.width(), lane);
+    g.disk_lane = QRect(left, g.now_lane.bottom() + 1 + gap, g.wave.width(), lane);
+    g.axis = QRect(QPoint(left, g.disk_lane.bottom() + 1 + gap), QPoint(w - right - 1, h - 1));
+    return g;
+}
+
+double ms_at(const Scene& s, const QRect& wave, double x) {
+    return s.from_ms + (x - wave.left()) / std::max(1, wave.width()) * (s.to_ms - s.from_ms);
+}
+
+double x_at(const Scene& s, const QRect& wave, double ms) {
+    return wave.left() + (ms - s.from_ms) / (s.to_ms - s.from_ms) * wave.width();
+}
+
+void draw_picture(QPainter& p, QSize size, const Scene& s) {
+    const PictureGeometry g = picture_geometry(size, !s.title.empty());
+    p.fillRect(QRect(QPoint(0, 0), size), kPaper);
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    p.setFont(ui_font(8.25));
+    p.setPen(kText);
+    p.drawText(g.title, Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetrics(p.font()).elidedText(q(s.title), Qt::ElideMiddle, g.title.width()));
+
+    p.fillRect(g.wave, kWaveBack);
+    p.save();
+    p.setClipRect(g.wave);
+    const double centre = g.wave.top() + g.wave.height() / 2.0;
+    const double scale = (g.wave.height() / 2.0 - 1) / std::max(1, s.full_scale);
+    if (s.band > 0) {
+        const double top = centre - s.band * scale, bottom = centre + s.band * scale;
+        p.fillRect(QRectF(g.wave.left(), top, g.wave.width(), bottom - top), kBandFill);
+    }
+    p.setPen(kCentre);
+    p.drawLine(QPointF(g.wave.left(), centre), QPointF(g.wave.right(), centre));
+    for (std::size_t i = 0; i < s.now.size(); ++i) {
+        if (!visible(s, s.now[i])) continue;
+        const QRectF b = bar(s, g.wave, g.wave, s.now[i]);
+        p.fillRect(b, static_cast<int>(i) == s.selected ? kSelectedShade : kSilenceShade);
+    }
+    draw_wave(p, g.wave, s);
+    if (s.band > 0) {
+        p.setPen(QPen(kBandEdge, 1, Qt::DashLine));
+        const double top = centre - s.band * scale, bottom = centre + s.band * scale;
+        p.drawLine(QPointF(g.wave.left(), top), QPointF(g.wave.right(), top));
+        p.drawLine(QPointF(g.wave.left(), bottom), QPointF(g.wave.right(), bottom));
+        p.setFont(ui_font(7.5));
+        const QFontMetrics fm(p.font());
+        const QString label = q(s.band_label);
+        const QRectF box(g.wave.right() - fm.horizontalAdvance(label) - 8,
+                         std::max<double>(g.wave.top(), top - fm.height() - 1),
+                         fm.horizontalAdvance(label) + 6, fm.height());
+        p.fillRect(box, QColor(255, 255, 255, 190));
+        p.setPen(kBandEdge);
+        p.drawText(box, Qt::AlignCenter, label);
+    }
+    p.restore();
+    draw_differences(p, g.wave, s);
+    if (!s.note.empty()) {
+        p.setFont(ui_font(9, true));
+        const QFontMetrics fm(p.font());
+        const QString note = q(s.note);
+        const int width = std::min(fm.horizontalAdvance(note) + 16, g.wave.width());
+        const QRect box(g.wave.center().x() - width / 2, g.wave.top() + 8, width, fm.height() + 6);
+        p.fillRect(box, QColor(255, 255, 255, 215));
+        p.setPen(kText);
+        p.drawText(box, Qt::AlignCenter, fm.elidedText(note, Qt::ElideRight, box.width() - 4));
+    }
+    p.setPen(kFrame);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(g.wave.adjusted(0, 0, -1, -1));
+    if (!s.scale_label.empty() && g.wave.height() > 40) {
+        // The level of the edges, in the margin.
+        p.setFont(ui_font(7.5));
+        p.setPen(kQuietText);
+        const QFontMetrics fm(p.font());
+        const int room = g.wave.left() - 6;
+        const QString edge = q(s.scale_label);
+        p.drawText(QRect(0, g.wave.top(), room, fm.height()), Qt::AlignRight | Qt::AlignTop,
+                   fm.elidedText(edge, Qt::ElideRight, room));
+        p.drawText(QRect(0, g.wave.bottom() - fm.height(), room, fm.height()),
+                   Qt::AlignRight | Qt::AlignBottom, fm.elidedText(edge, Qt::ElideRight, room));
+    }
+    draw_lanes(p, g, s);
+    draw_axis(p, g.axis, g.wave, s);
+}
+
+QImage render_picture(const Scene& scene, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(kPaper);
+    QPainter p(&image);
+    draw_picture(p, size, scene);
+    p.end();
+    return image;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,185 @@
+// veltrane-cli preview and plot, and the reasons generate gives when it finds nothing,
+// run as the user runs them.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+
+#include "fakes.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+class PreviewCliTest : public ::testing::Test {
+  protected:
+    PreviewCliTest() : dir(make_temp_folder()) {}
+    ~PreviewCliTest() override { std::filesystem::remove_all(dir); }
+
+    int run(const std::string& args) {
+        const std::string cmd = "LC_ALL=C.UTF-8 VELTRANE_SETTINGS='" +
+                                (dir / "settings.ini").string() + "' '" + VELTRANE_CLI + "' " +
+                                args + " >'" + (dir / "out").string() + "' 2>'" +
+                                (dir / "err").string() + "'";
+        const int status = std::system(cmd.c_str());
+        out = read_text(dir / "out");
+        err = read_text(dir / "err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string quoted(const std::string& name) { return "'" + (dir / name).string() + "'"; }
+    // 8-bit mono at 8000 bytes/s: one silence of 100 ms, from 105 to 205 ms.
+    std::string put_worked_example(const std::string& name) {
+        std::vector<std::uint8_t> data(2401, 0);
+        std::fill(data.begin() + 800, data.begin() + 1600, 128);
+        write_bytes(dir / name, synth::wav_bytes({1, 8, 8000}, data));
+        return quoted(name);
+    }
+    // 16-bit mono: words and pauses with a hiss of a few dozen steps, which the byte reads
+    // of normal speed never see as silent.
+    std::string put_hissing_speech(const std::string& name) {
+        std::mt19937 rng(3);
+        std::vector<std::uint8_t> data;
+        for (int part = 0; part < 12; ++part) {
+            for (int i = 0; i < 2400; ++i) {
+                const int v = part % 2 == 0 ? static_cast<int>(9000 * std::sin(i * 0.07))
+                                            : std::uniform_int_distribution<int>(-40, 40)(rng);
+                data.push_back(static_cast<std::uint8_t>(v & 0xFF));
+                data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+            }
+        }
+        write_bytes(dir / name, synth::wav_bytes({1, 16, 8000}, data));
+        return quoted(name);
+    }
+
+    std::filesystem::path dir;
+    std::string out, err;
+};
+
+TEST_F(PreviewCliTest, PreviewComparesThePresetsAndCountsNothing) {
+    const std::string wav = put_worked_example("take1.wav");
+    ASSERT_EQ(run("preview --json " + wav), 0) << err;
+    std::string rows;
+    for (const char* preset : {"normal", "noisy", "accurate"}) {
+        const std::string sf = std::string(preset) == "normal"  ? "15, \"filter\": 50"
+                               : std::string(preset) == "noisy" ? "23, \"filter\": 75"
+                                                                : "4, \"filter\": 25";
+        for (const char* fast : {"false", "true"})
+            rows += std::string(rows.empty() ? "" : ", ") + "{\"preset\": \"" + preset +
+                    "\", \"sensitivity\": " + sf + ", \"double_speed\": " + fast +
+                    ", \"gaps\": 1, \"silence_ms\": 100, \"longest_ms\": 100}";
+    }
+    EXPECT_EQ(out,
+              "{\"path\": \"" + (dir / "take1.wav").string() + "\", \"rows\": [" + rows +
+                  "], \"smallest_sensitivity\": {\"normal_speed\": 1, \"double_speed\": 1}}\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini")) << "a look writes nothing";
+    EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
+
+    // At a Filter of 100 ms the one silence is not long enough, at any Sensitivity.
+    ASSERT_EQ(run("preview --filter 100 " + wav), 0);
+    EXPECT_NE(out.find("  normal             15      50  normal     1         100         100\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("Smallest Sensitivity that records a silence at Filter 100 ms: none at "
+                       "normal speed, none at Double Speed\n"),
+              std::string::npos)
+        << out;
+
+    // Several files give an array; a file that cannot be read is named, the rest go on.
+    put_worked_example("take2.wav");
+    EXPECT_EQ(run("preview --json " + wav + " " + quoted("gone.wav") + " " + quoted("take2.wav")),
+              1);
+    EXPECT_EQ(out.rfind("[\n  {\"path\": ", 0), 0u) << out;
+    EXPECT_NE(out.find("take2.wav"), std::string::npos);
+    EXPECT_NE(err.find("gone.wav"), std::string::npos);
+    EXPECT_EQ(run("preview --filter 19 " + wav), 2);
+    EXPECT_EQ(run("preview"), 2);
+}
+
+// The PNG's own record of its size.
+std::pair<int, int> png_size(const std::vector<std::uint8_t>& png) {
+    auto be32 = [&](std::size_t at) {
+        return int(png.at(at) << 24 | png.at(at + 1) << 16 | png.at(at + 2) << 8 | png.at(at + 3));
+    };
+    return {be32(16), be32(20)};
+}
+
+TEST_F(PreviewCliTest, PlotDrawsThePictureAtExactlyItsSize) {
+    const std::string wav = put_worked_example("take1.wav");
+    ASSERT_EQ(run("plot -o " + quoted("a.png") + " " + wav), 0) << err;
+    const auto png = read_bytes(dir / "a.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png_size(png), std::make_pair(1200, 300));
+
+    ASSERT_EQ(run("plot --width 640 --height 200 --preset accurate --double-speed -o " +
+                  quoted("b.png") + " " + wav),
+              0)
+        << err;
+    EXPECT_EQ(png_size(read_bytes(dir / "b.png")), std::make_pair(640, 200));
+    // The silence, 105-205 ms of the file's 305.6 ms, is shaded across the waveform's top;
+    // the sound before and after it is not. The waveform runs from x = 64 to 630.
+    const QImage image(QString::fromStdString((dir / "b.png").string()));
+    ASSERT_EQ(image.size(), QSize(640, 200));
+    const auto column = [](double ms) { return static_cast<int>(64 + ms / 305.625 * 566); };
+    const QColor inside = image.pixelColor(column(155), 40);
+    const QColor outside = image.pixelColor(column(60), 40);
+    EXPECT_GT(inside.blue() - inside.red(), 30) << inside.name().toStdString();
+    EXPECT_LT(std::abs(outside.blue() - outside.red()), 10) << outside.name().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini"));
+
+    EXPECT_EQ(run("plot " + wav), 2) << "no -o";
+    EXPECT_EQ(run("plot --preset noisy --sensitivity 3 -o " + quoted("c.png") + " " + wav), 2);
+    EXPECT_EQ(run("plot --width 10 -o " + quoted("c.png") + " " + wav), 2);
+    EXPECT_EQ(run("plot -o " + quoted("c.png") + " " + quoted("gone.wav")), 1);
+    EXPECT_NE(err.find("gone.wav"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "c.png"));
+}
+
+TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
+    const std::string wav = put_hissing_speech("hiss.wav");
+    ASSERT_EQ(run("generate --method single --preset normal --double-speed " + wav), 0) << err;
+    ASSERT_TRUE(std::filesystem::exists(dir / "hiss.gap"));
+    const auto at_double_speed = read_bytes(dir / "hiss.gap").size() / 8;
+    std::filesystem::remove(dir / "hiss.gap");
+
+    ASSERT_EQ(run("generate --method single --preset normal --normal-speed " + wav), 0) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "hiss.gap"));
+    const std::string path = (dir / "hiss.wav").string();
+    EXPECT_EQ(
+        err.rfind(path + ": no silence recorded (Sensitivity 15, Filter 50 ms, normal speed).\n"
+                         "  The smallest Sensitivity that records a silence at Filter 50 ms: ",
+                  0),
+        0u)
+        << err;
+    EXPECT_TRUE(err.ends_with("\nNo silences detected. No need to create file\n")) << err;
+    EXPECT_NE(err.find("\n  16-bit recording at normal speed: Double Speed finds " +
+                       std::to_string(at_double_speed) + " silences.\n"),
+              std::string::npos)
+        << err;
+
+    // Stored as the window stores it, the German window speaks German here too.
+    {
+        std::ofstream ini(dir / "settings.ini");
+        ini << "[Startup Values]\nLanguage=1\n";
+    }
+    ASSERT_EQ(run("generate --method single --preset normal --normal-speed " + wav), 0) << err;
+    EXPECT_NE(err.find(path + ": keine Pause aufgezeichnet (Sensitivität 15, Filter 50 ms, normale "
+                              "Geschwindigkeit).\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("  16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
+                       "findet " +
+                       std::to_string(at_double_speed) + " Pausen.\n"),
+              std::string::npos)
+        << err;
+
+    // A file that is not scanned is refused with its reason, and no search for silences.
+    const std::string text = "just words";
+    write_bytes(dir / "notes.wav", {text.begin(), text.end()});
+    ASSERT_EQ(run("generate --method single " + quoted("notes.wav")), 1) << err;
+    EXPECT_EQ(err.find("keine Pause"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace veltrane::test

@@ -1,0 +1,436 @@
+// The preview's look at a recording: the same silences as Generate, the waveform's
+// buckets, the Sensitivity sweep held to one scan per Sensitivity, and the reasons it
+// gives when nothing was found.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "audio/gap_file.h"
+#include "cli/format.h"
+#include "driver/work.h"
+#include "fakes.h"
+#include "preview/session.h"
+#include "preview/sweep.h"
+#include "preview/waveform.h"
+#include "preview/why.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace preview;
+
+constexpr Situation kSituations[] = {1, 2, 3, 4, 11, 12, 13, 14};
+
+// Sound in stretches, each at its own loudness: from digital zero through a few steps
+// to loud, so that every Sensitivity finds its own silences.
+Bytes stretches_of_loudness(std::mt19937& rng, std::size_t size, bool wide) {
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    Bytes out;
+    while (out.size() < size) {
+        const int length = uniform(1, 100) <= 30 ? uniform(1, 20) : uniform(20, 900);
+        const int r = uniform(1, 100);
+        const int amplitude = r <= 10 ? 0 : r <= 70 ? uniform(1, 60) : uniform(61, 128);
+        for (int i = 0; i < length; ++i) {
+            const int v = uniform(-amplitude, amplitude);
+            if (wide) {
+                const int x = std::clamp(v * 256 + uniform(-255, 255), -32768, 32767);
+                out.push_back(static_cast<std::uint8_t>(x & 0xFF));
+                out.push_back(static_cast<std::uint8_t>((x >> 8) & 0xFF));
+            } else {
+                out.push_back(static_cast<std::uint8_t>(std::clamp(128 + v, 0, 255)));
+            }
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+TEST(PreviewSweep, SmallestSensitivityIsThatOfOneScanPerSensitivity) {
+    std::mt19937 rng(977);
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int found = 0;
+    for (int round = 0; round < 500 && !::testing::Test::HasFailure(); ++round) {
+        ScanParams p;
+        p.situation = kSituations[uniform(0, 7)];
+        const bool wide = p.situation % 10 == 2 || p.situation % 10 == 4;
+        p.filter_ms = uniform(1, 100) <= 90 ? uniform(20, 200) : uniform(-3, 3);
+        p.byte_rate = uniform(1, 100) <= 80 ? uniform(200, 6000) : uniform(1, 199);
+        const int d = uniform(1, 100);
+        p.data_start = d <= 60 ? 45 : d <= 80 ? uniform(-3000, 0) : uniform(1, 500);
+        const auto size = static_cast<std::size_t>(uniform(0, 30000));
+        const int e = uniform(1, 100);
+        p.end_mark = e <= 50   ? static_cast<std::int64_t>(size) - 44
+                     : e <= 70 ? static_cast<std::int64_t>(size) + uniform(-5, 3000)
+                     : e <= 80 ? p.data_start - uniform(0, 4)
+                               : uniform(-100, 40000);
+        const Bytes file = stretches_of_loudness(rng, size, wide);
+        MemorySource source(file);
+        const auto want = smallest_sensitivity_by_scans(source, p);
+        for (Method method : {Method::Blocks, Method::Queue}) {
+            EXPECT_EQ(smallest_sensitivity(source, p, kMostSensitivity, {}, method), want)
+                << "situation " << p.situation << " F " << p.filter_ms << " rate " << p.byte_rate
+                << " start " << p.data_start << " L " << p.end_mark << " size " << size
+                << (method == Method::Queue ? " queue" : " blocks");
+        }
+        if (want) ++found;
+        // A smaller range of Sensitivities: the answer up to 10.
+        const auto want10 = smallest_sensitivity_by_scans(source, p, 10);
+        EXPECT_EQ(smallest_sensitivity(source, p, 10), want10);
+    }
+    EXPECT_GT(found, 150) << "the material should give answers often";
+}
+
+TEST(PreviewSweep, QuietestStretchIsTheQuietestWindow) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 60; ++round) {
+        const int channels = 1 + round % 2;
+        const int bits = round % 4 < 2 ? 8 : 16;
+        const synth::Format format{channels, bits, 1000};
+        const Bytes data = stretches_of_loudness(rng, 3000 + round * 37, bits == 16);
+        const Bytes file = synth::wav_bytes(format, data);
+        MemorySource source(file);
+        const WavInfo h = read_wav_header(source);
+        const SampleLayout l = sample_layout(h, header_shape(source), source.size());
+        const int filter = 20 + round;
+        const std::int64_t w = filter;  // 1000 frames per second
+        // Every window, the plain way.
+        auto peak_at = [&](std::int64_t f) {
+            int peak = 0;
+            for (int c = 0; c < channels; ++c) {
+                const std::size_t at =
+                    static_cast<std::size_t>(44 + f * l.frame_bytes + c * (bits / 8));
+                const int v = bits == 8 ? (file[at] - 128) * 256
+                                        : static_cast<std::int16_t>(file[at] | file[at + 1] << 8);
+                peak = std::max(peak, std::abs(v));
+            }
+            return peak;
+        };
+        std::optional<QuietStretch> want;
+        for (std::int64_t f = 0; f + w <= l.frames; ++f) {
+            int peak = 0;
+            for (std::int64_t i = f; i < f + w; ++i) peak = std::max(peak, peak_at(i));
+            if (!want || peak < want->peak) want = QuietStretch{f, w, peak};
+        }
+        for (Method method : {Method::Blocks, Method::Queue}) {
+            const auto got = quietest_stretch(source, l, filter, {}, method);
+            ASSERT_EQ(got.has_value(), want.has_value());
+            if (!got) continue;
+            EXPECT_EQ(got->peak, want->peak) << round;
+            EXPECT_EQ(got->first_frame, want->first_frame) << round;
+            EXPECT_EQ(got->frames, w);
+        }
+    }
+}
+
+TEST(PreviewSweep, StopsWhenToldTo) {
+    const synth::Format format{2, 16, 44100};
+    const Bytes file = synth::wav_bytes(format, synth::speech_data(format, 6, 2));
+    MemorySource source(file);
+    const WavInfo h = read_wav_header(source);
+    int asked = 0;
+    const KeepGoing stop_at_second = [&] { return ++asked < 2; };
+    EXPECT_THROW(
+        smallest_sensitivity(source, generate_params(h, {1, 50, false}), 50, stop_at_second),
+        Stopped);
+    asked = 0;
+    const SampleLayout l = sample_layout(h, header_shape(source), source.size());
+    EXPECT_THROW(quietest_stretch(source, l, 50, stop_at_second), Stopped);
+}
+
+TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCome) {
+    std::mt19937 rng(5);
+    for (int bits : {8, 16}) {
+        for (int channels : {1, 2}) {
+            const Bytes data = stretches_of_loudness(rng, 20011, bits == 16);
+            const Bytes file = synth::wav_bytes({channels, bits, 8000}, data);
+            MemorySource source(file);
+            const WavInfo h = read_wav_header(source);
+            const SampleLayout l = sample_layout(h, header_shape(source), source.size());
+            for (std::size_t buckets : {1u, 7u, 640u, 20000u}) {
+                const Waveform w = summarize(source, l, 3, l.frames - 5, buckets);
+                ASSERT_EQ(w.buckets(), buckets);
+                for (std::size_t b = 0; b < buckets; ++b) {
+                    int lo = 32767, hi = -32768;
+                    for (std::int64_t f = w.bucket_start(b); f < w.bucket_start(b + 1); ++f) {
+                        for (int c = 0; c < channels; ++c) {
+                            const std::size_t at =
+                                static_cast<std::size_t>(44 + f * l.frame_bytes + c * (bits / 8));
+                            const int v =
+                                bits == 8 ? (file[at] - 128) * 256
+                                          : static_cast<std::int16_t>(file[at] | file[at + 1] << 8);
+                            lo = std::min(lo, v);
+                            hi = std::max(hi, v);
+                        }
+                    }
+                    ASSERT_EQ(w.lo[b], lo) << bits << " " << channels << " " << buckets << " " << b;
+                    ASSERT_EQ(w.hi[b], hi);
+                }
+                // The same from blocks of a scan-like reader: odd sizes, overlapping.
+                Summarizer s(l, 3, l.frames - 5, buckets);
+                for (std::size_t at = 0; at < file.size(); at += 997) {
+                    const std::size_t n = std::min<std::size_t>(1061, file.size() - at);
+                    s.take(static_cast<std::int64_t>(at), std::span(file).subspan(at, n));
+                }
+                const Waveform t = s.finish(source);
+                EXPECT_EQ(t.lo, w.lo);
+                EXPECT_EQ(t.hi, w.hi);
+            }
+        }
+    }
+}
+
+// A WAV file with another chunk between the format chunk and the data.
+Bytes with_chunk_before_data(const Bytes& plain, const std::string& id, std::size_t length) {
+    Bytes out(plain.begin(), plain.begin() + 36);
+    for (char c : id) out.push_back(static_cast<std::uint8_t>(c));
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+    out.resize(out.size() + length + (length & 1), 'x');
+    out.insert(out.end(), plain.begin() + 36, plain.end());
+    const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        out[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(riff >> (8 * i));
+    return out;
+}
+
+TEST(PreviewHeader, ChunksAreFoundWhereTheyLie) {
+    const Bytes plain = synth::wav_bytes({1, 16, 8000}, Bytes(100, 0));
+    MemorySource a(plain);
+    EXPECT_TRUE(header_shape(a).plain());
+    const Bytes list = with_chunk_before_data(plain, "LIST", 25);
+    MemorySource b(list);
+    const HeaderShape s = header_shape(b);
+    EXPECT_FALSE(s.plain());
+    EXPECT_EQ(s.data_at, 36 + 8 + 26);
+    EXPECT_EQ(s.before_data, std::vector<std::string>{"LIST"});
+    EXPECT_EQ(sample_layout(read_wav_header(b), s, b.size()).first, 36 + 8 + 26 + 8);
+    const Bytes words = {'j', 'u', 's', 't'};
+    MemorySource c(words);
+    EXPECT_FALSE(header_shape(c).riff_wave);
+}
+
+// Generate, through the window, beside the preview, on the same files and settings.
+class PreviewMatchesGenerate : public AppTest {
+  protected:
+    Bytes generate(const std::filesystem::path& wav, const Settings& s) {
+        std::filesystem::remove(gap_path(wav.string()));
+        f().CommonDialog1.FileName = wav.string();
+        f().CommonDialog1.FileTitle = wav.filename().string();
+        f().Text11.caption = "1";
+        dispatch(*app, f().Option4.on_focus);
+        f().Slider1.set_value(s.sensitivity);
+        f().Slider2.set_value(s.filter_ms);
+        f().Fast.set_value(s.double_speed ? 1 : 0);
+        dispatch(*app, f().Command3.on_click);
+        const auto gap = gap_path(wav.string());
+        return std::filesystem::exists(gap) ? read_bytes(gap) : Bytes{};
+    }
+};
+
+TEST_F(PreviewMatchesGenerate, ByteForByteOnVariedFilesInEveryLayoutAtBothSpeeds) {
+    std::vector<std::pair<std::string, Bytes>> files;
+    std::mt19937 rng(12);
+    for (int bits : {8, 16}) {
+        for (int channels : {1, 2}) {
+            const synth::Format format{channels, bits, 11025};
+            const std::string tag = std::to_string(bits) + "_" + std::to_string(channels);
+            files.push_back({"speech" + tag + ".wav",
+                             synth::wav_bytes(format, synth::speech_data(format, 4, bits))});
+            files.push_back(
+                {"steps" + tag + ".wav",
+                 synth::wav_bytes(format, stretches_of_loudness(rng, 60001, bits == 16))});
+        }
+    }
+    const synth::Format mono16{1, 16, 8000};
+    files.push_back(
+        {"list.wav", with_chunk_before_data(
+                         synth::wav_bytes(mono16, synth::speech_data(mono16, 3, 9)), "LIST", 31)});
+    Bytes odd = synth::wav_bytes({2, 8, 8000}, stretches_of_loudness(rng, 30001, false));
+    odd[40] = 0xFF;  // a data length far past the end of the file
+    odd[41] = 0xFF;
+    files.push_back({"longclaim.wav", odd});
+
+    const Settings settings[] = {
+        {15, 50, false}, {23, 75, false}, {4, 25, false}, {40, 20, false}, {2, 300, false}};
+    int compared = 0, nonempty = 0;
+    for (const auto& [name, bytes] : files) {
+        const auto wav = dir / name;
+        write_bytes(wav, bytes);
+        for (Settings s : settings) {
+            for (bool fast : {false, true}) {
+                s.double_speed = fast;
+                Session session(64);
+                session.open(wav, s);
+                const Bytes want = generate(wav, s);
+                EXPECT_EQ(encode_gap(session.records()), want)
+                    << name << " S " << s.sensitivity << " F " << s.filter_ms << " fast " << fast;
+                ++compared;
+                if (!want.empty()) ++nonempty;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 100);
+    EXPECT_GT(nonempty, 40);
+}
+
+TEST_F(PreviewMatchesGenerate, LookingCountsNothingWritesNothingAndFollowsTheFile) {
+    const synth::Format format{1, 8, 8000};
+    const auto wav = dir / "take1.wav";
+    write_bytes(wav, synth::wav_bytes(format, synth::speech_data(format, 3, 4)));
+    const auto settings_before = settings.values;
+    const auto files_before = std::distance(std::filesystem::directory_iterator(dir),
+                                            std::filesystem::directory_iterator());
+    Session session(100);
+    session.open(wav, {15, 50, false});
+    ASSERT_FALSE(session.records().empty());
+    EXPECT_FALSE(session.disk().exists);
+    EXPECT_EQ(session.comparison().added, session.records().size());
+    EXPECT_FALSE(session.update({15, 50, false})) << "nothing changed";
+    EXPECT_EQ(settings.values, settings_before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                            std::filesystem::directory_iterator()),
+              files_before);
+
+    // A GAP file appears with one record less and one of its own.
+    std::vector<GapRecord> disk(session.records().begin() + 1, session.records().end());
+    disk.push_back({1, 2});
+    write_gap_file(gap_path(wav.string()), disk);
+    EXPECT_TRUE(session.update({15, 50, false}));
+    EXPECT_EQ(session.comparison().same, session.records().size() - 1);
+    EXPECT_EQ(session.comparison().added, 1u);
+    EXPECT_EQ(session.comparison().removed, 1u);
+    EXPECT_EQ(session.comparison().now.front(), Match::New);
+    EXPECT_EQ(session.comparison().disk.back(), Match::OnlyOnDisk);
+
+    // A slider moves; then the recording is replaced by a quieter one.
+    EXPECT_TRUE(session.update({30, 50, false}));
+    EXPECT_EQ(session.settings().sensitivity, 30);
+    write_bytes(wav, synth::wav_bytes(format, Bytes(16000, 128)));
+    EXPECT_TRUE(session.update({30, 50, false}));
+    EXPECT_TRUE(session.records().empty()) << "a silence to the end is never recorded";
+}
+
+TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
+    // Words and pauses whose hiss is a few dozen steps: read a byte off the samples, the
+    // hiss's low bytes land in the high byte and no pause stays inside the band.
+    std::mt19937 rng(3);
+    Bytes data;
+    for (int part = 0; part < 12; ++part) {
+        for (int i = 0; i < 2400; ++i) {
+            const int v = part % 2 == 0 ? static_cast<int>(9000 * std::sin(i * 0.07))
+                                        : std::uniform_int_distribution<int>(-40, 40)(rng);
+            data.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+        }
+    }
+    const Bytes file = synth::wav_bytes({1, 16, 8000}, data);
+    MemorySource source(file);
+    const WavInfo h = read_wav_header(source);
+    const HeaderShape shape = header_shape(source);
+    const SampleLayout l = sample_layout(h, shape, source.size());
+    const Settings s{15, 50, false};
+    ASSERT_TRUE(records_of(source, generate_params(h, s)).empty());
+    const std::size_t fast = records_of(source, generate_params(h, {15, 50, true})).size();
+    ASSERT_GT(fast, 0u);
+
+    const Explanation e = explain_nothing(source, h, shape, l, s);
+    ASSERT_TRUE(e.facts.smallest_double);
+    EXPECT_LE(*e.facts.smallest_double, 15);
+    EXPECT_EQ(e.facts.smallest_normal,
+              smallest_sensitivity_by_scans(source, generate_params(h, s)));
+    ASSERT_TRUE(e.facts.quietest);
+    EXPECT_EQ(e.facts.quietest->peak, 40);
+
+    const auto en = why_lines(e, Language::English);
+    ASSERT_EQ(en.size(), 3u);
+    EXPECT_EQ(en[0].rfind("The smallest Sensitivity that records a silence at Filter 50 ms: ", 0),
+              0u);
+    EXPECT_NE(en[0].find(" at normal speed (as set), " + std::to_string(*e.facts.smallest_double) +
+                         " at Double Speed."),
+              std::string::npos)
+        << en[0];
+    EXPECT_EQ(en[1].rfind("The quietest stretch of at least 50 ms: ", 0), 0u) << en[1];
+    EXPECT_NE(en[1].find("the band at Sensitivity 15 reaches -18.6 dBFS."), std::string::npos);
+    EXPECT_EQ(en[2], "16-bit recording at normal speed: Double Speed finds " +
+                         std::to_string(fast) + " silences.");
+    const auto de = why_lines(e, Language::German);
+    EXPECT_EQ(de[2],
+              "16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
+              "findet " +
+                  std::to_string(fast) + " Pausen.");
+    EXPECT_NE(de[1].find("das Band bei Sensitivität 15 reicht bis -18,6 dBFS."), std::string::npos);
+}
+
+TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
+    const synth::Format format{1, 8, 8000};
+    const Bytes plain = synth::wav_bytes(format, Bytes(4000, 0));
+    const Bytes list = with_chunk_before_data(plain, "LIST", 26);
+    auto lines = [](const Bytes& file, Language lang) {
+        MemorySource source(file);
+        const WavInfo h = read_wav_header(source);
+        const HeaderShape shape = header_shape(source);
+        return why_lines(explain_nothing(source, h, shape, sample_layout(h, shape, source.size()),
+                                         {15, 50, false}),
+                         lang);
+    };
+    const auto en = lines(list, Language::English);
+    EXPECT_EQ(en.back(),
+              "The header is not the plain 44-byte layout: the sample data begin at byte 78, after "
+              "a \"LIST\" chunk, but the scan starts at byte 44 and takes the number at byte 40 "
+              "(26) as the data length.");
+    EXPECT_EQ(lines(list, Language::German).back(),
+              "Der Dateikopf ist nicht der einfache 44-Byte-Aufbau: die Sample-Daten beginnen bei "
+              "Byte 78, nach einem \xE2\x80\x9ELIST\xE2\x80\x9C-Block, die Suche beginnt aber bei "
+              "Byte 44 "
+              "und nimmt die Zahl bei Byte 40 (26) als Datenlänge.");
+
+    Bytes wide = synth::wav_bytes({1, 16, 8000}, Bytes(3000, 0));
+    wide[32] = 3;  // three bytes per frame
+    EXPECT_EQ(lines(wide, Language::English),
+              std::vector<std::string>{
+                  "Generate does not scan this file: it reads only 8- and 16-bit samples in one or "
+                  "two channels, and here a sample frame has 3 bytes for 1 channel."});
+    EXPECT_EQ(lines(Bytes{'n', 'o'}, Language::German),
+              std::vector<std::string>{
+                  "Erstellen durchsucht diese Datei nicht: sie ist keine RIFF-WAVE-Datei."});
+}
+
+TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnes) {
+    const std::vector<GapRecord> now = {{100, 200}, {300, 420}, {500, 600}, {900, 950}};
+    // Unsorted, as a hand-made file may be; one long record overlapping two.
+    const std::vector<GapRecord> disk = {
+        {880, 960}, {100, 200}, {100, 200}, {290, 610}, {2000, 2100}};
+    const Comparison c = compare(now, disk);
+    EXPECT_EQ(c.now,
+              (std::vector<Match>{Match::Same, Match::Changed, Match::Changed, Match::Changed}));
+    EXPECT_EQ(c.disk, (std::vector<Match>{Match::Changed, Match::Same, Match::OnlyOnDisk,
+                                          Match::Changed, Match::OnlyOnDisk}));
+    EXPECT_EQ(c.same, 1u);
+    EXPECT_EQ(c.changed, 3u);
+    EXPECT_EQ(c.added, 0u);
+    EXPECT_EQ(c.removed, 2u);
+}
+
+TEST(PreviewLists, LabelTrackAndPresetTable) {
+    const std::vector<GapRecord> records = {{105, 205}, {1000, 1500}, {-3, 40000}};
+    EXPECT_EQ(label_track(records),
+              "0.105\t0.205\tgap 1\n1.000\t1.500\tgap 2\n-0.003\t40.000\tgap 3\n");
+    EXPECT_EQ(tally(records), (Tally{3, 600 + 40003, 40003}));
+
+    std::vector<std::uint8_t> data(2401, 0);
+    std::fill(data.begin() + 800, data.begin() + 1600, 128);
+    const Bytes file = synth::wav_bytes({1, 8, 8000}, data);
+    MemorySource source(file);
+    const auto rows = preset_table(source, read_wav_header(source));
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_STREQ(rows[4].preset, "accurate");
+    EXPECT_TRUE(rows[5].settings.double_speed);
+    for (const PresetRow& r : rows) EXPECT_EQ(r.tally, (Tally{1, 100, 100})) << r.preset;
+}
+
+}  // namespace
+}  // namespace veltrane::test

@@ -1,0 +1,262 @@
+// The preview window on the offscreen platform: opened the three ways, in step with the
+// main window's model, in its language, and never touching the model, the statistics or
+// the log.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QShortcut>
+#include <QTreeView>
+#include <cmath>
+
+#include "app/startup_values.h"
+#include "audio/presets.h"
+#include "fakes.h"
+#include "preview/session.h"
+#include "synth.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/preview_picture.h"
+#include "ui/qt/preview_window.h"
+
+namespace veltrane::test {
+namespace {
+
+void ensure_qt() {
+    if (QApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "veltrane_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* qt = new QApplication(argc, argv);
+    (void)qt;
+}
+
+class PreviewWindowTest : public AppTest {
+  protected:
+    PreviewWindowTest() {
+        ensure_qt();
+        // As the program starts: the start-up values applied twice leave the language as
+        // stored (English in an empty store).
+        load_form(*app);
+        apply_startup_values(*app);
+        main = std::make_unique<MainWindow>(*app);
+        app->on_refresh = [this] { main->refresh(); };
+        launcher = std::make_unique<PreviewLauncher>(*app, *main);
+        main->show();
+        QApplication::processEvents();
+    }
+    ~PreviewWindowTest() override {
+        launcher.reset();
+        app->on_refresh = nullptr;
+    }
+
+    // Loads a file as Load File leaves it.
+    void load(const std::filesystem::path& wav) {
+        f().CommonDialog1.FileName = wav.string();
+        f().CommonDialog1.FileTitle = wav.filename().string();
+        dispatch(*app, [] {});
+    }
+    // Lets the preview catch up, and holds that it changed nothing of the main window's
+    // model while doing so.
+    PreviewWindow* settle() {
+        const std::string before = model_text();
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();
+        EXPECT_EQ(model_text(), before);
+        return launcher->window();
+    }
+    std::string model_text() {
+        std::string text;
+        for (Control* c : f().controls()) {
+            text += std::string(c->name) + "=" + c->caption + (c->enabled ? "" : " off") +
+                    (c->visible ? "" : " hidden");
+            if (c->kind == Kind::CheckBox)
+                text += " " + std::to_string(static_cast<CheckBox*>(c)->value());
+            if (c->kind == Kind::Option)
+                text += static_cast<OptionButton*>(c)->value() ? " set" : "";
+            if (c->kind == Kind::Slider)
+                text += " " + std::to_string(static_cast<Slider*>(c)->value());
+            text += "\n";
+        }
+        return text + f().CommonDialog1.FileName + "\n" + f().hid1.caption;
+    }
+    std::filesystem::path speech(const std::string& name, int channels, int bits) {
+        const synth::Format format{channels, bits, 8000};
+        write_bytes(dir / name, synth::wav_bytes(format, synth::speech_data(format, 4, 7)));
+        return dir / name;
+    }
+
+    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<PreviewLauncher> launcher;
+};
+
+TEST_F(PreviewWindowTest, FollowsTheSlidersPresetsAndDoubleSpeedWithoutTouchingTheModel) {
+    const auto wav = speech("take1.wav", 1, 8);
+    load(wav);
+    f().lg.set_value(1);
+    const auto log_before = log_text();
+    const auto settings_before = settings.values;
+    const std::string status_before = f().StatusBar1.caption;
+
+    // Ctrl+P.
+    QShortcut* ctrl_p = nullptr;
+    for (QShortcut* s : main->findChildren<QShortcut*>())
+        if (s->key() == QKeySequence(Qt::CTRL | Qt::Key_P)) ctrl_p = s;
+    ASSERT_NE(ctrl_p, nullptr);
+    emit ctrl_p->activated();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(w->isVisible());
+    ASSERT_TRUE(w->session().is_open());
+    const auto expect_as_scanned = [&](const preview::Settings& s) {
+        const std::vector<std::uint8_t> bytes = read_bytes(wav);
+        MemorySource source(bytes);
+        const auto want =
+            preview::records_of(source, preview::generate_params(read_wav_header(source), s));
+        EXPECT_EQ(w->session().records(), want);
+        EXPECT_EQ(w->list()->model()->rowCount(), static_cast<int>(want.size()));
+        EXPECT_EQ(w->scene().now, want);
+    };
+    expect_as_scanned({15, 50, false});
+    ASSERT_GT(w->list()->model()->rowCount(), 3);
+
+    dispatch(*app, [&] { f().Slider1.set_value(4); });
+    settle();
+    EXPECT_EQ(w->session().settings(), (preview::Settings{4, 50, false}));
+    expect_as_scanned({4, 50, false});
+
+    dispatch(*app, [&] { Option_GotFocus(*app, 2); });  // Noisy
+    dispatch(*app, [&] { f().Fast.set_value(1); });
+    settle();
+    expect_as_scanned({kNoisy.sensitivity, kNoisy.filter, true});
+    EXPECT_NE(w->summary()->text().toStdString().find("Sensitivity 23, Filter 75 ms, Double Speed"),
+              std::string::npos);
+
+    // A look: the statistics, the log and the window's own texts stay as they were.
+    EXPECT_EQ(settings.values, settings_before);
+    EXPECT_EQ(log_text(), log_before);
+    EXPECT_EQ(f().StatusBar1.caption, status_before);
+    EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
+}
+
+TEST_F(PreviewWindowTest, ShowsTheGapFileOnDiskAndWhatDiffers) {
+    const auto wav = speech("take1.wav", 2, 16);
+    load(wav);
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    const auto records = w->session().records();
+    ASSERT_GT(records.size(), 2u);
+    // Generate writes the file with other settings meanwhile; the preview sees it at the
+    // next refresh of the model.
+    std::vector<GapRecord> disk(records.begin() + 1, records.end());
+    disk.back().end_ms += 7;
+    write_gap_file(dir / "take1.gap", disk);
+    dispatch(*app, [] {});
+    settle();
+    const preview::Comparison& c = w->session().comparison();
+    EXPECT_EQ(c.added, 1u);
+    EXPECT_EQ(c.changed, 1u);
+    EXPECT_EQ(c.same, records.size() - 2);
+    EXPECT_TRUE(w->scene().disk_exists);
+    const QAbstractItemModel* list = w->list()->model();
+    EXPECT_EQ(list->index(0, 4).data().toString().toStdString(), "new");
+    EXPECT_EQ(list->index(static_cast<int>(records.size()) - 1, 4).data().toString().toStdString(),
+              "moved");
+}
+
+TEST_F(PreviewWindowTest, SpeaksTheWindowsLanguageAndSaysWhyNothingWasFound) {
+    // A silence that runs to the end is never recorded.
+    std::vector<std::uint8_t> data(8000, 128);
+    for (std::size_t i = 0; i < 2000; ++i) data[i] = static_cast<std::uint8_t>(i % 2 ? 0 : 255);
+    write_bytes(dir / "quiet.wav", synth::wav_bytes({1, 8, 8000}, data));
+    load(dir / "quiet.wav");
+    EXPECT_EQ(launcher->menu_text().toStdString(), "Preview silences…");
+    dispatch(*app, f().Command5.on_click);  // German
+    EXPECT_EQ(launcher->menu_text().toStdString(), "Vorschau der Pausen…");
+
+    // A double click on the file name box.
+    QWidget* name_box = main->widget("Text1");
+    ASSERT_NE(name_box, nullptr);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(5, 5),
+                      name_box->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(name_box, &twice);
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle().toStdString(), "Vorschau – quiet.wav");
+    EXPECT_TRUE(w->session().records().empty());
+    EXPECT_TRUE(w->why()->isVisibleTo(w));
+    const std::string why = w->why()->text().toStdString();
+    EXPECT_EQ(why.rfind("• Kleinste Sensitivität, die bei Filter 50 ms eine Pause aufzeichnet: "
+                        "keine bis 50 bei normaler Geschwindigkeit (eingestellt)",
+                        0),
+              0u)
+        << why;
+    EXPECT_NE(why.find("Spitzenpegel: digitale Stille"), std::string::npos) << why;
+    EXPECT_EQ(w->scene().note, "Keine Pause bei diesen Einstellungen");
+
+    dispatch(*app, f().Command5.on_click);  // English again
+    settle();
+    EXPECT_EQ(w->windowTitle().toStdString(), "Preview – quiet.wav");
+    EXPECT_NE(w->why()->text().toStdString().find("peak: digital silence"), std::string::npos);
+}
+
+TEST_F(PreviewWindowTest, ZoomsIntoASilenceAndReadsOnlyWhatItShows) {
+    const auto wav = speech("take1.wav", 1, 16);
+    load(wav);
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    w->resize(900, 600);
+    settle();
+    const double total = preview::total_ms(w->session());
+    EXPECT_EQ(w->from_ms(), 0);
+    EXPECT_NEAR(w->to_ms(), total, 1e-6);
+    EXPECT_EQ(w->scene().waveform, &w->session().waveform());
+
+    w->select(1);
+    const GapRecord r = w->session().records()[1];
+    EXPECT_LE(w->from_ms(), r.start_ms);
+    EXPECT_GE(w->to_ms(), r.end_ms);
+    EXPECT_LT(w->to_ms() - w->from_ms(), total / 2);
+    EXPECT_EQ(w->scene().selected, 1);
+    // Close in, the part in view is read again: as many buckets as columns.
+    w->zoom(0.01, (w->from_ms() + w->to_ms()) / 2);
+    ASSERT_NE(w->scene().waveform, &w->session().waveform());
+    EXPECT_EQ(static_cast<int>(w->scene().waveform->buckets()),
+              picture_geometry(w->picture()->size(), false).wave.width());
+    w->scroll_by(-1e9);
+    EXPECT_EQ(w->from_ms(), 0);
+    w->show_whole_file();
+    EXPECT_EQ(w->scene().waveform, &w->session().waveform());
+
+    // "Save labels…": the silences as the label track; a folder in the way is named.
+    EXPECT_EQ(w->save_labels_to(dir / "take1.txt"), "");
+    EXPECT_EQ(read_text(dir / "take1.txt"), label_track(w->session().records()));
+    std::filesystem::create_directories(dir / "taken.txt");
+    EXPECT_NE(w->save_labels_to(dir / "taken.txt").find("taken.txt"), std::string::npos);
+}
+
+TEST_F(PreviewWindowTest, TellsWhenNoFileIsLoadedOrItCannotBeRead) {
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->session().is_open());
+    EXPECT_EQ(w->summary()->text().toStdString(),
+              "No file is loaded. Load one with “Load File” first.");
+    std::filesystem::create_directories(dir / "folder.wav");
+    load(dir / "folder.wav");
+    settle();
+    EXPECT_NE(w->summary()->text().toStdString().find("is a directory"), std::string::npos);
+    // Loaded once it can be read.
+    std::filesystem::remove(dir / "folder.wav");
+    speech("folder.wav", 1, 8);
+    dispatch(*app, [] {});
+    settle();
+    EXPECT_TRUE(w->session().is_open());
+}
+
+}  // namespace
+}  // namespace veltrane::test
