@@ -52,9 +52,6 @@ struct Comparison {
 };
 Comparison compare(std::span<const GapRecord> now, std::span<const GapRecord> disk);
 
-// The records as a label track: start and end in seconds with three decimals and a
-// name, separated by tabs, one line each ("0.105\t0.205\tgap 1").
-
 // The GAP file beside a recording as it stands on disk.
 struct DiskGap {
     std::filesystem::path path;
