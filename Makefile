@@ -4,21 +4,32 @@
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang-format \
             fonts-liberation2
+# Only for `make fuzz`: clang and its runtime libraries (libFuzzer, the sanitizers).
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS := 600
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
 
-.PHONY: all deps build build-asan run test bench format format-check clean
+.PHONY: all deps fuzz-deps build build-asan run test bench fuzz format format-check clean
 
 all: build
 
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# Installs those of the Debian packages $(1) that are missing.
+define install_missing
+	@missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+fuzz-deps: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
 
 build: deps
 	cmake --preset default
@@ -49,6 +60,15 @@ test: build build-asan format-check
 bench: build
 	./build/veltrane_bench
 
+# Fuzzes for FUZZ_SECONDS from the corpus in fuzz/corpus; new inputs go to
+# build-fuzz/corpus, failing ones to build-fuzz/crashes.
+fuzz: fuzz-deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	mkdir -p build-fuzz/corpus build-fuzz/crashes
+	./build-fuzz/veltrane_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -dict=fuzz/wav.dict \
+	  -artifact_prefix=build-fuzz/crashes/ build-fuzz/corpus fuzz/corpus
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
@@ -56,4 +76,4 @@ format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz
