@@ -5,6 +5,7 @@
 // the window would (Sensitivity and Filter) and chooses how the file is read. Shorter
 // inputs are all trailer, zero-filled in front. Each check throws CheckFailed when the
 // program disagrees with itself or breaks a promise; the fuzzer turns that into an abort.
+// A check is a function of an Input; a new one joins the list kChecks in harness.cpp.
 #include <array>
 #include <cstdint>
 #include <span>
