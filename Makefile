@@ -10,7 +10,7 @@ FUZZ_SECONDS := 600
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
 
-.PHONY: all deps fuzz-deps build build-asan run test bench fuzz format format-check clean
+.PHONY: all deps fuzz-deps build build-asan run test bench fuzz fuzz-merge format format-check clean
 
 all: build
 
@@ -70,6 +70,10 @@ fuzz: fuzz-deps
 	./build-fuzz/veltrane_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -dict=fuzz/wav.dict \
 	  -entropic_scale_per_exec_time=1 -artifact_prefix=build-fuzz/crashes/ \
 	  build-fuzz/corpus fuzz/corpus
+
+# Adds to fuzz/corpus the inputs of build-fuzz/corpus that reach code no input of it reaches.
+fuzz-merge:
+	./build-fuzz/veltrane_fuzz -merge=1 -use_counters=0 -max_len=4096 fuzz/corpus build-fuzz/corpus
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
