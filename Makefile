@@ -10,13 +10,16 @@ SCREENSHOT_PACKAGES := xvfb xdotool imagemagick openbox
 ICON_PACKAGES := librsvg2-bin
 # Only for drawing the preview of real recordings (make pictures).
 PICTURE_PACKAGES := sox alsa-utils espeak-ng
+# Only for `make fuzz`: clang and its runtime libraries (libFuzzer, the sanitizers).
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS := 600
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 EXAMPLE := build/example/take001.wav
 # Where `make install` puts the program; DESTDIR (empty by default) is put in front of it.
 PREFIX ?= /usr/local
 
 .PHONY: all deps build build-asan run test bench pictures format format-check \
-        clean install deb screenshots icons
+        clean install deb screenshots icons fuzz fuzz-merge
 
 all: build
 
@@ -87,6 +90,22 @@ icons:
 	$(MAKE) deps EXTRA_PACKAGES="$(ICON_PACKAGES)"
 	tools/icons.sh
 
+# Fuzzes for FUZZ_SECONDS from the corpus in fuzz/corpus; new inputs go to
+# build-fuzz/corpus, failing ones to build-fuzz/crashes. Inputs that scan past a read
+# block are slow: the fuzzer picks the quick ones more often.
+fuzz:
+	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	mkdir -p build-fuzz/corpus build-fuzz/crashes
+	./build-fuzz/veltrane_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -dict=fuzz/wav.dict \
+	  -entropic_scale_per_exec_time=1 -artifact_prefix=build-fuzz/crashes/ \
+	  build-fuzz/corpus fuzz/corpus
+
+# Adds to fuzz/corpus the inputs of build-fuzz/corpus that reach code no input of it reaches.
+fuzz-merge:
+	./build-fuzz/veltrane_fuzz -merge=1 -use_counters=0 -max_len=4096 fuzz/corpus build-fuzz/corpus
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
@@ -94,4 +113,4 @@ format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

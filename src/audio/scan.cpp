@@ -114,7 +114,11 @@ class Scanner {
         if (!memory_.empty() && p >= 1 && end - 1 <= size_) return memory_.data() + (p - 1);
         if (p >= window_start_ && end <= window_start_ + static_cast<std::int64_t>(window_.size()))
             return window_.data() + (p - window_start_);
-        if (window_.empty()) window_.resize(block_bytes + lookahead);
+        // A block and its lookahead; less for a smaller file, which needs no more.
+        if (window_.empty())
+            window_.resize(
+                static_cast<std::size_t>(std::clamp<std::int64_t>(size_, 0, block_bytes)) +
+                lookahead);
         window_start_ = p;
         // Positions before the file, in it (as far as it still goes) and after it.
         const std::int64_t first = std::max<std::int64_t>(p, 1);
@@ -126,8 +130,10 @@ class Scanner {
                                                  from, static_cast<std::size_t>(last - first)));
         else
             from = window_.size();
-        std::fill(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(from), 0);
-        std::fill(window_.begin() + static_cast<std::ptrdiff_t>(from + got), window_.end(), 0);
+        std::fill(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(from),
+                  std::uint8_t{0});
+        std::fill(window_.begin() + static_cast<std::ptrdiff_t>(from + got), window_.end(),
+                  std::uint8_t{0});
         return window_.data();
     }
 

@@ -1,0 +1,432 @@
+#include "harness.h"
+
+#include <stdlib.h>  // mkdtemp
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <vector>
+
+#include "audio/byte_source.h"
+#include "audio/gap_file.h"
+#include "audio/scan.h"
+#include "audio/scan_engine.h"
+#include "audio/wav_header.h"
+#include "reference_scan.h"
+
+namespace veltrane::fuzz {
+
+namespace {
+
+namespace fs = std::filesystem;
+using scan_engine::Kernel;
+using I32 = std::numeric_limits<std::int32_t>;
+
+// Values a stored setting or a command line may hold although the sliders never show them.
+constexpr std::int32_t kOddSensitivities[] = {
+    0, -1, -50, 51, 64, 100, 127, 128, 129, 255, 256, 32767, 65536, I32::max(), I32::min()};
+constexpr std::int32_t kOddFilters[] = {-1,   0,     1,          19,         501,
+                                        1000, 30000, I32::max(), I32::min(), -1000};
+
+// The reference walks every step from the first: when the scan starts further than this
+// before the file, it is left out and only the kernels are compared with each other.
+constexpr std::int64_t kMostReferencePositionsBefore = std::int64_t{1} << 16;
+
+// ---------------------------------------------------------------------------------------
+// Failures
+
+// Where a check is: enough to tell a failure's circumstances.
+struct Where {
+    const ScanParams& params;
+    std::size_t size;
+    const char* reader;
+};
+
+std::string describe(const Where& w) {
+    const ScanParams& p = w.params;
+    return "situation " + std::to_string(p.situation) + ", S " + std::to_string(p.sensitivity) +
+           ", F " + std::to_string(p.filter_ms) + ", byte rate " + std::to_string(p.byte_rate) +
+           ", data start " + std::to_string(p.data_start) + ", end mark " +
+           std::to_string(p.end_mark) + ", file of " + std::to_string(w.size) + " bytes, " +
+           w.reader;
+}
+
+void require(bool ok, const char* what, const Where& where) {
+    if (!ok) throw CheckFailed(std::string(what) + " (" + describe(where) + ")");
+}
+
+void require(bool ok, const char* what) {
+    if (!ok) throw CheckFailed(what);
+}
+
+// ---------------------------------------------------------------------------------------
+// The input
+
+Control decode(const Trailer& t) {
+    Control c;
+    c.sensitivity = t.sensitivity < 200
+                        ? 1 + t.sensitivity % 50
+                        : kOddSensitivities[(t.sensitivity - 200) % std::size(kOddSensitivities)];
+    c.filter_ms = t.filter < 60000 ? 20 + t.filter % 481
+                                   : kOddFilters[(t.filter - 60000) % std::size(kOddFilters)];
+    c.to_disk = t.disk % 32 == 31;
+    c.cut = t.cut;
+    if (t.tile % 16 == 15) {
+        // From 2 KiB short of a read block to 2 KiB past it.
+        c.tiled_size = static_cast<std::size_t>(scan_engine::block_bytes) + (t.tile >> 4) - 2048;
+    }
+    return c;
+}
+
+// The file followed by its sample bytes (or, without any, its bytes) again and again.
+std::vector<std::uint8_t> tiled(std::span<const std::uint8_t> file, std::size_t size) {
+    std::vector<std::uint8_t> out(file.begin(), file.end());
+    const auto samples = file.size() > wav::kHeaderSize ? file.subspan(wav::kHeaderSize) : file;
+    if (samples.empty()) out.resize(std::max(size, out.size()), 0);
+    while (out.size() < size) {
+        const std::size_t n = std::min(samples.size(), size - out.size());
+        out.insert(out.end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// The scan
+
+// A file's bytes handed out as a file reader hands them out, a read at a time, and none
+// from `end` on: a file that has become shorter since it was opened.
+class ReadSource final : public ByteSource {
+  public:
+    ReadSource(std::span<const std::uint8_t> bytes, std::size_t end) : bytes_(bytes), end_(end) {}
+    std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
+        require(offset >= 0, "a read before the start of the file");
+        const auto from = static_cast<std::size_t>(offset);
+        if (from >= end_ || from >= bytes_.size()) return 0;
+        const std::size_t n = std::min(dest.size(), end_ - from);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), n, dest.begin());
+        return n;
+    }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t end_;
+};
+
+bool same_header(const WavInfo& a, const WavInfo& b) {
+    return a.riff_id == b.riff_id && a.riff_size == b.riff_size && a.wave_id == b.wave_id &&
+           a.fmt_id == b.fmt_id && a.fmt_length == b.fmt_length && a.format_tag == b.format_tag &&
+           a.channels == b.channels && a.sample_rate == b.sample_rate &&
+           a.byte_rate == b.byte_rate && a.block_align == b.block_align &&
+           a.bits_per_sample == b.bits_per_sample && a.data_size == b.data_size;
+}
+
+// The scan parameters as Generate takes them from the header and from the details that
+// examining the file shows: bytes per sample from the block align, "Mono" or "Stereo"
+// from the channels. A file that is not PCM RIFF/WAVE shows no details and is not scanned.
+ScanParams generate_params(const WavInfo& w, const Control& c, bool double_speed) {
+    ScanParams p;
+    p.sensitivity = c.sensitivity;
+    p.filter_ms = c.filter_ms;
+    p.byte_rate = w.byte_rate;
+    p.data_start = std::int64_t{w.fmt_length} + 29;
+    if (!w.is_riff_wave() || w.fmt_id != wav::kFmt || w.format_tag != wav::kPcm) return p;
+    Situation s = 0;
+    if (w.block_align == 1) s = 1;
+    if (w.block_align == 4) s = 4;
+    if (w.block_align == 2 && w.channels == 1) s = 2;
+    if (w.block_align == 2 && w.channels == 2) s = 3;
+    if (double_speed && s != 0) s += 10;
+    p.situation = s;
+    p.end_mark = w.data_size;
+    return p;
+}
+
+struct Outcome {
+    std::vector<Silence> silences;
+    std::vector<ScanProgress> reports;
+};
+
+bool same_reports(const std::vector<ScanProgress>& a, const std::vector<ScanProgress>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.progress == y.progress && x.done == y.done;
+    });
+}
+
+Outcome scan_span(Kernel k, std::span<const std::uint8_t> file, const ScanParams& p) {
+    Outcome o;
+    o.silences =
+        scan_engine::scan_with(k, file, p, [&](const ScanProgress& r) { o.reports.push_back(r); });
+    return o;
+}
+
+Outcome scan_source(Kernel k, ByteSource& source, const ScanParams& p) {
+    Outcome o;
+    scan_engine::scan_with(
+        k, source, p, [&](const Silence& s) { o.silences.push_back(s); },
+        [&](const ScanProgress& r) { o.reports.push_back(r); });
+    return o;
+}
+
+std::vector<Kernel> kernels() {
+    std::vector<Kernel> out;
+    for (Kernel k : {Kernel::portable, Kernel::sse2, Kernel::avx2})
+        if (scan_engine::available(k)) out.push_back(k);
+    return out;
+}
+
+bool scans(const ScanParams& p) {
+    return p.byte_rate > 0 && known_situation(p.situation);
+}
+
+// Whether the reference can walk this scan step by step in good time.
+bool reference_affordable(const ScanParams& p, std::size_t size) {
+    const auto file_end = static_cast<std::int64_t>(size) + 4;
+    const std::int64_t until = std::min(p.end_mark, file_end);
+    return until - p.data_start <= file_end + kMostReferencePositionsBefore;
+}
+
+// Silences in the order they end, each ending after it starts and starting after the
+// one before has ended.
+void check_order(const std::vector<Silence>& silences, const Where& where) {
+    for (std::size_t i = 0; i < silences.size(); ++i) {
+        require(silences[i].start_mark < silences[i].end_mark, "a silence ends before it starts",
+                where);
+        if (i > 0)
+            require(silences[i].start_mark > silences[i - 1].end_mark,
+                    "a silence starts before the one before it has ended", where);
+    }
+}
+
+// Reports move forward, and the last one ends the scan; no scan, no reports.
+void check_reports(const std::vector<ScanProgress>& reports, const Where& where) {
+    if (!scans(where.params)) {
+        require(reports.empty(), "reports from a scan that cannot run", where);
+        return;
+    }
+    require(!reports.empty(), "a scan without a report", where);
+    require(reports.back().done == 1.0, "the last report does not end the scan", where);
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        require(reports[i].done > 0 && reports[i].done <= 1.0, "a report's share is out of range",
+                where);
+        if (i > 0)
+            require(reports[i].done > reports[i - 1].done, "the reports do not move forward",
+                    where);
+    }
+}
+
+// The reports against the reference's steps: each on the progress value of the last step
+// of its block, the last on the reference's last step.
+void check_reports_against(const std::vector<ScanProgress>& reports, const ReferenceSteps& want,
+                           const Where& where) {
+    const ScanParams& p = where.params;
+    require(reports.empty() == !want.scanned, "the reference scans but the engine does not", where);
+    if (!want.scanned) return;
+    require(reports.back().progress == want.last_progress,
+            "the last report is not on the reference's last step", where);
+    const int kind = p.situation % 10;
+    const std::int64_t step = (kind >= 3 ? 2 : 1) * (p.situation > 10 ? 2 : 1);
+    const std::int64_t offset = kind < 3 ? 0 : p.situation == 14 ? 1 : step;
+    for (const ScanProgress& r : reports) {
+        const std::int64_t steps = std::llround(r.done * static_cast<double>(want.steps));
+        require(steps > 0 && r.progress == p.data_start + (steps - 1) * step + offset,
+                "a report is not on the last step of its block", where);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The GAP file
+
+// A folder of its own for the files of one input, removed with everything in it.
+class TempFolder {
+  public:
+    TempFolder() {
+        const char* tmpdir = std::getenv("TMPDIR");
+        const fs::path base = tmpdir && *tmpdir              ? fs::path(tmpdir)
+                              : fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
+                                                             : fs::path("/tmp");
+        std::string name = (base / "veltrane-fuzz-XXXXXX").string();
+        require(::mkdtemp(name.data()) != nullptr, "no temporary folder");
+        path_ = name;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+GapRecord record_of(const Silence& s, std::int32_t byte_rate) {
+    return {mark_ms(s.start_mark, byte_rate), mark_ms(s.end_mark, byte_rate)};
+}
+
+// Records whole and ordered: each starts no later than it ends and no earlier than the
+// one before it ends; encoded, they read back the same.
+void check_records(const std::vector<GapRecord>& records, const Where& where) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        require(records[i].start_ms <= records[i].end_ms, "a GAP record ends before it starts",
+                where);
+        if (i > 0)
+            require(records[i].start_ms >= records[i - 1].end_ms,
+                    "a GAP record starts before the one before it ends", where);
+    }
+    const std::vector<std::uint8_t> bytes = encode_gap(records);
+    require(bytes.size() == records.size() * kGapRecordSize, "GAP records are not whole", where);
+    require(decode_gap(bytes, "records") == records, "GAP records do not read back", where);
+}
+
+// As Generate does it: the recording read from a real file, each record going to the
+// GAP file as its silence ends; the same records written at once; and the file read
+// again after it has shrunk to `cut` bytes.
+void check_on_disk(std::span<const std::uint8_t> file, const ScanParams& p,
+                   const std::vector<Silence>& want, const std::vector<GapRecord>& records,
+                   std::size_t cut, const std::vector<Silence>& want_shrunk) {
+    const TempFolder folder;
+    const fs::path wav = folder.path() / "take.wav";
+    {
+        std::ofstream out(wav, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
+        require(static_cast<bool>(out), "the recording could not be written");
+    }
+    const Where where{p, file.size(), "file on disk"};
+    FileSource source(wav);
+    require(same_header(read_wav_header(source), parse_wav_header(file)),
+            "the header reads differently from a file", where);
+    const fs::path gap = gap_path(wav.string());
+    std::vector<Silence> found;
+    GapWriter gaps(gap, source.id());
+    scan(source, p, [&](const Silence& s) {
+        found.push_back(s);
+        gaps.add(record_of(s, p.byte_rate));
+    });
+    gaps.commit();
+    require(found == want, "a scan of the file on disk differs", where);
+    require(gaps.count() == records.size(), "the GAP writer miscounts", where);
+    if (records.empty())
+        require(!fs::exists(gap), "a GAP file without records", where);
+    else
+        require(read_gap_file(gap) == records, "the GAP file does not read back", where);
+
+    const fs::path all = folder.path() / "all.gap";
+    write_gap_file(all, records);
+    require(read_gap_file(all) == records, "a GAP file written at once does not read back", where);
+
+    fs::resize_file(wav, cut);
+    found.clear();
+    scan(source, p, [&](const Silence& s) { found.push_back(s); });
+    require(found == want_shrunk, "a scan of a file on disk that shrank differs",
+            {p, cut, "file on disk that shrank"});
+}
+
+// ---------------------------------------------------------------------------------------
+// The checks
+
+// The file scanned at one speed as Generate scans it, by every kernel, from memory and
+// through a reader, whole and shrunk; held to the reference where it can walk the scan;
+// then the records that would go to the GAP file.
+void check_scan_at(const Input& in, std::span<const std::uint8_t> file, const WavInfo& header,
+                   bool double_speed) {
+    const ScanParams p = generate_params(header, in.control, double_speed);
+    const Where where{p, file.size(), "all kernels and readers"};
+    const bool with_reference = reference_affordable(p, file.size());
+    const std::vector<Kernel> all = kernels();
+
+    std::vector<Outcome> runs;
+    for (Kernel k : all) {
+        runs.push_back(scan_span(k, file, p));
+        ReadSource whole(file, file.size());
+        runs.push_back(scan_source(k, whole, p));
+    }
+    for (const Outcome& o : runs) {
+        require(o.silences == runs[0].silences, "kernels or readers find different silences",
+                where);
+        require(same_reports(o.reports, runs[0].reports), "kernels or readers report differently",
+                where);
+    }
+    const Outcome& got = runs[0];
+    check_order(got.silences, where);
+    check_reports(got.reports, where);
+    if (with_reference) {
+        ReferenceSteps steps;
+        require(got.silences == reference_silences(file, p, &steps),
+                "the silences differ from the reference's", where);
+        check_reports_against(got.reports, steps, where);
+    }
+
+    // The file shrinks after its header was read: what is gone reads as zero.
+    const std::size_t cut =
+        static_cast<std::size_t>(static_cast<std::uint64_t>(file.size()) * in.control.cut / 0xFFFF);
+    const Where shrunk_where{p, cut, "a reader of a file that shrank"};
+    std::vector<Silence> shrunk_silences = got.silences;
+    if (cut < file.size()) {
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            ReadSource source(file, cut);
+            const Outcome o = scan_source(all[i], source, p);
+            if (i == 0) shrunk_silences = o.silences;
+            require(o.silences == shrunk_silences,
+                    "kernels find different silences in a file that shrank", shrunk_where);
+            require(same_reports(o.reports, got.reports),
+                    "a file that shrank is reported differently", shrunk_where);
+        }
+        if (with_reference)
+            require(shrunk_silences == reference_silences(file.first(cut), p),
+                    "the silences of a file that shrank differ from the reference's", shrunk_where);
+    }
+
+    std::vector<GapRecord> records;
+    for (const Silence& s : got.silences) records.push_back(record_of(s, p.byte_rate));
+    check_records(records, where);
+    if (in.control.to_disk) check_on_disk(file, p, got.silences, records, cut, shrunk_silences);
+}
+
+void check_scan(const Input& in) {
+    std::vector<std::uint8_t> copy;
+    std::span<const std::uint8_t> file = in.file;
+    if (in.control.tiled_size > 0) {
+        copy = tiled(in.file, in.control.tiled_size);
+        file = copy;
+    }
+    // The header as Generate reads it, through a reader.
+    ReadSource source(file, file.size());
+    const WavInfo header = read_wav_header(source);
+    require(same_header(header, parse_wav_header(file)),
+            "the header reads differently through a reader");
+    check_scan_at(in, file, header, false);
+    if (generate_params(header, in.control, false).situation != 0)
+        check_scan_at(in, file, header, true);
+}
+
+// Every check an input goes through; a new check joins here.
+using Check = void (*)(const Input&);
+constexpr Check kChecks[] = {check_scan};
+
+}  // namespace
+
+Input split_input(std::span<const std::uint8_t> data) {
+    const std::size_t n = std::min(data.size(), kTrailerBytes);
+    std::array<std::uint8_t, kTrailerBytes> t{};
+    std::copy(data.end() - static_cast<std::ptrdiff_t>(n), data.end(), t.end() - n);
+    Trailer raw;
+    raw.sensitivity = t[0];
+    raw.filter = static_cast<std::uint16_t>(t[1] | t[2] << 8);
+    raw.disk = t[3];
+    raw.cut = static_cast<std::uint16_t>(t[4] | t[5] << 8);
+    raw.tile = static_cast<std::uint16_t>(t[6] | t[7] << 8);
+    return {data.first(data.size() - n), decode(raw)};
+}
+
+void check_input(std::span<const std::uint8_t> data) {
+    const Input in = split_input(data);
+    for (Check check : kChecks) check(in);
+}
+
+}  // namespace veltrane::fuzz
