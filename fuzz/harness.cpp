@@ -14,7 +14,10 @@
 #include "audio/gap_file.h"
 #include "audio/scan.h"
 #include "audio/scan_engine.h"
+#include "audio/wav_chunks.h"
 #include "audio/wav_header.h"
+#include "audio/wav_layout.h"
+#include "preview/recording.h"
 #include "reference_scan.h"
 
 namespace veltrane::fuzz {
@@ -125,24 +128,9 @@ bool same_header(const WavInfo& a, const WavInfo& b) {
 }
 
 // The scan parameters as Generate takes them from the header and from the details that
-// examining the file shows: bytes per sample from the block align, "Mono" or "Stereo"
-// from the channels. A file that is not PCM RIFF/WAVE shows no details and is not scanned.
+// examining the file shows, with the trailer's Sensitivity and Filter.
 ScanParams generate_params(const WavInfo& w, const Control& c, bool double_speed) {
-    ScanParams p;
-    p.sensitivity = c.sensitivity;
-    p.filter_ms = c.filter_ms;
-    p.byte_rate = w.byte_rate;
-    p.data_start = std::int64_t{w.fmt_length} + 29;
-    if (!w.is_riff_wave() || w.fmt_id != wav::kFmt || w.format_tag != wav::kPcm) return p;
-    Situation s = 0;
-    if (w.block_align == 1) s = 1;
-    if (w.block_align == 4) s = 4;
-    if (w.block_align == 2 && w.channels == 1) s = 2;
-    if (w.block_align == 2 && w.channels == 2) s = 3;
-    if (double_speed && s != 0) s += 10;
-    p.situation = s;
-    p.end_mark = w.data_size;
-    return p;
+    return preview::generate_params(w, {c.sensitivity, c.filter_ms, double_speed});
 }
 
 struct Outcome {
@@ -405,9 +393,61 @@ void check_scan(const Input& in) {
         check_scan_at(in, file, header, true);
 }
 
+// ---------------------------------------------------------------------------------------
+// The chunk walk
+
+// What a walk over `head` (a start of a file of `file_size` bytes) found lies inside the
+// file, in order, and a walk over a longer start finds the same.
+void check_walk(const WavChunks& c, std::uint64_t file_size) {
+    for (const std::optional<WavChunk>& chunk : {c.fmt, c.data}) {
+        if (!chunk) continue;
+        require(chunk->body_at == chunk->header_at + wav_chunks::kChunkHeader,
+                "a chunk's body does not follow its header");
+        require(chunk->header_at >= wav_chunks::kFirstChunk, "a chunk before the first one");
+        require(chunk->body_at + chunk->size <= file_size, "a chunk reaches past the file");
+        require(chunk->size <= chunk->declared_size, "a chunk is longer than it claims");
+    }
+    if (c.fmt && c.data)
+        require(c.fmt->body_at + c.fmt->size <= c.data->header_at, "\"fmt \" overlaps \"data\"");
+    if (c.format) require(c.fmt.has_value(), "format fields without a \"fmt \" chunk");
+    if (c.plain())
+        require(c.data_offset() == wav_chunks::kPlainHeaderSize, "a plain layout off 44");
+}
+
+void check_chunks(const Input& in) {
+    // Copies of exactly the bytes walked, so that a read past them is caught.
+    const std::vector<std::uint8_t> whole(in.file.begin(), in.file.end());
+    const WavChunks all = find_wav_chunks(whole);
+    check_walk(all, whole.size());
+    for (std::size_t head : {std::size_t{0}, std::size_t{12}, std::size_t{44}, whole.size() / 2}) {
+        if (head > whole.size()) continue;
+        const std::vector<std::uint8_t> start(whole.begin(),
+                                              whole.begin() + static_cast<std::ptrdiff_t>(head));
+        const WavChunks part = find_wav_chunks(start, whole.size());
+        check_walk(part, whole.size());
+        if (part.end == ChunkWalkEnd::FoundData)
+            require(part.data == all.data && part.fmt == all.fmt,
+                    "a walk over the start of a file finds other chunks than over all of it");
+    }
+    // Read through a reader, as --find-chunks reads a file.
+    ReadSource source(whole, whole.size());
+    const WavChunks read = read_wav_chunks(source);
+    require(read.data == all.data && read.fmt == all.fmt && read.format == all.format,
+            "the chunks read through a reader differ");
+
+    // A file scanned by its located chunks starts at its data and ends within the file.
+    const std::optional<LocatedLayout> located = located_layout(all);
+    if (!located || located->bytes_per_sample == 0) return;
+    require(all.data.has_value() && located->data_start == std::int64_t(*all.data_offset()) + 1,
+            "the located data do not start at the data chunk");
+    require(located->end_mark + std::int64_t{wav_chunks::kPlainHeaderSize} <=
+                std::int64_t(whole.size()) + 1,
+            "the located end mark lies past the file");
+}
+
 // Every check an input goes through; a new check joins here.
 using Check = void (*)(const Input&);
-constexpr Check kChecks[] = {check_scan};
+constexpr Check kChecks[] = {check_scan, check_chunks};
 
 }  // namespace
 
