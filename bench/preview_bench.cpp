@@ -75,21 +75,13 @@ constexpr std::int64_t kTwoGiB = std::int64_t{2} << 30;
 // The main window's model over headless services, with a file loaded.
 struct Desk {
     explicit Desk(const fs::path& wav)
-        : boxes(std::cerr),
-          process(fs::current_path()),
-          app({settings, boxes, dialog, clock, sound, process, loop, windows}) {
+        : services(std::cerr, fs::current_path(), folder() / "settings.ini"),
+          app(services.platform()) {
         bind_handlers(app);
         app.f().CommonDialog1.FileName = wav.string();
         app.f().CommonDialog1.FileTitle = wav.filename().string();
     }
-    IniSettingsStore settings{folder() / "settings.ini", {"001"}};
-    StreamMessageBoxes boxes;
-    PresetFileDialog dialog;
-    QtClock clock;
-    SilentSound sound;
-    HeadlessProcess process;
-    NoEventLoop loop;
-    NoWindows windows;
+    HeadlessServices services;
     App app;
 };
 

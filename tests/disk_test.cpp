@@ -38,20 +38,6 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Runs `fn` as an ordinary user: in a child process as "nobody" when the tests run as
-// root, else right here. Returns what `fn` returns.
-int as_ordinary_user(const std::function<int()>& fn) {
-    if (::geteuid() != 0) return fn();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
-        ::_exit(fn());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
-}
-
 // The cause of the Error that `fn` throws; empty when it throws none.
 std::string failure_of(const std::function<void()>& fn) {
     try {

@@ -141,15 +141,5 @@ TEST_F(ExamineTest, LoadFileExaminesTheChoiceAndKeepsItAfterACancel) {
     EXPECT_NE(log.find("     Current filename is " + path + "\r\n"), std::string::npos);
 }
 
-TEST_F(ExamineTest, AnUnreadableFileIsReportedByNameAndTheProgramGoesOn) {
-    const auto folder = dir / "folder.wav";
-    std::filesystem::create_directories(folder);
-    dialog.choices = {ChosenFile{folder.string(), "folder.wav"}};
-    dispatch(*app, f().Command1.on_click);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].find(folder.string()), std::string::npos);
-    EXPECT_EQ(boxes.titles[0], "Veltrane");
-}
-
 }  // namespace
 }  // namespace veltrane::test

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/app.h"
@@ -116,6 +117,20 @@ class FakeWindows : public Windows {
     void unload_main() override { calls.push_back("unload_main"); }
     void end_program() override { calls.push_back("end_program"); }
 };
+
+// Runs `body` in a child process as an ordinary user ("nobody" when the tests run as
+// root, whose power over permission bits is set aside), so that permissions apply as
+// they do to the program's users. Returns the body's exit status.
+inline int as_ordinary_user(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
 
 // A fresh temporary folder per test, removed afterwards.
 inline std::filesystem::path make_temp_folder() {

@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include "fakes.h"
+#include "qt_app.h"
 #include "ui/qt/icon.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_windows.h"
@@ -12,13 +13,7 @@ namespace veltrane::test {
 namespace {
 
 TEST(IconTest, TheWindowsShowTheProgramIconInEveryThemeSize) {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "veltrane_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);  // lives for the whole run
-    }
+    ensure_qt();
     const QIcon icon = program_icon();
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QImage image = icon.pixmap(QSize(size, size)).toImage();

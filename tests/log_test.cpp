@@ -1,14 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <functional>
-#include <optional>
 
 #include "app/log.h"
 #include "fakes.h"
-#include "platform/user_folders.h"
 
 namespace veltrane::test {
 namespace {
@@ -63,20 +56,6 @@ TEST_F(LogTest, AnUnwritableLogIsReportedOnceAndTheProgramGoesOn) {
     EXPECT_NE(boxes.shown[0].find((process.folder / "log.txt").string()), std::string::npos);
 }
 
-// Runs `body` in a child process as an ordinary user (root's power over permission bits
-// set aside), so that a folder's permissions apply as they do to the program's users.
-// Returns the body's exit status.
-int as_ordinary_user(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
-        ::_exit(body());
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
 TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder) {
     // As installed: the program folder is read-only to its users, their data folder
     // does not exist yet.
@@ -99,43 +78,6 @@ TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder)
               "     Passing control to function work\r\n");
     // A folder the user can write keeps the log beside the program.
     EXPECT_EQ(log_path(*app), process.folder / "log.txt");
-}
-
-// Sets environment variables for one test and puts them back afterwards.
-class EnvironmentGuard {
-  public:
-    void set(const char* name, const char* value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvironmentGuard() {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-
-  private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
-TEST(UserDataFolder, FollowsXdgDataHomeAndFallsBackToTheHomeFolder) {
-    EnvironmentGuard env;
-    env.set("HOME", "/home/ada");
-    env.set("XDG_DATA_HOME", "/srv/data");
-    EXPECT_EQ(user_data_folder(), "/srv/data/Veltrane");
-    env.set("XDG_DATA_HOME", nullptr);
-    EXPECT_EQ(user_data_folder(), "/home/ada/.local/share/Veltrane");
-    env.set("XDG_DATA_HOME", "relative/data");  // not an absolute path: ignored
-    EXPECT_EQ(user_data_folder(), "/home/ada/.local/share/Veltrane");
 }
 
 }  // namespace

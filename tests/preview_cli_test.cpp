@@ -9,6 +9,7 @@
 
 #include "fakes.h"
 #include "synth.h"
+#include "wav_build.h"
 
 namespace veltrane::test {
 namespace {
@@ -39,17 +40,7 @@ class PreviewCliTest : public ::testing::Test {
     // 16-bit mono: words and pauses with a hiss of a few dozen steps, which the byte reads
     // of normal speed never see as silent.
     std::string put_hissing_speech(const std::string& name) {
-        std::mt19937 rng(3);
-        std::vector<std::uint8_t> data;
-        for (int part = 0; part < 12; ++part) {
-            for (int i = 0; i < 2400; ++i) {
-                const int v = part % 2 == 0 ? static_cast<int>(9000 * std::sin(i * 0.07))
-                                            : std::uniform_int_distribution<int>(-40, 40)(rng);
-                data.push_back(static_cast<std::uint8_t>(v & 0xFF));
-                data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-            }
-        }
-        write_bytes(dir / name, synth::wav_bytes({1, 16, 8000}, data));
+        write_bytes(dir / name, synth::wav_bytes({1, 16, 8000}, hissing_speech_samples()));
         return quoted(name);
     }
 

@@ -17,6 +17,7 @@
 #include "preview/waveform.h"
 #include "preview/why.h"
 #include "synth.h"
+#include "wav_build.h"
 
 namespace veltrane::test {
 namespace {
@@ -315,19 +316,7 @@ TEST_F(PreviewMatchesGenerate, LookingCountsNothingWritesNothingAndFollowsTheFil
 }
 
 TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
-    // Words and pauses whose hiss is a few dozen steps: read a byte off the samples, the
-    // hiss's low bytes land in the high byte and no pause stays inside the band.
-    std::mt19937 rng(3);
-    Bytes data;
-    for (int part = 0; part < 12; ++part) {
-        for (int i = 0; i < 2400; ++i) {
-            const int v = part % 2 == 0 ? static_cast<int>(9000 * std::sin(i * 0.07))
-                                        : std::uniform_int_distribution<int>(-40, 40)(rng);
-            data.push_back(static_cast<std::uint8_t>(v & 0xFF));
-            data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-        }
-    }
-    const Bytes file = synth::wav_bytes({1, 16, 8000}, data);
+    const Bytes file = synth::wav_bytes({1, 16, 8000}, hissing_speech_samples());
     MemorySource source(file);
     const WavInfo h = read_wav_header(source);
     const HeaderShape shape = header_shape(source);

@@ -15,6 +15,7 @@
 #include "audio/presets.h"
 #include "fakes.h"
 #include "preview/session.h"
+#include "qt_app.h"
 #include "synth.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/preview_picture.h"
@@ -22,16 +23,6 @@
 
 namespace veltrane::test {
 namespace {
-
-void ensure_qt() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "veltrane_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* qt = new QApplication(argc, argv);
-    (void)qt;
-}
 
 class PreviewWindowTest : public AppTest {
   protected:

@@ -28,6 +28,7 @@
 #include <stdexcept>
 
 #include "fakes.h"
+#include "qt_app.h"
 #include "synth.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_windows.h"
@@ -35,17 +36,6 @@
 
 namespace veltrane::test {
 namespace {
-
-void ensure_qt() {
-    if (QApplication::instance()) return;
-    // Never a real screen: the tests run the same with or without a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "veltrane_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* qt = new QApplication(argc, argv);  // lives for the whole run
-    (void)qt;
-}
 
 // A mouse click as Qt delivers it: the press moves the focus, then the button is clicked.
 void click(QAbstractButton* w) {

@@ -75,35 +75,7 @@ TEST(WavChunks, LyingSizesNeverLeadOutsideTheFile) {
     b[16] = 14;
     EXPECT_FALSE(find_wav_chunks(b).format.has_value());
     EXPECT_FALSE(find_wav_chunks(std::span(plain).first(30)).format.has_value());
-
-    // Random chunk headers over random bytes, each buffer exactly as long as the file (so
-    // that the sanitizers see any read outside it): whatever is found lies inside.
-    std::mt19937 rng(7);
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<std::uint8_t> f(plain.begin(), plain.begin() + 12);
-        const int chunks = static_cast<int>(rng() % 5);
-        for (int i = 0; i < chunks; ++i) {
-            const char* ids[] = {"fmt ", "data", "LIST", "JUNK"};
-            const std::uint32_t sizes[] = {
-                0, 1, 16, 0x7FFFFFFF, 0xFFFFFFFF, static_cast<std::uint32_t>(rng() % 64)};
-            put_id(f, ids[rng() % 4]);
-            put_le(f, sizes[rng() % 6], 4);
-            f.resize(f.size() + rng() % 40, static_cast<std::uint8_t>(rng()));
-        }
-        f.resize(f.size() - std::min<std::size_t>(f.size(), rng() % 6));
-        const std::vector<std::uint8_t> exact(f);
-        const std::uint64_t file_size = rng() % 4 ? exact.size() : exact.size() + rng() % 100;
-        const WavChunks c = find_wav_chunks(exact, file_size);
-        for (const auto& found : {c.fmt, c.data}) {
-            if (!found) continue;
-            ASSERT_LE(found->body_at, file_size);
-            ASSERT_LE(found->body_at + found->size, file_size);
-            ASSERT_LE(found->size, found->declared_size);
-        }
-        if (c.format) {
-            ASSERT_LE(c.fmt->body_at + 16, exact.size());
-        }
-    }
+    // Random headers over random bytes: the fuzz target walks them (fuzz/harness.cpp).
 }
 
 TEST(WavChunks, AFileIsReadOnlyAsFarAsTheWalkNeeds) {

@@ -69,7 +69,16 @@ WavChunks find_wav_chunks(std::span<const std::uint8_t> head, std::uint64_t file
             found.end = ChunkWalkEnd::FoundData;
             return found;
         }
-        if (id == kFmtId && !found.fmt) {
+        if (id != kFmtId || found.fmt) {
+            if (found.others.size() < kMostNamedChunks) {
+                std::string name;
+                for (std::uint64_t i = 0; i < 4; ++i) {
+                    const auto c = static_cast<char>(head[static_cast<std::size_t>(at + i)]);
+                    name += c >= 0x20 && c < 0x7F ? c : '?';
+                }
+                found.others.push_back(name);
+            }
+        } else {
             found.fmt = chunk;
             if (chunk.declared_size >= kFmtFieldsSize) {
                 if (!holds(head, chunk.body_at, kFmtFieldsSize)) {

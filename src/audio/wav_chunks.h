@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace veltrane {
 
@@ -22,6 +24,8 @@ inline constexpr std::uint64_t kPlainDataAt = 36;
 inline constexpr std::uint64_t kPlainHeaderSize = 44;
 // The walk gives up after this many chunk headers ...
 inline constexpr int kMostChunks = 1024;
+// Of the other chunks before "data", this many are named ...
+inline constexpr std::size_t kMostNamedChunks = 32;
 // ... and a file is searched for them in at most its first this many bytes.
 inline constexpr std::uint64_t kSearchBytes = std::uint64_t{16} << 20;
 
@@ -64,6 +68,9 @@ struct WavChunks {
     std::optional<WavChunk> fmt;   // the first "fmt " chunk before "data"
     std::optional<WavFmt> format;  // its fields, when its body holds all of them
     std::optional<WavChunk> data;  // the first "data" chunk
+    // The ids of the other chunks before "data" ("LIST", "bext", a second "fmt "), in
+    // order, characters that are not printable as "?".
+    std::vector<std::string> others;
 
     bool riff_wave() const { return end != ChunkWalkEnd::NotRiffWave; }
     // The layout the window reads: "fmt " at byte 12 and "data" at byte 36.

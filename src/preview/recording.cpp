@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "audio/wav_layout.h"
+
 namespace veltrane::preview {
 
 ScanParams generate_params(const WavInfo& w, const Settings& settings) {
@@ -28,46 +30,19 @@ ScanParams generate_params(const WavInfo& w, const Settings& settings) {
     return p;
 }
 
-namespace {
-
-std::string chunk_id(const std::array<std::uint8_t, 8>& b) {
-    std::string id;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>(b[static_cast<std::size_t>(i)]);
-        id += c >= 0x20 && c < 0x7F ? c : '?';
-    }
-    return id;
-}
-
-}  // namespace
-
 HeaderShape header_shape(ByteSource& source) {
+    const WavChunks chunks = read_wav_chunks(source);
     HeaderShape shape;
-    std::array<std::uint8_t, 12> head{};
-    if (source.read_at(0, head) < head.size()) return shape;
-    shape.riff_wave = le32(head, 0) == wav::kRiff && le32(head, 8) == wav::kWave;
-    if (!shape.riff_wave) return shape;
-    // A header has a handful of chunks; a file that is all tiny chunks is not walked
-    // further than this.
-    constexpr int kMostChunks = 256;
-    std::int64_t at = 12;
-    for (int n = 0; n < kMostChunks && at + 8 <= source.size(); ++n) {
-        std::array<std::uint8_t, 8> b{};
-        if (source.read_at(at, b) < b.size()) break;
-        const std::string id = chunk_id(b);
-        const std::int64_t length = le32(b, 4);
-        if (id == "fmt " && shape.fmt_at < 0) {
-            shape.fmt_at = at;
-            shape.fmt_bytes = length;
-        } else if (id == "data") {
-            shape.data_at = at;
-            shape.data_bytes = length;
-            break;
-        } else {
-            shape.before_data.push_back(id);
-        }
-        at += 8 + length + (length & 1);  // chunks are padded to an even length
+    shape.riff_wave = chunks.riff_wave();
+    if (chunks.fmt) {
+        shape.fmt_at = static_cast<std::int64_t>(chunks.fmt->header_at);
+        shape.fmt_bytes = chunks.fmt->declared_size;
     }
+    if (chunks.data) {
+        shape.data_at = static_cast<std::int64_t>(chunks.data->header_at);
+        shape.data_bytes = chunks.data->declared_size;
+    }
+    shape.before_data = chunks.others;
     return shape;
 }
 
