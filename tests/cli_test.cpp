@@ -28,14 +28,6 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// The worked example: 8-bit mono at 8000 bytes/s, one silence recorded as 105-205 ms.
-std::vector<std::uint8_t> worked_example() {
-    std::vector<std::uint8_t> data(2401, 0);
-    std::fill(data.begin() + 800, data.begin() + 1600, 128);
-    return synth::wav_bytes({1, 8, 8000}, data);
-}
-const std::vector<std::uint8_t> kWorkedRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
-
 // Runs the built programs in a folder of their own, with their own settings file.
 class CliTest : public ::testing::Test {
   protected:

@@ -25,15 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::uint8_t> kOneRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
-
-// 8-bit mono at 8000 bytes per second with one silence from 105 to 205 ms.
-std::vector<std::uint8_t> worked_example() {
-    std::vector<std::uint8_t> data(2401, 0);
-    std::fill(data.begin() + 800, data.begin() + 1600, 128);
-    return synth::wav_bytes({1, 8, 8000}, data);
-}
-
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -48,23 +39,14 @@ std::string failure_of(const std::function<void()>& fn) {
     return "";
 }
 
-class DiskTest : public AppTest {
+class DiskTest : public RunTest {
   protected:
     DiskTest() { ::alarm(60); }  // a read that waits on a FIFO would never end
     ~DiskTest() override { ::alarm(0); }
 
-    fs::path put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        write_bytes(dir / name, bytes);
-        return dir / name;
-    }
     void load(const fs::path& file) {
         dialog.choices = {ChosenFile{file.string(), file.filename().string()}};
         dispatch(*app, f().Command1.on_click);
-    }
-    void generate(const fs::path& file) {
-        f().CommonDialog1.FileName = file.string();
-        f().CommonDialog1.FileTitle = file.filename().string();
-        dispatch(*app, f().Command3.on_click);
     }
     bool temporaries_left() {
         for (const auto& e : fs::directory_iterator(dir))
@@ -113,7 +95,7 @@ TEST_F(DiskTest, NamesAsLongAsTheSystemAllowsGetTheirGapFile) {
     const std::string stem(251, 'n');  // 255 bytes with ".wav" or ".gap"
     generate(put(stem + ".wav", worked_example()));
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
-    EXPECT_EQ(read_bytes(dir / (stem + ".gap")), kOneRecord);
+    EXPECT_EQ(read_bytes(dir / (stem + ".gap")), kWorkedRecord);
 }
 
 TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
@@ -148,11 +130,11 @@ TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
     });
     EXPECT_EQ(outcome, 0);
     EXPECT_EQ(read_bytes(dir / "protected.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_EQ(read_bytes(dir / "private.gap"), kOneRecord);
+    EXPECT_EQ(read_bytes(dir / "private.gap"), kWorkedRecord);
     EXPECT_EQ(fs::status(dir / "private.gap").permissions(), static_cast<fs::perms>(0600));
     // The link stays a link; the file it leads to was replaced, keeping its mode.
     EXPECT_TRUE(fs::is_symlink(dir / "link.gap"));
-    EXPECT_EQ(read_bytes(dir / "target.gap"), kOneRecord);
+    EXPECT_EQ(read_bytes(dir / "target.gap"), kWorkedRecord);
     EXPECT_EQ(fs::status(dir / "target.gap").permissions(), static_cast<fs::perms>(0640));
     EXPECT_FALSE(temporaries_left());
 }

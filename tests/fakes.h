@@ -15,6 +15,7 @@
 #include "app/app.h"
 #include "app/error.h"
 #include "app/startup.h"
+#include "synth.h"
 #include "ui/handlers.h"
 
 namespace veltrane::test {
@@ -118,6 +119,16 @@ class FakeWindows : public Windows {
     void end_program() override { calls.push_back("end_program"); }
 };
 
+// The worked example: 8-bit mono at 8000 bytes per second, 800 bytes of sound, 800 of
+// silence, 801 of sound; one silence, recorded as 105 to 205 ms.
+inline std::vector<std::uint8_t> worked_example() {
+    std::vector<std::uint8_t> data(2401, 0);
+    std::fill(data.begin() + 800, data.begin() + 1600, 128);
+    return synth::wav_bytes({1, 8, 8000}, data);
+}
+// Its GAP file.
+inline const std::vector<std::uint8_t> kWorkedRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
+
 // Runs `body` in a child process as an ordinary user ("nobody" when the tests run as
 // root, whose power over permission bits is set aside), so that permissions apply as
 // they do to the program's users. Returns the body's exit status.
@@ -188,6 +199,27 @@ class AppTest : public ::testing::Test {
     FakeLoop loop;
     FakeWindows windows;
     std::unique_ptr<App> app;
+};
+
+// An App over fakes with files to generate: put them in the test's folder, choose one as
+// Load File leaves it, press Generate.
+class RunTest : public AppTest {
+  protected:
+    std::filesystem::path put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        write_bytes(dir / name, bytes);
+        return dir / name;
+    }
+    void generate(const std::filesystem::path& chosen, const char* method = "1") {
+        f().CommonDialog1.FileName = chosen.string();
+        f().CommonDialog1.FileTitle = chosen.filename().string();
+        f().Text11.caption = method;
+        dispatch(*app, f().Command3.on_click);
+    }
+    // Keeps the path of every file processed.
+    void track() {
+        app->on_file_done = [this](const App::FileResult& r) { processed.push_back(r.path); };
+    }
+    std::vector<std::string> processed;
 };
 
 }  // namespace veltrane::test

@@ -12,33 +12,7 @@
 namespace veltrane::test {
 namespace {
 
-// 8-bit mono at 8000 bytes per second: 800 bytes of sound, 800 of silence, 801 of sound.
-std::vector<std::uint8_t> worked_example() {
-    std::vector<std::uint8_t> data(2401, 0);
-    std::fill(data.begin() + 800, data.begin() + 1600, 128);
-    return synth::wav_bytes({1, 8, 8000}, data);
-}
-
-const std::vector<std::uint8_t> kOneRecord = {0x69, 0, 0, 0, 0xCD, 0, 0, 0};
-
-class GenerationTest : public AppTest {
-  protected:
-    std::filesystem::path put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        write_bytes(dir / name, bytes);
-        return dir / name;
-    }
-    // Chooses a file in the dialog, as Load File leaves it, and presses Generate.
-    void generate(const std::filesystem::path& chosen, const char* method = "1") {
-        f().CommonDialog1.FileName = chosen.string();
-        f().CommonDialog1.FileTitle = chosen.filename().string();
-        f().Text11.caption = method;
-        dispatch(*app, f().Command3.on_click);
-    }
-    std::vector<std::string> processed;
-    void track() {
-        app->on_file_done = [this](const App::FileResult& r) { processed.push_back(r.path); };
-    }
-};
+using GenerationTest = RunTest;
 
 TEST_F(GenerationTest, ASilenceNotLongerThanTheFilterIsNotRecorded) {
     const auto wav = put("take1.wav", worked_example());
@@ -55,7 +29,7 @@ TEST_F(GenerationTest, AGapFileHoldsExactlyTheRecordsOfTheLatestRun) {
     const auto wav = put("Speech.WAV", worked_example());
     write_bytes(dir / "Speech.gap", std::vector<std::uint8_t>(24, 0xEE));
     generate(wav);
-    EXPECT_EQ(read_bytes(dir / "Speech.gap"), kOneRecord);
+    EXPECT_EQ(read_bytes(dir / "Speech.gap"), kWorkedRecord);
     for (const auto& e : std::filesystem::directory_iterator(dir))
         EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << "no temporary left behind";
 }
@@ -148,7 +122,7 @@ TEST_F(GenerationTest, AFailedRunNamesTheFileKeepsEarlierWorkAndGivesTheButtonsB
     generate(dir / "take001.wav", "2");
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].find((dir / "take002.gap").string()), std::string::npos);
-    EXPECT_EQ(read_bytes(dir / "take001.gap"), kOneRecord);
+    EXPECT_EQ(read_bytes(dir / "take001.gap"), kWorkedRecord);
     for (Control* c :
          {&f().Command1, &f().Command2, &f().Command3, &f().Command4, &f().Command5, &f().Command6})
         EXPECT_TRUE(c->enabled) << c->name;

@@ -32,9 +32,7 @@ class PreviewCliTest : public ::testing::Test {
     std::string quoted(const std::string& name) { return "'" + (dir / name).string() + "'"; }
     // 8-bit mono at 8000 bytes/s: one silence of 100 ms, from 105 to 205 ms.
     std::string put_worked_example(const std::string& name) {
-        std::vector<std::uint8_t> data(2401, 0);
-        std::fill(data.begin() + 800, data.begin() + 1600, 128);
-        write_bytes(dir / name, synth::wav_bytes({1, 8, 8000}, data));
+        write_bytes(dir / name, worked_example());
         return quoted(name);
     }
     // 16-bit mono: words and pauses with a hiss of a few dozen steps, which the byte reads

@@ -198,22 +198,6 @@ Bytes with_chunk_before_data(const Bytes& plain, const std::string& id, std::siz
     return out;
 }
 
-TEST(PreviewHeader, ChunksAreFoundWhereTheyLie) {
-    const Bytes plain = synth::wav_bytes({1, 16, 8000}, Bytes(100, 0));
-    MemorySource a(plain);
-    EXPECT_TRUE(header_shape(a).plain());
-    const Bytes list = with_chunk_before_data(plain, "LIST", 25);
-    MemorySource b(list);
-    const HeaderShape s = header_shape(b);
-    EXPECT_FALSE(s.plain());
-    EXPECT_EQ(s.data_at, 36 + 8 + 26);
-    EXPECT_EQ(s.before_data, std::vector<std::string>{"LIST"});
-    EXPECT_EQ(sample_layout(read_wav_header(b), s, b.size()).first, 36 + 8 + 26 + 8);
-    const Bytes words = {'j', 'u', 's', 't'};
-    MemorySource c(words);
-    EXPECT_FALSE(header_shape(c).riff_wave);
-}
-
 // Generate, through the window, beside the preview, on the same files and settings.
 class PreviewMatchesGenerate : public AppTest {
   protected:
@@ -410,9 +394,7 @@ TEST(PreviewLists, LabelTrackAndPresetTable) {
               "0.105\t0.205\tgap 1\n1.000\t1.500\tgap 2\n-0.003\t40.000\tgap 3\n");
     EXPECT_EQ(tally(records), (Tally{3, 600 + 40003, 40003}));
 
-    std::vector<std::uint8_t> data(2401, 0);
-    std::fill(data.begin() + 800, data.begin() + 1600, 128);
-    const Bytes file = synth::wav_bytes({1, 8, 8000}, data);
+    const Bytes file = worked_example();
     MemorySource source(file);
     const auto rows = preset_table(source, read_wav_header(source));
     ASSERT_EQ(rows.size(), 6u);

@@ -123,9 +123,7 @@ TEST(SettingsFailure, AStoreThatCannotBeWrittenIsReportedOnceAndTheRunGoesOn) {
     App app(Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
     bind_handlers(app);
 
-    std::vector<std::uint8_t> data(2401, 0);
-    std::fill(data.begin() + 800, data.begin() + 1600, 128);
-    write_bytes(dir / "take1.wav", synth::wav_bytes({1, 8, 8000}, data));
+    write_bytes(dir / "take1.wav", worked_example());
     app.f().CommonDialog1.FileName = (dir / "take1.wav").string();
     app.f().CommonDialog1.FileTitle = "take1.wav";
     for (int run = 0; run < 2; ++run) dispatch(app, app.f().Command3.on_click);

@@ -20,10 +20,8 @@ class StartupTest : public AppTest {
             Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
         Main(*app);
     }
-    std::string worked_example() {
-        std::vector<std::uint8_t> data(2401, 0);
-        std::fill(data.begin() + 800, data.begin() + 1600, 128);
-        write_bytes(dir / "take1.wav", synth::wav_bytes({1, 8, 8000}, data));
+    std::string put_worked_example() {
+        write_bytes(dir / "take1.wav", worked_example());
         return (dir / "take1.wav").string();
     }
 };
@@ -54,7 +52,7 @@ TEST_F(StartupTest, StoredLogOpensAPeriodBeforeTheStartupEntries) {
 }
 
 TEST_F(StartupTest, CommandLineFileIsGeneratedOrOnlyLoaded) {
-    const std::string wav = worked_example();
+    const std::string wav = put_worked_example();
     boxes.answer = Answer::Cancel;
     start_with("\"" + wav + "\"");
     EXPECT_EQ(boxes.titles.at(0), "What to you wish to do?");

@@ -30,8 +30,9 @@ TEST(WavChunks, FindsTheChunksWhereverTheyStand) {
     EXPECT_EQ(c.fmt->header_at, 48u);
     EXPECT_EQ(c.data_offset(), 80u);
     EXPECT_TRUE(c.format.has_value());
-    c = find_wav_chunks(inserted(plain, 36, chunk("bext", 601)));
-    EXPECT_EQ(c.data_offset(), 44u + 8 + 602);
+    c = find_wav_chunks(inserted(inserted(plain, 36, chunk("bext", 601)), 12, chunk("J\x01NK", 2)));
+    EXPECT_EQ(c.data_offset(), 44u + 10 + 8 + 602);
+    EXPECT_EQ(c.others, (std::vector<std::string>{"J?NK", "bext"}));
 
     // A "fmt " chunk longer than its 16 fields (the size of an extended header).
     auto longer = plain;
