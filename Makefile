@@ -4,9 +4,11 @@
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang-format \
             fonts-liberation2 desktop-file-utils
-# Only for the targets that need them: the Debian package, the manuals' pictures, the icon.
+# Only for the targets that need them: the Debian package, the manuals' pictures (a
+# virtual display, the spoken sentences the preview is shown with, the fonts they are
+# taken with), the icon.
 DEB_PACKAGES := dpkg-dev file
-SCREENSHOT_PACKAGES := xvfb xdotool imagemagick openbox
+SCREENSHOT_PACKAGES := xvfb xdotool imagemagick openbox espeak-ng sox fonts-dejavu-core
 ICON_PACKAGES := librsvg2-bin
 # Only for drawing the preview of real recordings (make pictures).
 PICTURE_PACKAGES := sox alsa-utils espeak-ng

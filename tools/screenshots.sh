@@ -10,20 +10,31 @@
 #   done.png      the same after Generate
 #   rook.png      Rook/Debug mode with the statistics and the Log box ticked
 #   nothing.png   the message of a Single File run that finds no silence
+#   preview.png   the preview of a spoken sentence at Normal with Double Speed, beside the
+#                 GAP file that an earlier run made with Noisy
+#   why.png       the preview of the same sentence at normal speed: nothing found, and why
 #
-# Needs Xvfb (xvfb), xdotool and import (imagemagick); openbox, when present, draws the
-# title bars. Nothing outside a temporary folder is touched: the program runs from a copy
+# Needs Xvfb (xvfb), xdotool, import (imagemagick), espeak-ng and sox, and the fonts of
+# fonts-liberation2 and fonts-dejavu-core; openbox, when present, draws the title bars.
+# The program sees those fonts only, whatever else is installed, so that the pictures
+# show what a fresh Debian shows after `make deps`; the font files it used are listed at
+# the end. Nothing outside a temporary folder is touched: the program runs from a copy
 # with a settings file of its own.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool import espeak-ng sox; do
   command -v "$tool" >/dev/null || { echo "screenshots.sh: needs $tool (make screenshots installs it)" >&2; exit 2; }
 done
-for f in veltrane data.qlm example/take001.wav; do
+for f in veltrane veltrane-cli data.qlm example/take001.wav; do
   [ -e "$build/$f" ] || { echo "screenshots.sh: $build/$f is missing; build first" >&2; exit 2; }
 done
+fonts=$(dpkg -L fonts-liberation2 fonts-dejavu-core 2>/dev/null | grep -E '\.(ttf|otf)$' || true)
+if ! grep -q /LiberationSans-Regular <<<"$fonts" || ! grep -q /DejaVuSans.ttf <<<"$fonts"; then
+  echo "screenshots.sh: needs fonts-liberation2 and fonts-dejavu-core (make screenshots installs them)" >&2
+  exit 2
+fi
 
 work=$(mktemp -d)
 pids=()
@@ -33,6 +44,22 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The fonts of a fresh Debian after `make deps`: Liberation (of the same widths as Arial,
+# Times and Courier) and DejaVu, which fontconfig brings along; the system's font rules
+# (aliases, hinting) still apply.
+mkdir -p "$work/fonts" "$work/fontcache"
+while read -r f; do ln -s "$f" "$work/fonts/"; done <<<"$fonts"
+cat >"$work/fonts.conf" <<END
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>$work/fonts</dir>
+  <cachedir>$work/fontcache</cachedir>
+  <include ignore_missing="yes">/etc/fonts/conf.d</include>
+</fontconfig>
+END
+export FONTCONFIG_FILE="$work/fonts.conf"
 
 # A display of our own, with a window manager when there is one.
 exec 3>"$work/display"
@@ -67,6 +94,17 @@ noise=24000
   printf '\x01\x00\x01\x00'; le32 8000; le32 8000; printf '\x01\x00\x08\x00'
   printf 'data'; le32 $noise; head -c $noise /dev/urandom
 } >"$work/Recordings/noise.wav"
+
+# A spoken sentence in each language, 16-bit mono, over a faint noise like that of a
+# room: Double Speed finds its pauses, normal speed finds none (the noise is far louder
+# than the narrow band a 16-bit scan at normal speed has). -R: the same noise every time.
+speak() {  # speak VOICE NAME TEXT
+  espeak-ng -v "$1" -w "$work/voice.wav" "$3"
+  sox -R -n -r 22050 -c 1 -b 16 "$work/room.wav" synth "$(soxi -D "$work/voice.wav")" pinknoise vol 0.004
+  sox -R -m -v 1 "$work/voice.wav" -v 1 "$work/room.wav" -b 16 "$work/Recordings/$2"
+}
+speak en speech.wav "Veltrane finds the pauses in speech. Each silence is shaded in blue. The list below gives its start, its end and its length."
+speak de sprache.wav "Veltrane findet die Pausen in Sprachaufnahmen. Jede Stille ist blau hinterlegt. Die Liste darunter nennt Beginn, Ende und Länge."
 
 program=""
 start() {
@@ -105,6 +143,8 @@ shoot() {  # shoot WINDOW FILE: the window with its frame, without the pointer
   xdotool mousemove 1023 767
   sleep 0.7
   import -frame -window "$1" -strip -define png:exclude-chunks=date,time "$2"
+  # The font files the program has open.
+  grep -oE '/[^ ]+\.(ttf|otf|ttc|pfb)$' "/proc/$program/maps" >>"$work/fonts-used" 2>/dev/null || true
   echo "  $(basename "$(dirname "$(dirname "$2")")")/pictures/$(basename "$2")"
 }
 
@@ -146,4 +186,37 @@ for lang in en de; do
   box=$(find_window Veltrane 100 600)
   shoot "$box" "$out/nothing.png"
   stop
+
+  # The preview (Ctrl+P) of the spoken sentence at Normal with Double Speed, beside the
+  # GAP file of an earlier run with Noisy; the other settings file keeps that run out of
+  # the statistics.
+  speech=$([ $lang = en ] && echo speech.wav || echo sprache.wav)
+  title=$([ $lang = en ] && echo "Preview – $speech" || echo "Vorschau – $speech")
+  VELTRANE_SETTINGS="$work/cli.ini" "$build/veltrane-cli" generate --preset noisy --double-speed \
+    "$work/Recordings/$speech" >/dev/null
+  printf '[Startup Values]\nLog=0\nLanguage=%s\nSelection=1\nDouble_Speed=1\n' \
+    "$([ $lang = en ] && echo 2 || echo 1)" >"$VELTRANE_SETTINGS"
+  start "$work/Recordings/$speech"
+  press "$(find_window "$question" 200 900)" Escape
+  press "$(find_window Veltrane 400 1000)" ctrl+p
+  preview=$(find_window "$title" 600 1200)
+  sleep 1
+  shoot "$preview" "$out/preview.png"
+  stop
+
+  # The same at normal speed, without a GAP file: nothing found, and the reasons.
+  rm -f "$work/Recordings/"*.gap
+  sed -i 's/^Double_Speed=1/Double_Speed=0/' "$VELTRANE_SETTINGS"
+  start "$work/Recordings/$speech"
+  press "$(find_window "$question" 200 900)" Escape
+  press "$(find_window Veltrane 400 1000)" ctrl+p
+  preview=$(find_window "$title" 600 1200)
+  sleep 2
+  shoot "$preview" "$out/why.png"
+  stop
+done
+
+echo "Font files used:"
+sort -u "$work/fonts-used" | while read -r f; do
+  echo "  $f ($(dpkg -S "$f" 2>/dev/null | cut -d: -f1 || true))"
 done
