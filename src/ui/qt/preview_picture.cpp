@@ -160,6 +160,30 @@ void draw_lanes(QPainter& p, const PictureGeometry& g, const Scene& s) {
     p.restore();
 }
 
+// The silences shaded over the waveform: a picture one pixel high, a shade per column,
+// stretched over the waveform's height. A thousand silences are one draw, not a thousand
+// (each tall fill is handed to threads of its own, which costs more than the fill).
+void draw_shades(QPainter& p, const QRect& wave, const Scene& s) {
+    const int width = wave.width();
+    if (width <= 0) return;
+    QImage strip(width, 1, QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    auto* columns = reinterpret_cast<QRgb*>(strip.scanLine(0));
+    const auto shade = [&](std::size_t i, const QColor& colour) {
+        const QRectF b = bar(s, wave, wave, s.now[i]);
+        const long from = std::max(0L, std::lround(b.left()) - wave.left());
+        const long to = std::min<long>(width, std::lround(b.right()) - wave.left());
+        for (long x = from; x < std::max(to, from + 1) && x < width; ++x)
+            columns[x] = qPremultiply(colour.rgba());
+    };
+    for (std::size_t i = 0; i < s.now.size(); ++i)
+        if (visible(s, s.now[i])) shade(i, kSilenceShade);
+    if (s.selected >= 0 && static_cast<std::size_t>(s.selected) < s.now.size() &&
+        visible(s, s.now[static_cast<std::size_t>(s.selected)]))
+        shade(static_cast<std::size_t>(s.selected), kSelectedShade);
+    p.drawImage(wave, strip);
+}
+
 // Small red triangles over the waveform where a silence is new or only in the GAP file.
 void draw_differences(QPainter& p, const QRect& wave, const Scene& s) {
     if (!s.disk_exists) return;
@@ -231,11 +255,7 @@ void draw_picture(QPainter& p, QSize size, const Scene& s) {
     }
     p.setPen(kCentre);
     p.drawLine(QPointF(g.wave.left(), centre), QPointF(g.wave.right(), centre));
-    for (std::size_t i = 0; i < s.now.size(); ++i) {
-        if (!visible(s, s.now[i])) continue;
-        const QRectF b = bar(s, g.wave, g.wave, s.now[i]);
-        p.fillRect(b, static_cast<int>(i) == s.selected ? kSelectedShade : kSilenceShade);
-    }
+    draw_shades(p, g.wave, s);
     draw_wave(p, g.wave, s);
     if (s.band > 0) {
         p.setPen(QPen(kBandEdge, 1, Qt::DashLine));
