@@ -19,6 +19,18 @@ std::size_t MemorySource::read_at(std::int64_t offset, std::span<std::uint8_t> d
     return n;
 }
 
+FileStamp stamp_of(const struct stat& st) {
+    return {{st.st_dev, st.st_ino},
+            st.st_size,
+            std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return stamp_of(st);
+}
+
 const char* not_regular_cause(mode_t mode) {
     if (S_ISREG(mode)) return "";
     return S_ISDIR(mode) ? "is a directory" : "is not a regular file";

@@ -1,9 +1,11 @@
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace veltrane {
@@ -41,6 +43,18 @@ struct FileId {
     ino_t inode = 0;
     bool operator==(const FileId&) const = default;
 };
+
+// A file as it stands at one moment: which file, how long, when it last changed. Two
+// equal stamps tell that nothing changed in between, as far as the system can tell.
+struct FileStamp {
+    FileId id;
+    std::int64_t size = -1;  // -1: no file
+    std::int64_t modified_ns = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stamp_of(const struct stat& st);
+// The stamp of the file a path leads to; empty when there is none.
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path);
 
 // A regular file opened for reading. Opening never waits: a folder, a FIFO or a device
 // is refused with an Error that names the path and what it is.

@@ -156,7 +156,7 @@ std::string IniSettingsStore::Document::text() const {
 IniSettingsStore::IniSettingsStore(fs::path file, std::set<std::string> counting_sections)
     : file_(std::move(file)), counting_(std::move(counting_sections)) {}
 
-IniSettingsStore::Stamp IniSettingsStore::load(Document& doc) const {
+FileStamp IniSettingsStore::load(Document& doc) const {
     const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno != ENOENT) throw Error(Errc::Read, file_, errno_text());
@@ -183,16 +183,11 @@ IniSettingsStore::Stamp IniSettingsStore::load(Document& doc) const {
     ::close(fd);
     if (!cause.empty()) throw Error(Errc::Read, file_, cause);
     doc.parse(text);
-    return {st.st_dev, st.st_ino, st.st_size,
-            static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    return stamp_of(st);
 }
 
 void IniSettingsStore::reload_if_changed() {
-    struct stat st {};
-    Stamp now;
-    if (::stat(file_.c_str(), &st) == 0)
-        now = {st.st_dev, st.st_ino, st.st_size,
-               static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    const FileStamp now = file_stamp(file_).value_or(FileStamp{});
     if (now == stamp_ && read_error_.empty() && now.size >= 0) return;
     try {
         stamp_ = load(doc_);

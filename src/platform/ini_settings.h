@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/byte_source.h"
 #include "platform/settings_store.h"
 
 namespace veltrane {
@@ -54,13 +55,6 @@ class IniSettingsStore : public SettingsStore {
         void set(const Key& k, const std::string& value);
         std::string text() const;
     };
-    struct Stamp {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = -1;
-        long long modified_ns = 0;
-        bool operator==(const Stamp&) const = default;
-    };
     struct Pending {
         std::optional<std::string> base;  // the value on file when this program changed it
         std::string value;
@@ -68,12 +62,12 @@ class IniSettingsStore : public SettingsStore {
 
     void reload_if_changed();
     // Reads the file as it is now into `doc`; returns its stamp. Throws Error.
-    Stamp load(Document& doc) const;
+    FileStamp load(Document& doc) const;
 
     std::filesystem::path file_;
     std::set<std::string> counting_;
     Document doc_;
-    Stamp stamp_;
+    FileStamp stamp_;
     std::string read_error_;  // why the file could not be read, if it could not
     std::map<Key, Pending> pending_;
     std::map<Key, std::optional<std::string>> seen_;  // what reads returned since the last flush

@@ -1,7 +1,5 @@
 #include "preview/session.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <map>
@@ -95,14 +93,6 @@ Comparison compare(std::span<const GapRecord> now, std::span<const GapRecord> di
     return c;
 }
 
-std::optional<Session::Stamp> Session::stamp_of(const std::filesystem::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return Stamp{{st.st_dev, st.st_ino},
-                 st.st_size,
-                 std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
-
 void Session::open(const std::filesystem::path& path, const Settings& settings,
                    const std::function<void(double)>& on_progress) {
     file_.reset();
@@ -111,7 +101,7 @@ void Session::open(const std::filesystem::path& path, const Settings& settings,
     path_ = path;
     auto file = open_recording(path);
     if (!file) throw Error(Errc::Open, path, "No such file or directory");
-    stamp_ = stamp_of(path);
+    stamp_ = file_stamp(path);
     header_ = read_wav_header(*file);
     shape_ = header_shape(*file);
     layout_ = sample_layout(header_, shape_, file->size());
@@ -141,7 +131,7 @@ void Session::rescan() {
 
 bool Session::read_disk() {
     const std::filesystem::path gap = gap_path(path_.string());
-    const std::optional<Stamp> now = stamp_of(gap);
+    const std::optional<FileStamp> now = file_stamp(gap);
     if (disk_stamp_ == now && disk_.path == gap) return false;
     disk_stamp_ = now;
     disk_ = {};
@@ -159,7 +149,7 @@ bool Session::read_disk() {
 
 bool Session::update(const Settings& settings) {
     if (!file_) return false;
-    if (stamp_of(path_) != stamp_) {
+    if (file_stamp(path_) != stamp_) {
         // The recording was replaced or changed: look at it afresh.
         open(path_, settings);
         return true;

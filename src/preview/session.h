@@ -100,20 +100,13 @@ class Session {
     std::vector<std::string> why(Language language, const KeepGoing& keep_going = {});
 
   private:
-    struct Stamp {
-        FileId id;
-        std::int64_t size = -1;
-        std::int64_t modified_ns = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-    static std::optional<Stamp> stamp_of(const std::filesystem::path& path);
     bool read_disk();
     void rescan();
 
     std::size_t buckets_;
     std::filesystem::path path_;
     std::unique_ptr<FileSource> file_;
-    std::optional<Stamp> stamp_;
+    std::optional<FileStamp> stamp_;
     WavInfo header_;
     HeaderShape shape_;
     SampleLayout layout_;
@@ -122,7 +115,7 @@ class Session {
     ScanParams params_;
     std::vector<GapRecord> records_;
     DiskGap disk_;
-    std::optional<Stamp> disk_stamp_;
+    std::optional<FileStamp> disk_stamp_;
     Comparison comparison_;
     std::optional<FilterFacts> facts_;
     std::optional<Explanation> explanation_;
