@@ -51,7 +51,7 @@ FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
         throw Error(Errc::Open, path, cause);
     }
     size_ = st.st_size;
-    id_ = {st.st_dev, st.st_ino};
+    stamp_ = stamp_of(st);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 

@@ -67,13 +67,15 @@ class FileSource final : public ByteSource {
 
     std::int64_t size() const override { return size_; }
     std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
-    FileId id() const { return id_; }
+    FileId id() const { return stamp_.id; }
+    // The file as it stood when it was opened.
+    const FileStamp& stamp() const { return stamp_; }
 
   private:
     std::filesystem::path path_;
     int fd_ = -1;
     std::int64_t size_ = 0;
-    FileId id_;
+    FileStamp stamp_;
 };
 
 // The recording at `path` for reading; null when the path names nothing (such a path

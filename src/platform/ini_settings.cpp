@@ -157,33 +157,17 @@ IniSettingsStore::IniSettingsStore(fs::path file, std::set<std::string> counting
     : file_(std::move(file)), counting_(std::move(counting_sections)) {}
 
 FileStamp IniSettingsStore::load(Document& doc) const {
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        if (errno != ENOENT) throw Error(Errc::Read, file_, errno_text());
+    // A file that is missing holds nothing yet; a folder or a FIFO in its place is refused.
+    const std::unique_ptr<FileSource> file = open_recording(file_);
+    if (!file) {
         doc.parse("");
         return {};
     }
-    struct stat st {};
-    std::string text;
-    std::string cause;
-    if (::fstat(fd, &st) != 0) {
-        cause = errno_text();
-    } else if (!S_ISREG(st.st_mode)) {
-        cause = not_regular_cause(st.st_mode);
-    } else {
-        char buf[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) cause = errno_text();
-            if (n <= 0) break;
-            text.append(buf, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    if (!cause.empty()) throw Error(Errc::Read, file_, cause);
+    std::string text(static_cast<std::size_t>(file->size()), '\0');
+    text.resize(
+        file->read_at(0, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size())));
     doc.parse(text);
-    return stamp_of(st);
+    return file->stamp();
 }
 
 void IniSettingsStore::reload_if_changed() {
