@@ -19,6 +19,7 @@
 #include "audio/wav_layout.h"
 #include "preview/recording.h"
 #include "reference_scan.h"
+#include "scan_reference.h"
 
 namespace veltrane::fuzz {
 
@@ -98,26 +99,6 @@ std::vector<std::uint8_t> tiled(std::span<const std::uint8_t> file, std::size_t 
 
 // ---------------------------------------------------------------------------------------
 // The scan
-
-// A file's bytes handed out as a file reader hands them out, a read at a time, and none
-// from `end` on: a file that has become shorter since it was opened.
-class ReadSource final : public ByteSource {
-  public:
-    ReadSource(std::span<const std::uint8_t> bytes, std::size_t end) : bytes_(bytes), end_(end) {}
-    std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
-    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
-        require(offset >= 0, "a read before the start of the file");
-        const auto from = static_cast<std::size_t>(offset);
-        if (from >= end_ || from >= bytes_.size()) return 0;
-        const std::size_t n = std::min(dest.size(), end_ - from);
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), n, dest.begin());
-        return n;
-    }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t end_;
-};
 
 bool same_header(const WavInfo& a, const WavInfo& b) {
     return a.riff_id == b.riff_id && a.riff_size == b.riff_size && a.wave_id == b.wave_id &&

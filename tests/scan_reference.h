@@ -5,9 +5,34 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "audio/scan.h"
+
+namespace veltrane {
+
+// A file's bytes handed out only as a file reader hands them out, a read at a time; and
+// none from `end` on, as from a file that has become shorter since it was opened.
+class ReadSource final : public ByteSource {
+  public:
+    ReadSource(std::span<const std::uint8_t> bytes, std::size_t end) : bytes_(bytes), end_(end) {}
+    std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
+        if (offset < 0) throw std::logic_error("a read before the start of the file");
+        const auto from = static_cast<std::size_t>(offset);
+        if (from >= end_ || from >= bytes_.size()) return 0;
+        const std::size_t n = std::min(dest.size(), end_ - from);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), n, dest.begin());
+        return n;
+    }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t end_;
+};
+
+}  // namespace veltrane
 
 namespace veltrane::reference {
 

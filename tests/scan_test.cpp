@@ -42,25 +42,6 @@ struct Outcome {
     std::vector<ScanProgress> reports;
 };
 
-// A file's bytes handed out only as a file reader hands them out, a read at a time; and
-// none from `end` on, as from a file that has become shorter since it was opened.
-class ReadSource : public ByteSource {
-  public:
-    ReadSource(const Bytes& bytes, std::size_t end) : bytes_(bytes), end_(end) {}
-    std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
-    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
-        const auto from = static_cast<std::size_t>(offset);
-        if (from >= end_) return 0;
-        const std::size_t n = std::min(dest.size(), end_ - from);
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), n, dest.begin());
-        return n;
-    }
-
-  private:
-    const Bytes& bytes_;
-    std::size_t end_;
-};
-
 std::vector<Silence> read_through(const Bytes& file, std::size_t end, const ScanParams& p) {
     ReadSource source(file, end);
     std::vector<Silence> found;
