@@ -21,15 +21,15 @@
 #include <string>
 
 #include "app/app.h"
-#include "audio/presets.h"
+#include "app/handlers.h"
+#include "app/presets.h"
 #include "cli/headless.h"
 #include "platform/qt/qt_platform.h"
+#include "preview/qt/preview_picture.h"
 #include "preview/scene.h"
 #include "preview/session.h"
 #include "synth.h"
-#include "ui/handlers.h"
-#include "ui/qt/preview_picture.h"
-#include "ui/qt/preview_window.h"
+#include "ui/preview_window.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <limits>
 #include <vector>
 
-#include "audio/byte_source.h"
 #include "audio/gap_file.h"
 #include "audio/scan.h"
 #include "audio/scan_engine.h"
 #include "audio/wav_chunks.h"
 #include "audio/wav_header.h"
 #include "audio/wav_layout.h"
+#include "base/byte_source.h"
 #include "preview/recording.h"
 #include "reference_scan.h"
 #include "scan_reference.h"
@@ -111,7 +111,7 @@ bool same_header(const WavInfo& a, const WavInfo& b) {
 // The scan parameters as Generate takes them from the header and from the details that
 // examining the file shows, with the trailer's Sensitivity and Filter.
 ScanParams generate_params(const WavInfo& w, const Control& c, bool double_speed) {
-    return preview::generate_params(w, {c.sensitivity, c.filter_ms, double_speed});
+    return generate_params(w, {c.sensitivity, c.filter_ms, double_speed});
 }
 
 struct Outcome {

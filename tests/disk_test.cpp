@@ -12,10 +12,10 @@
 #include <csignal>
 #include <functional>
 
-#include "app/error.h"
 #include "app/log.h"
-#include "app/text.h"
 #include "audio/gap_file.h"
+#include "base/error.h"
+#include "base/text.h"
 #include "fakes.h"
 #include "platform/qt/qt_platform.h"
 #include "synth.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/examine.h"
+#include "app/examine.h"
 #include "audio/wav_header.h"
 #include "fakes.h"
 #include "synth.h"

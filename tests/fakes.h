@@ -13,10 +13,10 @@
 #include <unistd.h>
 
 #include "app/app.h"
-#include "app/error.h"
+#include "app/handlers.h"
 #include "app/startup.h"
+#include "base/error.h"
 #include "synth.h"
-#include "ui/handlers.h"
 
 namespace veltrane::test {
 

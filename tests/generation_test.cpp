@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "app/error.h"
+#include "app/rook.h"
+#include "app/work.h"
 #include "audio/gap_file.h"
-#include "driver/work.h"
+#include "base/error.h"
 #include "fakes.h"
-#include "stats/rook.h"
 #include "synth.h"
 
 namespace veltrane::test {

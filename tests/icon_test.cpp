@@ -5,9 +5,9 @@
 
 #include "fakes.h"
 #include "qt_app.h"
-#include "ui/qt/icon.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_windows.h"
+#include "ui/icon.h"
+#include "ui/main_window.h"
+#include "ui/qt_windows.h"
 
 namespace veltrane::test {
 namespace {

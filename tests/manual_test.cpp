@@ -2,11 +2,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include "app/error.h"
+#include "app/language.h"
+#include "base/error.h"
 #include "fakes.h"
 #include "manual/launcher.h"
 #include "platform/qt/qt_platform.h"
-#include "ui/language.h"
 
 extern char** environ;
 

@@ -8,9 +8,9 @@
 #include <random>
 #include <set>
 
+#include "app/work.h"
 #include "audio/gap_file.h"
 #include "cli/format.h"
-#include "driver/work.h"
 #include "fakes.h"
 #include "preview/session.h"
 #include "preview/sweep.h"

@@ -11,15 +11,15 @@
 #include <QTreeView>
 #include <cmath>
 
+#include "app/presets.h"
 #include "app/startup_values.h"
-#include "audio/presets.h"
 #include "fakes.h"
+#include "preview/qt/preview_picture.h"
 #include "preview/session.h"
 #include "qt_app.h"
 #include "synth.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/preview_picture.h"
-#include "ui/qt/preview_window.h"
+#include "ui/main_window.h"
+#include "ui/preview_window.h"
 
 namespace veltrane::test {
 namespace {
@@ -104,7 +104,7 @@ TEST_F(PreviewWindowTest, FollowsTheSlidersPresetsAndDoubleSpeedWithoutTouchingT
         const std::vector<std::uint8_t> bytes = read_bytes(wav);
         MemorySource source(bytes);
         const auto want =
-            preview::records_of(source, preview::generate_params(read_wav_header(source), s));
+            preview::records_of(source, generate_params(read_wav_header(source), s));
         EXPECT_EQ(w->session().records(), want);
         EXPECT_EQ(w->list()->model()->rowCount(), static_cast<int>(want.size()));
         EXPECT_EQ(w->scene().now, want);

@@ -30,9 +30,9 @@
 #include "fakes.h"
 #include "qt_app.h"
 #include "synth.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_windows.h"
-#include "ui/qt/splash_window.h"
+#include "ui/main_window.h"
+#include "ui/qt_windows.h"
+#include "ui/splash_window.h"
 
 namespace veltrane::test {
 namespace {

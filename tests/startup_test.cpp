@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "app/feedback.h"
 #include "app/startup.h"
 #include "app/startup_values.h"
 #include "fakes.h"
-#include "stats/feedback.h"
 #include "synth.h"
 
 namespace veltrane::test {

@@ -2,9 +2,9 @@
 
 #include <random>
 
-#include "audio/byte_source.h"
 #include "audio/wav_chunks.h"
 #include "audio/wav_layout.h"
+#include "base/byte_source.h"
 #include "fakes.h"
 #include "synth.h"
 #include "wav_build.h"

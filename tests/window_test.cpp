@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/error.h"
+#include "app/language.h"
+#include "app/presets.h"
 #include "app/startup.h"
-#include "audio/presets.h"
+#include "base/error.h"
 #include "fakes.h"
-#include "ui/language.h"
 
 namespace veltrane::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "app/app.h"
 
-#include "app/error.h"
 #include "app/log.h"
+#include "base/error.h"
 
 namespace veltrane {
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/open_file.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/file_dialog.h"
@@ -14,7 +15,6 @@
 #include "platform/settings_store.h"
 #include "platform/sound.h"
 #include "platform/windows.h"
-#include "ui/open_file.h"
 
 namespace veltrane {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/error.h"
+#include "base/error.h"
 
 namespace veltrane {
 

@@ -1,6 +1,6 @@
 #include "app/program_args.h"
 
-#include "app/version.h"
+#include "base/version.h"
 
 namespace veltrane {
 

@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "app/app.h"
+#include "app/examine.h"
+#include "app/handlers.h"
 #include "app/log.h"
+#include "app/presets.h"
 #include "app/startup_values.h"
-#include "app/text.h"
-#include "audio/examine.h"
-#include "audio/presets.h"
-#include "driver/work.h"
-#include "ui/handlers.h"
+#include "app/work.h"
+#include "base/text.h"
 
 namespace veltrane {
 

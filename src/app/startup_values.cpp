@@ -5,11 +5,11 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/text.h"
-#include "audio/presets.h"
-#include "stats/feedback.h"
-#include "stats/rook.h"
-#include "ui/language.h"
+#include "app/feedback.h"
+#include "app/language.h"
+#include "app/presets.h"
+#include "app/rook.h"
+#include "base/text.h"
 
 namespace veltrane {
 

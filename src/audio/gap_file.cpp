@@ -1,7 +1,7 @@
 #include "audio/gap_file.h"
 
-#include "app/error.h"
-#include "audio/byte_source.h"
+#include "base/byte_source.h"
+#include "base/error.h"
 
 namespace veltrane {
 

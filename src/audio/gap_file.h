@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/atomic_file.h"
+#include "base/atomic_file.h"
 
 namespace veltrane {
 

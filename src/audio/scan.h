@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "audio/byte_source.h"
+#include "base/byte_source.h"
 
 namespace veltrane {
 

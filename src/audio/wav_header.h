@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "audio/byte_source.h"
+#include "base/byte_source.h"
 
 namespace veltrane {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "audio/byte_source.h"
 #include "audio/wav_chunks.h"
+#include "base/byte_source.h"
 
 namespace veltrane {
 

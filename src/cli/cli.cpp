@@ -4,8 +4,8 @@
 #include <cstring>
 #include <ostream>
 
-#include "app/error.h"
-#include "app/version.h"
+#include "base/error.h"
+#include "base/version.h"
 #include "cli/commands.h"
 
 namespace veltrane {

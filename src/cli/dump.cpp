@@ -1,7 +1,7 @@
 #include <ostream>
 
-#include "app/error.h"
 #include "audio/gap_file.h"
+#include "base/error.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/text.h"
-#include "ui/open_file.h"
+#include "base/text.h"
+#include "model/open_file.h"
 
 namespace veltrane {
 

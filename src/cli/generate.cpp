@@ -4,20 +4,20 @@
 #include <ostream>
 
 #include "app/app.h"
-#include "app/error.h"
+#include "app/handlers.h"
 #include "app/log.h"
+#include "app/presets.h"
 #include "app/startup_values.h"
-#include "app/text.h"
-#include "audio/byte_source.h"
-#include "audio/presets.h"
+#include "app/work.h"
 #include "audio/wav_layout.h"
+#include "base/byte_source.h"
+#include "base/error.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
 #include "cli/paths.h"
 #include "cli/preview_commands.h"
-#include "driver/work.h"
-#include "ui/handlers.h"
 
 namespace veltrane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/error.h"
+#include "base/error.h"
 #include "platform/event_loop.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"

@@ -2,16 +2,16 @@
 #include <ostream>
 
 #include "app/app.h"
-#include "app/error.h"
-#include "app/text.h"
-#include "audio/examine.h"
+#include "app/examine.h"
+#include "app/handlers.h"
 #include "audio/wav_header.h"
 #include "audio/wav_layout.h"
+#include "base/error.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
 #include "cli/paths.h"
-#include "ui/handlers.h"
 
 namespace veltrane {
 

@@ -9,19 +9,19 @@
 #include <ostream>
 
 #include "app/app.h"
-#include "app/atomic_file.h"
-#include "app/error.h"
+#include "app/handlers.h"
+#include "app/presets.h"
 #include "app/startup_values.h"
-#include "audio/presets.h"
+#include "base/atomic_file.h"
+#include "base/error.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
 #include "platform/qt/qt_platform.h"
+#include "preview/qt/preview_picture.h"
 #include "preview/scene.h"
 #include "preview/session.h"
 #include "preview/why.h"
-#include "ui/handlers.h"
-#include "ui/qt/preview_picture.h"
 
 namespace veltrane {
 
@@ -78,7 +78,7 @@ FileTable table_of(const std::string& path, int filter_ms) {
     t.filter_ms = filter_ms;
     t.rows = preview::preset_table(*file, header);
     for (bool fast : {false, true}) {
-        const ScanParams p = preview::generate_params(header, {1, filter_ms, fast});
+        const ScanParams p = generate_params(header, {1, filter_ms, fast});
         (fast ? t.smallest_double : t.smallest_normal) = preview::smallest_sensitivity(*file, p);
     }
     return t;

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/atomic_file.h"
-#include "app/error.h"
-#include "audio/byte_source.h"
+#include "base/atomic_file.h"
+#include "base/byte_source.h"
+#include "base/error.h"
 #include "platform/user_folders.h"
 
 namespace veltrane {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "audio/byte_source.h"
+#include "base/byte_source.h"
 #include "platform/settings_store.h"
 
 namespace veltrane {

@@ -8,28 +8,6 @@
 
 namespace veltrane::preview {
 
-ScanParams generate_params(const WavInfo& w, const Settings& settings) {
-    ScanParams p;
-    p.sensitivity = settings.sensitivity;
-    p.filter_ms = settings.filter_ms;
-    p.byte_rate = w.byte_rate;
-    p.data_start = std::int64_t{w.fmt_length} + 29;
-    p.end_mark = w.data_size;
-    // The examination shows the details only for a PCM "WAVE" file with a "fmt " chunk;
-    // otherwise the bytes-per-sample box is blank and no layout is found.
-    if (!w.is_riff_wave() || w.fmt_id != wav::kFmt || w.format_tag != wav::kPcm) return p;
-    Situation s = 0;
-    if (w.block_align == 1) s = 1;
-    if (w.block_align == 4) s = 4;
-    if (w.block_align == 2) {
-        if (w.channels == 1) s = 2;
-        if (w.channels == 2) s = 3;
-    }
-    if (settings.double_speed && s != 0) s += 10;
-    p.situation = s;
-    return p;
-}
-
 HeaderShape header_shape(ByteSource& source) {
     const WavChunks chunks = read_wav_chunks(source);
     HeaderShape shape;

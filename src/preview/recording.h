@@ -5,25 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "audio/byte_source.h"
 #include "audio/scan.h"
+#include "audio/scan_settings.h"
 #include "audio/wav_header.h"
+#include "base/byte_source.h"
 
 namespace veltrane::preview {
 
 // The three values of the main window that decide what a scan records.
-struct Settings {
-    int sensitivity = 15;  // Slider1
-    int filter_ms = 50;    // Slider2
-    bool double_speed = false;
-    bool operator==(const Settings&) const = default;
-};
-
-// The scan Generate makes of a file with this header: the layout from the bytes per
-// sample and the channel count as the examination shows them (only for a PCM "WAVE"
-// file with a "fmt " chunk), the first sample byte right after the format chunk, the
-// data length as the end mark. situation is 0 when Generate scans nothing.
-ScanParams generate_params(const WavInfo& header, const Settings& settings);
+using Settings = ScanSettings;
 
 // The chunks of a RIFF file as they really lie, read without trusting the fixed offsets.
 struct HeaderShape {

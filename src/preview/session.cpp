@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <map>
 
-#include "app/error.h"
-#include "audio/presets.h"
 #include "audio/scan.h"
+#include "audio/scan_settings.h"
+#include "base/error.h"
 #include "preview/wording.h"
 
 namespace veltrane::preview {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/byte_source.h"
 #include "audio/gap_file.h"
 #include "audio/wav_header.h"
+#include "base/byte_source.h"
 #include "preview/recording.h"
 #include "preview/waveform.h"
 #include "preview/why.h"

@@ -5,8 +5,8 @@
 #include <functional>
 #include <optional>
 
-#include "audio/byte_source.h"
 #include "audio/scan.h"
+#include "base/byte_source.h"
 #include "preview/recording.h"
 
 namespace veltrane::preview {

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "audio/byte_source.h"
+#include "base/byte_source.h"
 #include "preview/recording.h"
 
 namespace veltrane::preview {

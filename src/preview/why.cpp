@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/error.h"
+#include "base/error.h"
 #include "preview/wording.h"
 
 namespace veltrane::preview {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/byte_source.h"
 #include "audio/wav_header.h"
+#include "base/byte_source.h"
 #include "preview/recording.h"
 #include "preview/sweep.h"
 

@@ -13,8 +13,7 @@
 #include <QTime>
 #include <QUrl>
 
-#include "app/error.h"
-#include "audio/wav_header.h"
+#include "base/error.h"
 #include "platform/user_folders.h"
 
 namespace veltrane {
@@ -81,11 +80,6 @@ std::optional<ChosenFile> QtFileDialog::open(std::string_view pattern) {
 }
 
 void QtSound::play_async(const std::filesystem::path& file) {
-    const WavInfo w = read_wav_header(file);
-    if (!w.is_riff_wave() || !known_format(w.format_tag)) {
-        QApplication::beep();
-        return;
-    }
     effect_ = std::make_unique<QSoundEffect>();
     QObject::connect(effect_.get(), &QSoundEffect::statusChanged, effect_.get(),
                      [e = effect_.get()] {

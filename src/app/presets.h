@@ -1,17 +1,9 @@
 #pragma once
+#include "audio/scan_settings.h"
 
 namespace veltrane {
 
 struct App;
-
-// Sensitivity (Slider1) and Filter (Slider2) of the three fixed presets.
-struct Preset {
-    int sensitivity;
-    int filter;
-};
-inline constexpr Preset kNormal{15, 50};
-inline constexpr Preset kNoisy{23, 75};
-inline constexpr Preset kAccurate{4, 25};
 
 // 1 Normal, 2 Noisy, 3 Accurate, 4 Custom; 0 none selected.
 using PrecisionPreset = int;

@@ -1,4 +1,4 @@
-#include "audio/presets.h"
+#include "app/presets.h"
 
 #include <string>
 

@@ -1,13 +1,13 @@
-#include "audio/examine.h"
+#include "app/examine.h"
 
 #include <cmath>
 #include <string>
 
 #include "app/app.h"
 #include "app/log.h"
-#include "app/text.h"
+#include "app/rook_mode.h"
 #include "audio/wav_header.h"
-#include "stats/rook_mode.h"
+#include "base/text.h"
 
 namespace veltrane {
 

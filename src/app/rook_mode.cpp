@@ -1,4 +1,4 @@
-#include "stats/rook_mode.h"
+#include "app/rook_mode.h"
 
 #include "app/app.h"
 #include "app/log.h"

@@ -1,4 +1,4 @@
-#include "stats/feedback.h"
+#include "app/feedback.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/text.h"
+#include "base/text.h"
 
 namespace veltrane {
 

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/error.h"
 #include "app/program_args.h"
 #include "app/startup.h"
+#include "base/error.h"
 #include "platform/qt/qt_platform.h"
-#include "ui/qt/fonts.h"
-#include "ui/qt/qt_windows.h"
+#include "preview/qt/fonts.h"
+#include "ui/qt_windows.h"
 
 int main(int argc, char* argv[]) {
     using veltrane::ProgramArgs;

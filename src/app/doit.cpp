@@ -1,4 +1,4 @@
-#include "audio/doit.h"
+#include "app/doit.h"
 
 #include <filesystem>
 #include <limits>
@@ -6,13 +6,14 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/text.h"
-#include "audio/examine.h"
+#include "app/examine.h"
+#include "app/rook.h"
 #include "audio/gap_file.h"
 #include "audio/scan.h"
+#include "audio/scan_settings.h"
 #include "audio/wav_header.h"
 #include "audio/wav_layout.h"
-#include "stats/rook.h"
+#include "base/text.h"
 
 namespace veltrane {
 
@@ -80,28 +81,25 @@ void doit(App& app, const std::string& path, const std::string& title) {
     std::size_t gap_count = 0;
 
     OpenFile& f = app.f();
-    Situation situation = 0;
-    const double bytes_per_sample = located ? located->bytes_per_sample : val(f.Text7.caption);
-    const std::string& channels = located ? located->channels : f.Text4.caption;
-    if (bytes_per_sample == 1) {
-        situation = 1;
-        app.log("Situation is 8-Bit Mono");
-    }
-    if (bytes_per_sample == 4) {
-        situation = 4;
-        app.log("Situation is 16-bit Stereo");
-    }
-    if (bytes_per_sample == 2) {
-        if (channels == "Mono") {
-            situation = 2;
+    const Situation situation =
+        situation_of(located ? located->bytes_per_sample : val(f.Text7.caption),
+                     located ? located->channels : f.Text4.caption, f.Fast.ticked());
+    switch (situation % 10) {
+        case 1:
+            app.log("Situation is 8-Bit Mono");
+            break;
+        case 2:
             app.log("Situation is 16-Bit Mono");
-        }
-        if (channels == "Stereo") {
-            situation = 3;
+            break;
+        case 3:
             app.log("Situation is 8-Bit Stereo");
-        }
+            break;
+        case 4:
+            app.log("Situation is 16-bit Stereo");
+            break;
+        default:
+            break;
     }
-    if (f.Fast.ticked() && situation >= 1 && situation <= 4) situation += 10;
     if (f.lg.ticked() && f.Fast.ticked()) app.log("Speed is double");
     app.log("Determined Situation type and speed");
     app.log("Starting main loop...");

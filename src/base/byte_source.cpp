@@ -1,4 +1,4 @@
-#include "audio/byte_source.h"
+#include "base/byte_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/error.h"
+#include "base/error.h"
 
 namespace veltrane {
 

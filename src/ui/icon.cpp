@@ -1,4 +1,4 @@
-#include "ui/qt/icon.h"
+#include "ui/icon.h"
 
 namespace veltrane {
 

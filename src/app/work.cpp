@@ -1,15 +1,15 @@
-#include "driver/work.h"
+#include "app/work.h"
 
 #include <cmath>
 #include <memory>
 #include <string>
 
 #include "app/app.h"
+#include "app/doit.h"
+#include "app/files.h"
+#include "app/rook.h"
 #include "app/startup.h"
-#include "app/text.h"
-#include "audio/doit.h"
-#include "driver/files.h"
-#include "stats/rook.h"
+#include "base/text.h"
 
 namespace veltrane {
 

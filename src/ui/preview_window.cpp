@@ -1,4 +1,4 @@
-#include "ui/qt/preview_window.h"
+#include "ui/preview_window.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -23,12 +23,12 @@
 #include <cmath>
 
 #include "app/app.h"
-#include "app/atomic_file.h"
-#include "app/error.h"
 #include "app/startup.h"
-#include "ui/qt/fonts.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/preview_picture.h"
+#include "base/atomic_file.h"
+#include "base/error.h"
+#include "preview/qt/fonts.h"
+#include "preview/qt/preview_picture.h"
+#include "ui/main_window.h"
 
 namespace veltrane {
 

@@ -1,4 +1,4 @@
-#include "ui/open_file.h"
+#include "model/open_file.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,14 +1,14 @@
-#include "ui/qt/qt_windows.h"
+#include "ui/qt_windows.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include "app/app.h"
-#include "ui/qt/icon.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/preview_window.h"
-#include "ui/qt/splash_window.h"
+#include "ui/icon.h"
+#include "ui/main_window.h"
+#include "ui/preview_window.h"
+#include "ui/splash_window.h"
 
 namespace veltrane {
 

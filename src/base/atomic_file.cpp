@@ -1,4 +1,4 @@
-#include "app/atomic_file.h"
+#include "base/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/error.h"
+#include "base/error.h"
 
 namespace veltrane {
 

@@ -1,4 +1,4 @@
-#include "ui/qt/splash_window.h"
+#include "ui/splash_window.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "ui/qt/fonts.h"
+#include "preview/qt/fonts.h"
 
 namespace veltrane {
 

@@ -1,10 +1,10 @@
-#include "stats/rook.h"
+#include "app/rook.h"
 
 #include <string>
 
 #include "app/app.h"
-#include "app/text.h"
-#include "driver/files.h"
+#include "app/files.h"
+#include "base/text.h"
 
 namespace veltrane {
 

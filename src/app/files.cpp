@@ -1,8 +1,8 @@
-#include "driver/files.h"
+#include "app/files.h"
 
 #include <algorithm>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace veltrane {
 

@@ -1,4 +1,4 @@
-#include "ui/qt/preview_picture.h"
+#include "preview/qt/preview_picture.h"
 
 #include <QFontMetrics>
 #include <QLine>
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "ui/qt/fonts.h"
+#include "preview/qt/fonts.h"
 
 namespace veltrane {
 

@@ -1,19 +1,19 @@
-#include "ui/handlers.h"
+#include "app/handlers.h"
 
 #include <filesystem>
 #include <string>
 
 #include "app/app.h"
-#include "app/error.h"
+#include "app/examine.h"
+#include "app/files.h"
+#include "app/language.h"
 #include "app/log.h"
+#include "app/presets.h"
+#include "app/rook_mode.h"
 #include "app/startup.h"
-#include "app/text.h"
-#include "audio/examine.h"
-#include "audio/presets.h"
-#include "driver/files.h"
-#include "driver/work.h"
-#include "stats/rook_mode.h"
-#include "ui/language.h"
+#include "app/work.h"
+#include "base/error.h"
+#include "base/text.h"
 
 namespace veltrane {
 

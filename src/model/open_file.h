@@ -2,7 +2,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/controls.h"
+#include "model/controls.h"
 
 namespace veltrane {
 

@@ -1,4 +1,4 @@
-#include "ui/qt/main_window.h"
+#include "ui/main_window.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -32,9 +32,9 @@
 #include <type_traits>
 
 #include "app/app.h"
-#include "ui/handlers.h"
-#include "ui/open_file.h"
-#include "ui/qt/fonts.h"
+#include "app/handlers.h"
+#include "model/open_file.h"
+#include "preview/qt/fonts.h"
 
 namespace veltrane {
 
