@@ -103,10 +103,12 @@ class FakeLoop : public EventLoop {
   public:
     int yields = 0;
     std::function<void()> during_yield;
+    bool stop = false;
     void yield() override {
         ++yields;
         if (during_yield) during_yield();
     }
+    bool stop_requested() const override { return stop; }
 };
 
 class FakeWindows : public Windows {

@@ -170,29 +170,51 @@ TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlon
     EXPECT_TRUE(std::filesystem::exists(dir / "long.gap"));
 }
 
-TEST_F(GenerationTest, ClosingTheWindowStopsTheRunAtItsNextYield) {
-    const auto data = synth::speech_data({2, 16, 44100}, 8);
-    for (const char* name : {"take001.wav", "take002.wav", "take003.wav"})
-        put(name, synth::wav_bytes({2, 16, 44100}, data));
-    f().Fast.set_value(1);
+// A JA run over three recordings that is stopped during the second: the first GAP file
+// is whole, the second is not written, the third is not started, and nothing is left.
+class StoppedRunTest : public RunTest {
+  protected:
+    void SetUp() override {
+        RunTest::SetUp();
+        const auto data = synth::speech_data({2, 16, 44100}, 8);
+        for (const char* name : {"take001.wav", "take002.wav", "take003.wav"})
+            put(name, synth::wav_bytes({2, 16, 44100}, data));
+        f().Fast.set_value(1);
+        clock.step = 0.05;
+        settings.values.clear();
+        track();
+    }
+    void expect_stopped_in_second_file() {
+        EXPECT_EQ(processed.size(), 1u);
+        EXPECT_TRUE(std::filesystem::exists(dir / "take001.gap"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "take002.gap"))
+            << "the file being made is not written";
+        EXPECT_FALSE(std::filesystem::exists(dir / "take003.gap"));
+        for (const auto& e : std::filesystem::directory_iterator(dir))
+            EXPECT_FALSE(e.path().filename().string().starts_with(".veltrane-")) << e.path();
+        EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
+        EXPECT_EQ(windows.calls.back(), "end_program");
+    }
+};
+
+TEST_F(StoppedRunTest, ClosingTheWindowStopsTheRunAtItsNextYield) {
     f().multi.set_value(1);
-    clock.step = 0.05;
-    settings.values.clear();
-    track();
     int yields_in_second = 0;
     loop.during_yield = [&] {
         if (processed.size() == 1 && ++yields_in_second == 3) app->end();
     };
     generate(dir / "take001.wav", "2");
-    EXPECT_EQ(processed.size(), 1u);
-    EXPECT_TRUE(std::filesystem::exists(dir / "take001.gap"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "take002.gap"))
-        << "the file being made is not written";
-    EXPECT_FALSE(std::filesystem::exists(dir / "take003.gap"));
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        EXPECT_FALSE(e.path().filename().string().starts_with(".veltrane-")) << e.path();
-    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
-    EXPECT_EQ(windows.calls.back(), "end_program");
+    expect_stopped_in_second_file();
+}
+
+TEST_F(StoppedRunTest, ASignalStopsTheRunAtItsNextBlockEvenWithoutMultitasking) {
+    f().multi.set_value(0);
+    int blocks_in_second = 0;
+    app->on_progress = [&] {
+        if (processed.size() == 1 && ++blocks_in_second == 3) loop.stop = true;
+    };
+    generate(dir / "take001.wav", "2");
+    expect_stopped_in_second_file();
 }
 
 TEST_F(GenerationTest, ARecordingThatShrinksWhileItIsScannedReadsAsSilenceFromItsNewEnd) {

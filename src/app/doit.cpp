@@ -13,6 +13,7 @@
 #include "audio/scan_settings.h"
 #include "audio/wav_header.h"
 #include "audio/wav_layout.h"
+#include "base/error.h"
 #include "base/text.h"
 
 namespace veltrane {
@@ -132,6 +133,12 @@ void doit(App& app, const std::string& path, const std::string& title) {
             [&](const ScanProgress& progress) {
                 app.f().ProgressBar1.value = static_cast<double>(progress.progress);
                 if (app.on_progress) app.on_progress();
+                // Asked to end by the system: the run stops here, as it would at a yield
+                // after the close box, whether or not it lets events through.
+                if (app.platform.loop.stop_requested()) {
+                    app.end();
+                    throw RunStopped{};
+                }
                 if (app.f().multi.ticked() &&
                     clock.monotonic_seconds() - last_yield >= kYieldInterval) {
                     app.yield();

@@ -89,6 +89,7 @@ void Main(App& app) {
     for (;;) {
         const auto now = static_cast<std::int32_t>(std::lround(clock.seconds_since_midnight()));
         if (now - start_seconds >= 2 || clock.monotonic_seconds() - start_monotonic >= 2) break;
+        if (app.platform.loop.stop_requested()) break;  // asked to end: no need to wait
         clock.sleep(0.02);
     }
     app.platform.windows.unload_splash();

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "base/error.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/stop_signals.h"
 #include "preview/qt/fonts.h"
 #include "ui/qt_windows.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
         std::cout << answer->text << std::flush;
         return std::cout ? 0 : 1;
     }
+    veltrane::StopSignals::catch_signals();
     QApplication qt(argc, argv);
     // What the toolkit left of the arguments, as given (file names are bytes).
     const ProgramArgs args = veltrane::program_files(std::vector<std::string>(argv, argv + argc));
@@ -42,6 +44,8 @@ int main(int argc, char* argv[]) {
     veltrane::QtWindows windows;
     veltrane::App app({settings, boxes, dialog, clock, sound, process, loop, windows});
     windows.attach(app);
+    // A logout, `kill` or Ctrl+C in the terminal ends the program as its close box does.
+    const veltrane::StopSignals stop_signals([&app] { app.end(); });
 
     try {
         veltrane::Main(app);

@@ -1,8 +1,11 @@
 #include "ui/qt_windows.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/app.h"
 #include "ui/icon.h"
@@ -11,6 +14,13 @@
 #include "ui/splash_window.h"
 
 namespace veltrane {
+
+namespace {
+// How long the splash waits for the window manager to show it.
+constexpr qint64 kSplashExposeWaitMs = 1000;
+constexpr auto kSplashEvents =
+    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers;
+}  // namespace
 
 QtWindows::QtWindows() = default;
 
@@ -30,9 +40,27 @@ void QtWindows::attach(App& app) {
 
 void QtWindows::show_splash() {
     if (!splash_) splash_ = std::make_unique<SplashWindow>();
-    splash_->show();
-    splash_->raise();
-    splash_->repaint();
+    // The program may be ended while the splash is being shown (the toolkit lets events
+    // through when it creates the window): it is then taken away, and so is this.
+    const QPointer<SplashWindow> splash = splash_.get();
+    splash->show();
+    if (!splash || ended_) return;
+    splash->raise();
+    // A window manager maps the window some time after show(): until then nothing drawn
+    // reaches the screen. Wait for that, briefly, letting no input through, nor a request
+    // to end the program.
+    QElapsedTimer waited;
+    waited.start();
+    while (splash && !ended_ && splash->windowHandle() && !splash->windowHandle()->isExposed() &&
+           waited.elapsed() < kSplashExposeWaitMs)
+        QCoreApplication::processEvents(kSplashEvents, 10);
+    if (!splash || ended_) return;
+    splash->repaint();
+    QCoreApplication::processEvents(kSplashEvents);
+}
+
+bool QtWindows::splash_exposed() const {
+    return splash_ && splash_->windowHandle() && splash_->windowHandle()->isExposed();
 }
 
 void QtWindows::unload_splash() {
@@ -64,7 +92,12 @@ void QtWindows::unload_main() {
 void QtWindows::end_program() {
     ended_ = true;
     if (main_) main_->hide();
-    splash_.reset();
+    // The splash goes once the toolkit is back in its loop: this may be called while it is
+    // being shown.
+    if (splash_) {
+        splash_->hide();
+        splash_.release()->deleteLater();
+    }
     // Leaves the running event loop once the current handler returns; before the loop
     // has started, exec() sees the flag instead.
     QCoreApplication::exit(0);

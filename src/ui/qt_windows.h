@@ -30,6 +30,8 @@ class QtWindows : public Windows {
     // been ended (before the loop started). Returns the exit status.
     int exec();
 
+    // The splash window is on screen (mapped and exposed), not only shown.
+    bool splash_exposed() const;
     // The main window has been shown and not ended.
     bool main_window_open() const;
     MainWindow* main_window() const { return main_.get(); }

@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "base/error.h"
+#include "platform/qt/stop_signals.h"
 #include "platform/user_folders.h"
 
 namespace veltrane {
@@ -66,7 +67,10 @@ Answer QtMessageBoxes::show(std::string_view text, std::string_view title, Butto
     QMessageBox box(
         QMessageBox::NoIcon, q(title), q(text),
         buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;
+    const int pressed = box.exec();
+    // A box closed because the program was asked to end answers as its Cancel would.
+    if (StopSignals::raised()) return Answer::Cancel;
+    return pressed == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;
 }
 
 std::optional<ChosenFile> QtFileDialog::open(std::string_view pattern) {
@@ -118,6 +122,10 @@ void QtProcess::start(const std::filesystem::path& program) {
 
 void QtEventLoop::yield() {
     QCoreApplication::processEvents();
+}
+
+bool QtEventLoop::stop_requested() const {
+    return StopSignals::raised();
 }
 
 }  // namespace veltrane

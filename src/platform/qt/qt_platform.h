@@ -71,6 +71,7 @@ class QtProcess : public Process {
 class QtEventLoop : public EventLoop {
   public:
     void yield() override;
+    bool stop_requested() const override;
 };
 
 }  // namespace veltrane

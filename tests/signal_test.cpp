@@ -1,0 +1,94 @@
+// The window program asked to end by the system: it ends as its close box ends it, with
+// status 0, whether the signal comes while it waits for an answer or sits idle.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes.h"
+
+extern char** environ;
+
+namespace veltrane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Whether process `pid` has a handler of its own for `signal` (its SigCgt mask).
+bool catches(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+// Starts the window program on the offscreen platform, sends `signal` once it catches
+// it and `settle` has passed, and returns its wait status (-1: it did not end in time).
+int signalled_status(const fs::path& dir, const std::vector<std::string>& args, int signal,
+                     std::chrono::milliseconds settle) {
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                    "VELTRANE_SETTINGS=" + (dir / "settings.ini").string(),
+                                    "HOME=" + dir.string(), "XDG_RUNTIME_DIR=" + dir.string()};
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("ASAN_OPTIONS=", 0) == 0 ||
+            std::string(*e).rfind("LSAN_OPTIONS=", 0) == 0)
+            env.emplace_back(*e);
+    std::vector<std::string> argv = {VELTRANE_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto pointers = [](std::vector<std::string>& v) {
+        std::vector<char*> p;
+        for (auto& s : v) p.push_back(s.data());
+        p.push_back(nullptr);
+        return p;
+    };
+    auto argp = pointers(argv);
+    auto envp = pointers(env);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, VELTRANE_PROGRAM, nullptr, nullptr, argp.data(), envp.data()) != 0)
+        return -2;
+    for (int i = 0; i < 2000 && !catches(pid, signal); ++i) std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(settle);
+    kill(pid, signal);
+    for (int i = 0; i < 3000; ++i) {  // up to 30 s, for slow builds
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+TEST(SignalTest, TermHupAndIntEndTheWindowProgramWithStatusZero) {
+    const fs::path dir = make_temp_folder();
+    write_bytes(dir / "take1.wav", worked_example());
+    // At start (the splash), while the command-line question waits, and later, idle.
+    const struct {
+        int signal;
+        std::vector<std::string> args;
+        std::chrono::milliseconds settle;
+    } cases[] = {
+        {SIGTERM, {}, 0ms},
+        {SIGHUP, {(dir / "take1.wav").string()}, 500ms},
+        {SIGINT, {}, 2500ms},
+    };
+    for (const auto& c : cases) {
+        const int status = signalled_status(dir, c.args, c.signal, c.settle);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << strsignal(c.signal) << ": wait status " << status;
+    }
+    EXPECT_FALSE(fs::exists(dir / "take1.gap")) << "the question was not answered with OK";
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace veltrane::test
