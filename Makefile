@@ -3,7 +3,7 @@
 
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang-format \
-            fonts-liberation2 desktop-file-utils
+            fonts-liberation2 desktop-file-utils qt6-translations-l10n
 # Only for the targets that need them: the Debian package, the manuals' pictures (a
 # virtual display, the spoken sentences the preview is shown with, the fonts they are
 # taken with), the icon.

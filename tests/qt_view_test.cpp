@@ -452,6 +452,23 @@ TEST_F(QtStartTest, StartAndRestartsLeaveTheFocusOnLoadFileWithItsFrameShowing) 
     EXPECT_EQ(started.f().Text11.caption, "1");
 }
 
+TEST_F(QtStartTest, TheToolkitsOwnTextsFollowTheWindowsLanguage) {
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    ASSERT_EQ(cancel(), "Cancel");
+    settings.values["Startup Values/Language"] = "1";  // German
+    QtWindows qt;
+    App started(Platform{settings, boxes, dialog, clock, sound, process, loop, qt});
+    qt.attach(started);
+    Main(started);
+    ASSERT_EQ(started.f().lan.caption, "2");
+    EXPECT_EQ(cancel(), "Abbrechen") << "the first dialog after start speaks German already";
+    dispatch(started, started.f().Command5.on_click);
+    EXPECT_EQ(cancel(), "Cancel");
+    dispatch(started, started.f().Command5.on_click);
+    EXPECT_EQ(cancel(), "Abbrechen");
+    dispatch(started, started.f().Command5.on_click);
+}
+
 TEST(QtWindowsTest, EndedBeforeTheEventLoopStartsItDoesNotRun) {
     ensure_qt();
     QtWindows windows;

@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "app/app.h"
+#include "platform/qt/toolkit_language.h"
 #include "ui/icon.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
@@ -33,7 +34,10 @@ void QtWindows::attach(App& app) {
     main_ = std::make_unique<MainWindow>(app);
     // Closing the window ends the program; a run in progress stops at its next yield.
     main_->on_close = [&app] { app.end(); };
-    app.on_refresh = [this] { main_->refresh(); };
+    app.on_refresh = [this] {
+        main_->refresh();
+        follow_language();
+    };
     app.on_progress = [this] { main_->progress(); };
     preview_ = std::make_unique<PreviewLauncher>(app, *main_);
 }
@@ -67,9 +71,17 @@ void QtWindows::unload_splash() {
     splash_.reset();
 }
 
+void QtWindows::follow_language() {
+    // The toolkit's own texts (dialogs, the buttons of boxes) speak the window's language.
+    const std::string& lan = app_->f().lan.caption;
+    if (lan == "1") set_toolkit_language(ToolkitLanguage::English);
+    if (lan == "2") set_toolkit_language(ToolkitLanguage::German);
+}
+
 void QtWindows::show_main() {
     if (!main_ || ended_) return;
     main_->refresh();
+    follow_language();
     if (!centred_) {
         // The first showing places the window in the middle of the screen.
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -37,6 +37,8 @@ class QtWindows : public Windows {
     MainWindow* main_window() const { return main_.get(); }
 
   private:
+    void follow_language();
+
     App* app_ = nullptr;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PreviewLauncher> preview_;

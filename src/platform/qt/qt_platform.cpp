@@ -15,6 +15,7 @@
 
 #include "base/error.h"
 #include "platform/qt/stop_signals.h"
+#include "platform/qt/toolkit_language.h"
 #include "platform/user_folders.h"
 
 namespace veltrane {
@@ -74,9 +75,14 @@ Answer QtMessageBoxes::show(std::string_view text, std::string_view title, Butto
 }
 
 std::optional<ChosenFile> QtFileDialog::open(std::string_view pattern) {
-    // "*.*" lists every file, also those without a dot in the name.
-    const QString filter = pattern == "*.*" ? QString("All files (*)") : q(pattern);
-    const QString path = QFileDialog::getOpenFileName(nullptr, "Open", last_folder_, filter);
+    // "*.*" lists every file, also those without a dot in the name; recordings come first.
+    const bool german = toolkit_language() == ToolkitLanguage::German;
+    const QString filter = pattern == "*.*"
+                               ? QString(german ? "WAV-Dateien (*.wav *.WAV);;Alle Dateien (*)"
+                                                : "WAV files (*.wav *.WAV);;All files (*)")
+                               : q(pattern);
+    const QString path = QFileDialog::getOpenFileName(
+        nullptr, german ? QString::fromUtf8("Öffnen") : QString("Open"), last_folder_, filter);
     if (path.isEmpty()) return std::nullopt;
     last_folder_ = QFileInfo(path).absolutePath();
     return ChosenFile{QDir::toNativeSeparators(path).toStdString(),
