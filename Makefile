@@ -21,7 +21,7 @@ EXAMPLE := build/example/take001.wav
 PREFIX ?= /usr/local
 
 .PHONY: all deps build build-asan run test bench pictures format format-check \
-        clean install deb screenshots icons fuzz fuzz-merge
+        clean install deb screenshots icons fuzz fuzz-merge soak
 
 all: build
 
@@ -59,6 +59,11 @@ run: build
 test: build build-asan format-check
 	ctest --preset default
 	ctest --preset asan
+
+# Many more random user actions than make test plays (tests/soak_test.cpp).
+SOAK_ACTIONS := 10000
+soak: build
+	VELTRANE_SOAK_ACTIONS=$(SOAK_ACTIONS) QT_QPA_PLATFORM=offscreen ./build/veltrane_tests --gtest_filter='Seeds/SoakTest.*'
 
 bench: build
 	./build/veltrane_bench
