@@ -103,8 +103,7 @@ TEST_F(PreviewWindowTest, FollowsTheSlidersPresetsAndDoubleSpeedWithoutTouchingT
     const auto expect_as_scanned = [&](const preview::Settings& s) {
         const std::vector<std::uint8_t> bytes = read_bytes(wav);
         MemorySource source(bytes);
-        const auto want =
-            preview::records_of(source, generate_params(read_wav_header(source), s));
+        const auto want = preview::records_of(source, generate_params(read_wav_header(source), s));
         EXPECT_EQ(w->session().records(), want);
         EXPECT_EQ(w->list()->model()->rowCount(), static_cast<int>(want.size()));
         EXPECT_EQ(w->scene().now, want);
