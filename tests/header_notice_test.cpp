@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QWidget>
 #include <map>
 
 #include "app/examine.h"
@@ -7,6 +8,8 @@
 #include "app/header_notice.h"
 #include "app/startup.h"
 #include "fakes.h"
+#include "qt_app.h"
+#include "ui/notice_window.h"
 #include "wav_build.h"
 
 namespace veltrane::test {
@@ -134,6 +137,36 @@ TEST_F(HeaderNoticeTest, FilesWithoutAPlaceForTheSamplesHaveNoNotice) {
         EXPECT_FALSE(header_notice((dir / name).string(), name)) << name;
     }
     EXPECT_TRUE(header_notice((dir / "listed.wav").string(), "listed.wav"));
+}
+
+TEST_F(HeaderNoticeTest, TheNoticeWindowShowsEachNewNoticeOnceAndFollowsTheLanguage) {
+    ensure_qt();
+    QWidget main;
+    NoticeWindow notice(*app, main);
+    // Loaded before the main window is shown: it waits for the main window.
+    load("listed.wav");
+    notice.sync();
+    EXPECT_FALSE(notice.isVisible());
+    main.show();
+    notice.sync();
+    EXPECT_TRUE(notice.isVisible());
+    EXPECT_TRUE(notice.text().startsWith("\"listed.wav\" has other chunks"))
+        << notice.text().toStdString();
+
+    // Closed by the user, it stays closed until the next load; the language follows.
+    notice.hide();
+    dispatch(*app, f().Command5.on_click);
+    notice.sync();
+    EXPECT_FALSE(notice.isVisible());
+    EXPECT_TRUE(notice.text().contains("hat vor seinen Samples")) << notice.text().toStdString();
+    load("listed.wav");
+    notice.sync();
+    EXPECT_TRUE(notice.isVisible());
+
+    load("plain.wav");
+    notice.sync();
+    EXPECT_FALSE(notice.isVisible());
+    EXPECT_TRUE(notice.text().isEmpty());
 }
 
 }  // namespace
