@@ -1,9 +1,17 @@
 # Quick start on a fresh Debian 12 machine:  make run   |   make test
 # Both install what is missing (Debian packages), configure and build.
 
-PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev clang-format \
-            fonts-liberation2 desktop-file-utils qt6-translations-l10n
+# What the programs need to be built and run (libxkbcommon-dev: the keyboard support Qt
+# looks for while configuring; xdg-utils: the Manual button opens the web browser;
+# qt6-translations-l10n: the toolkit's dialogs and buttons in German).
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev libxkbcommon-dev \
+            fonts-liberation2 xdg-utils qt6-translations-l10n
+# Only for the tests and benchmarks (make build, make test).
+TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev clang-format desktop-file-utils
+# What `make run` builds: the two programs, the manuals and their launchers, the
+# notification sound and the example recording; no tests, benchmarks or fuzz harness.
+RUN_TARGETS := veltrane veltrane-cli veltrane-manual-en veltrane-manual-de veltrane_manuals \
+               veltrane_assets
 # Only for the targets that need them: the Debian package, the manuals' pictures (a
 # virtual display, the spoken sentences the preview is shown with, the fonts they are
 # taken with), the icon.
@@ -34,15 +42,24 @@ deps:
 	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
 	fi
 
-build: deps
+build:
+	@$(MAKE) --no-print-directory deps EXTRA_PACKAGES="$(TEST_PACKAGES) $(EXTRA_PACKAGES)"
 	cmake --preset default
 	cmake --build --preset default
 
-build-asan: deps
+# Configured once; later runs only build (Ninja configures again by itself when a
+# CMakeLists.txt changed).
+build/CMakeCache.txt:
+	cmake --preset default
+
+build-asan:
+	@$(MAKE) --no-print-directory deps EXTRA_PACKAGES="$(TEST_PACKAGES)"
 	cmake --preset asan
 	cmake --build --preset asan
 
-run: build
+run: deps
+	@$(MAKE) --no-print-directory build/CMakeCache.txt
+	cmake --build --preset default --target $(RUN_TARGETS)
 	@if [ -n "$$DISPLAY" ]; then \
 	  ./build/veltrane; \
 	else \

@@ -251,10 +251,19 @@ TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
     ASSERT_EQ(run("--help"), 0);
     const std::string help = out;
     EXPECT_TRUE(help.starts_with("Usage: veltrane-cli COMMAND")) << help;
-    for (const char* args : {"-h", "help", "generate --help", "dump x.gap -h"}) {
+    for (const char* args : {"-h", "help"}) {
         EXPECT_EQ(run(args), 0) << args;
         EXPECT_EQ(out, help) << args;
     }
+    // A command's --help is that command's part of the whole.
+    EXPECT_EQ(run("generate --help"), 0);
+    EXPECT_TRUE(out.starts_with("Usage: veltrane-cli generate [OPTION]... FILE...\n")) << out;
+    EXPECT_TRUE(has(out, "--find-chunks") && !has(out, "--labels") && !has(out, "Commands:"))
+        << out;
+    EXPECT_EQ(run("dump x.gap -h"), 0);
+    EXPECT_TRUE(out.starts_with("Usage: veltrane-cli dump [--json | --csv | --labels]")) << out;
+    EXPECT_FALSE(has(out, "--double-speed")) << out;
+    EXPECT_TRUE(has(help, "16-bit mono recordings: give --double-speed")) << help;
     ASSERT_EQ(run("--version"), 0);
     EXPECT_TRUE(std::regex_match(out, std::regex("veltrane-cli [0-9]+\\.[0-9]+\n"))) << out;
 
@@ -274,6 +283,67 @@ TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
     EXPECT_TRUE(has(out, "--version") && has(out, "[--] [FILE]")) << out;
     EXPECT_EQ(run_program(VELTRANE_PROGRAM, "--bogus", "QT_QPA_PLATFORM=offscreen"), 2);
     EXPECT_TRUE(has(err, "veltrane: unknown option '--bogus'\nTry 'veltrane --help'.\n")) << err;
+}
+
+// What a newcomer runs into first: a WAV file given to dump, an empty folder, 16-bit
+// recordings at normal speed.
+TEST_F(CliTest, DumpRefusesARecordingInPlaceOfItsGapFile) {
+    put("take1.wav", worked_example());
+    write_bytes(dir / "a.gap", kWorkedRecord);
+    EXPECT_EQ(run("dump take1.wav"), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err,
+              "veltrane-cli: \"take1.wav\" is a WAV file, not a GAP file (its GAP file is "
+              "\"take1.gap\")\n");
+    EXPECT_EQ(run("dump --labels take1.wav a.gap"), 1);
+    EXPECT_EQ(out, "==> a.gap <==\n0.105\t0.205\tgap 1\n");
+    EXPECT_EQ(run("dump --json take1.wav a.gap"), 1);
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_TRUE(has(out, "\"records\": null, \"error\": \"\\\"take1.wav\\\" is a WAV")) << out;
+}
+
+TEST_F(CliTest, AFolderWithoutARecordingFailsTheRun) {
+    put("empty/notes.txt", {'h', 'i'});
+    EXPECT_EQ(run("generate --method folder empty"), 1);
+    EXPECT_EQ(out, " No files of correct format in this folder.\n");
+    EXPECT_EQ(err, "veltrane-cli: \"empty\": no WAV file was scanned\n");
+    put("empty/take1.wav", worked_example());
+    EXPECT_EQ(run("generate --method folder empty"), 0) << err;
+}
+
+TEST_F(CliTest, SixteenBitMonoAtNormalSpeedGetsOneNotePerCommand) {
+    const auto mono16 = synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(16'000));
+    put("set/a.wav", mono16);
+    put("set/b.wav", mono16);
+    put("set/c.wav", worked_example());  // 8-bit
+    put("stereo.wav", synth::wav_bytes({2, 16, 8000}, std::vector<std::uint8_t>(16'000)));
+    auto notes = [&] {
+        std::size_t n = 0;
+        for (auto at = err.find("veltrane-cli: note: "); at != std::string::npos;
+             at = err.find("veltrane-cli: note: ", at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(run("generate --method folder --normal-speed set"), 0) << err;
+    EXPECT_EQ(notes(), 1u) << err;
+    EXPECT_TRUE(has(err, "note: 2 16-bit mono recordings were scanned at normal speed")) << err;
+    EXPECT_TRUE(has(err, "--double-speed")) << err;
+    EXPECT_TRUE(err.ends_with("recordings\n")) << "the last line, after the runs: " << err;
+
+    // Several runs, one note; JSON on stdout stays JSON.
+    EXPECT_EQ(run("generate --json --normal-speed set/a.wav set/c.wav set/b.wav"), 0) << err;
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_FALSE(has(out, "note")) << out;
+    EXPECT_EQ(notes(), 1u) << err;
+    EXPECT_TRUE(has(err, "note: 2 16-bit mono recordings were")) << err;
+    EXPECT_EQ(run("generate --normal-speed set/a.wav"), 0) << err;
+    EXPECT_TRUE(has(err, "note: 1 16-bit mono recording was scanned")) << err;
+
+    for (const char* args : {"generate --method folder --double-speed set",
+                             "generate --normal-speed set/c.wav stereo.wav"}) {
+        EXPECT_EQ(run(args), 0) << args << ": " << err;
+        EXPECT_EQ(notes(), 0u) << args << ": " << err;
+    }
 }
 
 TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
@@ -317,12 +387,15 @@ TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFil
     put("take1.wav", worked_example());
     // 8008 extra bytes: 1001 ms at 8000 bytes/s.
     put("list.wav", inserted(worked_example(), 36, chunk("LIST", 8000)));
-    ASSERT_EQ(run("generate list.wav"), 0);
+    // Nothing written for it: the command fails, so that a script notices.
+    ASSERT_EQ(run("generate list.wav"), 1);
     EXPECT_TRUE(has(err,
                     "veltrane-cli: warning: \"list.wav\" has other chunks before its data "
                     "(at byte 8052)"))
         << err;
     EXPECT_TRUE(has(err, "--find-chunks")) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "list.gap"));
+    EXPECT_EQ(run("generate --method folder list.wav"), 1);
 
     ASSERT_EQ(run("generate --find-chunks list.wav"), 0) << err;
     EXPECT_EQ(err, "");

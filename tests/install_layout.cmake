@@ -51,7 +51,8 @@ endforeach()
 
 # The desktop entry, the icon in every size of the theme, the manual pages.
 set(wanted share/applications/veltrane.desktop share/icons/hicolor/scalable/apps/veltrane.svg
-           share/man/man1/veltrane.1.gz)
+           share/man/man1/veltrane.1.gz share/man/man1/veltrane-cli.1.gz
+           share/doc/veltrane/README.md)
 foreach(size 16 32 48 64 128 256)
   list(APPEND wanted share/icons/hicolor/${size}x${size}/apps/veltrane.png)
 endforeach()

@@ -141,7 +141,13 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
                   0),
         0u)
         << err;
-    EXPECT_TRUE(err.ends_with("\nNo silences detected. No need to create file\n")) << err;
+    EXPECT_TRUE(
+        err.ends_with("\nNo silences detected. No need to create file\n"
+                      "veltrane-cli: note: 1 16-bit mono recording was scanned at normal "
+                      "speed, where only pauses of pure digital silence count; "
+                      "--double-speed reads every sample whole and finds the pauses of "
+                      "microphone recordings\n"))
+        << err;
     EXPECT_NE(err.find("\n  16-bit recording at normal speed: Double Speed finds " +
                        std::to_string(at_double_speed) + " silences.\n"),
               std::string::npos)

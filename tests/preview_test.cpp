@@ -12,6 +12,7 @@
 #include "audio/gap_file.h"
 #include "cli/format.h"
 #include "fakes.h"
+#include "preview/scene.h"
 #include "preview/session.h"
 #include "preview/sweep.h"
 #include "preview/waveform.h"
@@ -401,6 +402,42 @@ TEST(PreviewLists, LabelTrackAndPresetTable) {
     EXPECT_STREQ(rows[4].preset, "accurate");
     EXPECT_TRUE(rows[5].settings.double_speed);
     for (const PresetRow& r : rows) EXPECT_EQ(r.tally, (Tally{1, 100, 100})) << r.preset;
+}
+
+TEST(PreviewSpeedLine, SaysWhatDoubleSpeedFindsBesideWhatNormalSpeedFinds) {
+    const std::filesystem::path dir = test::make_temp_folder();
+    // Hissing pauses, then one of pure digital silence, closed by a word: normal speed
+    // finds that one alone, Double Speed the hissing ones too.
+    Bytes samples = test::hissing_speech_samples();
+    const Bytes word(samples.begin(), samples.begin() + 4800);
+    samples.insert(samples.end(), 8000, 0);
+    samples.insert(samples.end(), word.begin(), word.end());
+    const Bytes file = synth::wav_bytes({1, 16, 8000}, samples);
+    test::write_bytes(dir / "take.wav", file);
+    MemorySource source(file);
+    const WavInfo h = read_wav_header(source);
+    const std::size_t fast = records_of(source, generate_params(h, {15, 50, true})).size();
+
+    Session session(64);
+    session.open(dir / "take.wav", {15, 50, false});
+    ASSERT_EQ(session.records().size(), 1u);
+    ASSERT_GT(fast, 1u);
+    EXPECT_EQ(speed_line(session, Language::English),
+              "16-bit recording at normal speed: Double Speed finds " + std::to_string(fast) +
+                  " silences, now 1.");
+    EXPECT_EQ(speed_line(session, Language::German),
+              "16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit findet " +
+                  std::to_string(fast) + " Pausen, jetzt 1.");
+    // Worked out afresh for new settings; nothing to say at Double Speed or for 8 bits.
+    session.update({4, 50, false});
+    EXPECT_EQ(session.double_speed_finds(),
+              records_of(source, generate_params(h, {4, 50, true})).size());
+    session.update({15, 50, true});
+    EXPECT_EQ(speed_line(session, Language::English), "");
+    test::write_bytes(dir / "eight.wav", test::worked_example());
+    session.open(dir / "eight.wav", {15, 50, false});
+    EXPECT_EQ(speed_line(session, Language::English), "");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t> {
     ~SoakTest() override { fs::remove_all(dir); }
 
     void make_files() {
-        const synth::Format formats[] = {{1, 8, 8000}, {1, 16, 22050}, {2, 8, 11025},
-                                         {2, 16, 16000}};
+        const synth::Format formats[] = {
+            {1, 8, 8000}, {1, 16, 22050}, {2, 8, 11025}, {2, 16, 16000}};
         int n = 1;
         for (const auto& format : formats) {
             const auto bytes = synth::wav_bytes(format, synth::speech_data(format, 1.5, n));
@@ -60,9 +60,13 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t> {
         write_bytes(dir / "takes" / "truncated.wav", truncated);
         write_bytes(dir / "takes" / "empty.wav", {});
         write_bytes(dir / "takes" / "notes.wav", {'h', 'e', 'l', 'l', 'o'});
-        bad = {dir / "takes" / "truncated.wav", dir / "takes" / "empty.wav",
-               dir / "takes" / "notes.wav", dir / "takes" / "missing.wav", dir / "takes",
-               dir / "takes" / "rook.wav", dir / "takes" / "debug.wav"};
+        bad = {dir / "takes" / "truncated.wav",
+               dir / "takes" / "empty.wav",
+               dir / "takes" / "notes.wav",
+               dir / "takes" / "missing.wav",
+               dir / "takes",
+               dir / "takes" / "rook.wav",
+               dir / "takes" / "debug.wav"};
     }
 
     const fs::path& pick(const std::vector<fs::path>& from) {
@@ -145,8 +149,8 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t> {
         const OpenFile& f = app->f();
         ASSERT_FALSE(app->running()) << "step " << step << " action " << what;
         for (const Control* b : {&f.Command1, &f.Command2, &f.Command5, &f.Command6})
-            ASSERT_TRUE(b->enabled) << "a finished run gives its buttons back: step " << step
-                                    << " action " << what;
+            ASSERT_TRUE(b->enabled)
+                << "a finished run gives its buttons back: step " << step << " action " << what;
         IniSettingsStore reread(dir / "settings.ini", {std::string(kStatsSection)});
         ASSERT_NO_THROW(reread.read(kAppName, kStatsSection, "002", "")) << "step " << step;
         for (const auto& e : fs::recursive_directory_iterator(dir))

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/header_notice.h"
 #include "model/open_file.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
@@ -57,6 +58,11 @@ struct App {
     // header (the command-line tool's --find-chunks; the window never sets it). A file
     // with the plain layout is scanned exactly as without.
     bool find_chunks = false;
+    // What the views say beside the window about the file loaded last (a recording whose
+    // samples stand after other chunks), and a number that grows with every load. Only
+    // the views read it.
+    std::optional<HeaderNotice> header_notice;
+    unsigned notice_serial = 0;
     // The run time of the last run, as its completion message shows it (seconds, cut to
     // hundredths).
     double run_seconds = 0;

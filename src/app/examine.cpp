@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/header_notice.h"
 #include "app/log.h"
 #include "app/rook_mode.h"
 #include "audio/wav_header.h"
@@ -103,6 +104,7 @@ void load_chosen_file(App& app, const std::optional<ChosenFile>& chosen) {
     // After entering Rook/Debug mode this is the reloaded window, whose dialog is empty.
     const CommonDialog& dialog = app.f().CommonDialog1;
     if (!dialog.FileName.empty()) examine(app, dialog.FileName, dialog.FileTitle, 1);
+    note_loaded_file(app, dialog.FileName, dialog.FileTitle);
     app.log("File properly loaded");
     app.log("Current filename is " + dialog.FileName);
 }

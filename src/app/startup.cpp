@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/examine.h"
 #include "app/handlers.h"
+#include "app/header_notice.h"
 #include "app/log.h"
 #include "app/presets.h"
 #include "app/startup_values.h"
@@ -82,6 +83,7 @@ void Main(App& app) {
             work(app);
             app.log("User automatically loads a file and attempts to convert.");
         }
+        note_loaded_file(app, file.full_path, file.title);
     }
 
     // At least two whole seconds of splash, by the rounded time of day; across

@@ -27,6 +27,11 @@ constexpr std::string_view kHelpTail =
     "  help\n"
     "      Show this help.\n"
     "\n"
+    "16-bit mono recordings: give --double-speed. At normal speed only pauses of pure\n"
+    "digital silence count, so microphone recordings give few gaps or none.\n"
+    "Recordings with chunks before their data (such as ffmpeg's \"LIST\"): give\n"
+    "--find-chunks, or convert them first with \"sox in.wav out.wav\".\n"
+    "\n"
     "Every command also takes:\n"
     "  -h, --help          show this help and exit\n"
     "      --version       show the version and exit\n"
@@ -41,6 +46,17 @@ std::string help_text() {
     std::string text(kHelpHead);
     for (const Command* c : kCommands) text.append(c->help).append("\n");
     return text.append(kHelpTail);
+}
+
+// One command's lines of help under a usage line of its own.
+std::string command_help(const Command& c) {
+    std::string_view lines = c.help;
+    while (lines.starts_with(' ')) lines.remove_prefix(1);
+    return std::string("Usage: veltrane-cli ")
+        .append(lines)
+        .append(
+            "\nSee 'veltrane-cli --help' for every command, the exit status and the "
+            "settings.\n");
 }
 
 const Command* find_command(std::string_view name) {
@@ -62,7 +78,7 @@ int dispatch(std::span<const std::string> args, std::ostream& out, std::ostream&
         throw UsageError("unknown command '" + name + "'");
     }
     const ParsedArgs parsed = parse_args(args.subspan(2), command->options);
-    if (parsed.help) return out << help_text(), kExitOk;
+    if (parsed.help) return out << command_help(*command), kExitOk;
     if (parsed.version) return out << "veltrane-cli " << kVersion << "\n", kExitOk;
     return command->run({parsed, out, err, env});
 }

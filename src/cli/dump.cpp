@@ -1,3 +1,4 @@
+#include <fstream>
 #include <ostream>
 
 #include "audio/gap_file.h"
@@ -10,6 +11,14 @@ namespace veltrane {
 namespace {
 
 constexpr CommandOption kOptions[] = {{"json", ""}, {"csv", ""}, {"labels", ""}};
+
+// A recording given where its GAP file was meant: its bytes would read as thousands of
+// records of nonsense.
+bool is_recording(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char magic[4] = {};
+    return file.read(magic, sizeof magic) && std::string_view(magic, sizeof magic) == "RIFF";
+}
 
 int run(const Invocation& in) {
     const ParsedArgs& a = in.args;
@@ -31,10 +40,17 @@ int run(const Invocation& in) {
     for (const std::string& path : files) {
         std::string error;
         std::string records;
-        try {
-            records = dump_text(read_gap_file(path), format);
-        } catch (const Error& e) {
-            error = describe(e);
+        if (is_recording(path)) {
+            error = "\"" + path + "\" is a WAV file, not a GAP file (its GAP file is \"" +
+                    gap_path(path) + "\")";
+        } else {
+            try {
+                records = dump_text(read_gap_file(path), format);
+            } catch (const Error& e) {
+                error = describe(e);
+            }
+        }
+        if (!error.empty()) {
             report(in.err, error);
             status = kExitFailed;
         }

@@ -9,6 +9,8 @@
 #include "app/presets.h"
 #include "app/startup_values.h"
 #include "app/work.h"
+#include "audio/scan_settings.h"
+#include "audio/wav_header.h"
 #include "audio/wav_layout.h"
 #include "base/byte_source.h"
 #include "base/error.h"
@@ -188,6 +190,22 @@ std::string find_chunks_hint(const ChunkNote& note) {
     return "; --find-chunks finds its data at byte " + std::to_string(note.data_at);
 }
 
+// A 16-bit mono recording: at normal speed its scan reads a value at every byte, and only
+// pauses of pure digital silence pass.
+bool sixteen_bit_mono(const std::string& path, bool find_chunks) {
+    try {
+        if (find_chunks) {
+            const std::unique_ptr<FileSource> file = open_recording(path);
+            if (!file) return false;
+            if (const auto l = located_layout(read_wav_chunks(*file)))
+                return situation_of(l->bytes_per_sample, l->channels, false) == 2;
+        }
+        return generate_params(read_wav_header(path), {}).situation == 2;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
 // One run: FILE as the file chosen in the window, then Generate.
 void run_one(App& app, const Choices& c, const std::string& file) {
     struct stat st {};
@@ -236,6 +254,9 @@ int run(const Invocation& in) {
     app.f().lg.set_value(whole(app.setting(kStartupSection, "Log")) == 1 ? 1 : 0);
 
     Report out(in.out, in.err, c.json, in.env.progress);
+    int status = kExitOk;
+    std::size_t files_done = 0;   // in the run going on
+    std::size_t slow_16_bit = 0;  // 16-bit mono recordings scanned at normal speed
     auto stop_if_asked = [&] {
         if (interrupted() == 0) return;
         app.ending = true;
@@ -247,10 +268,16 @@ int run(const Invocation& in) {
     };
     app.on_file_done = [&](const App::FileResult& done) {
         App::FileResult r = done;
+        ++files_done;
+        if (r.not_scanned.empty() && !app.f().Fast.ticked() &&
+            sixteen_bit_mono(r.path, c.find_chunks))
+            ++slow_16_bit;
         // A file whose data stand after other chunks: read as the plain layout, what was
-        // scanned (if anything) is not its sound.
+        // scanned (if anything) is not its sound. Nothing written for it fails the command,
+        // so that a script notices.
         if (!c.find_chunks)
             if (const auto note = chunk_note(r.path)) {
+                if (r.gaps == 0) status = kExitFailed;
                 if (r.not_scanned.empty())
                     out.warn("\"" + r.path + "\" has other chunks before its data (at byte " +
                              std::to_string(note->data_at) +
@@ -266,14 +293,19 @@ int run(const Invocation& in) {
         stop_if_asked();
     };
 
-    int status = kExitOk;
     bool stopped = false;  // the stop has been reported
     for (const std::string& file : files) {
         if (interrupted() != 0) break;
         out.begin(file, c.method);
+        files_done = 0;
         try {
             run_one(app, c, file);
             out.end(app.f().Label13.caption, app.run_seconds);
+            // A folder or set without a WAV file: nothing was scanned.
+            if (files_done == 0) {
+                report(in.err, "\"" + file + "\": no WAV file was scanned");
+                status = kExitFailed;
+            }
         } catch (const RunStopped&) {
             out.fail("interrupted");
             stopped = true;
@@ -285,6 +317,14 @@ int run(const Invocation& in) {
     }
     if (app.f().lg.ticked()) write_log(app, "", LogStop);
     out.close();
+    if (slow_16_bit > 0)
+        report(
+            in.err,
+            "note: " + std::to_string(slow_16_bit) +
+                (slow_16_bit == 1 ? " 16-bit mono recording was" : " 16-bit mono recordings were") +
+                " scanned at normal speed, where only pauses of pure digital silence count; "
+                "--double-speed reads every sample whole and finds the pauses of microphone "
+                "recordings");
     if (const int signal = interrupted()) {
         // Asked between two runs, or after the last one: the runs done stay done.
         if (!stopped) report(in.err, "interrupted");

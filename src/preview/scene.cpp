@@ -93,6 +93,17 @@ std::string summary_line(const Session& session, Language l) {
     return line;
 }
 
+std::string speed_line(Session& session, Language l) {
+    const std::optional<std::size_t> fast = session.double_speed_finds();
+    if (!fast) return {};
+    const std::string now = std::to_string(session.records().size());
+    return german(l) ? "16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
+                       "findet " +
+                           count_text(*fast, l) + ", jetzt " + now + "."
+                     : "16-bit recording at normal speed: Double Speed finds " +
+                           count_text(*fast, l) + ", now " + now + ".";
+}
+
 std::string disk_line(const Session& session, Language l) {
     const DiskGap& d = session.disk();
     const bool de = german(l);

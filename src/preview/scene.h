@@ -50,6 +50,10 @@ double total_ms(const Session& session);
 // normal speed: 12 silences, 4.321 s in all, the longest 0.812 s").
 std::string summary_line(const Session& session, Language language);
 
+// A 16-bit recording at normal speed: what Double Speed would find instead ("16-bit
+// recording at normal speed: Double Speed finds 14 silences, now 2."); empty otherwise.
+std::string speed_line(Session& session, Language language);
+
 // The GAP file beside it compared with what the settings find now.
 std::string disk_line(const Session& session, Language language);
 

@@ -97,6 +97,7 @@ void Session::open(const std::filesystem::path& path, const Settings& settings,
                    const std::function<void(double)>& on_progress) {
     file_.reset();
     explanation_.reset();
+    double_speed_finds_.reset();
     facts_.reset();
     path_ = path;
     auto file = open_recording(path);
@@ -127,6 +128,20 @@ void Session::rescan() {
     params_ = generate_params(header_, settings_);
     records_ = records_of(*file_, params_);
     explanation_.reset();
+    double_speed_finds_.reset();
+}
+
+std::optional<std::size_t> Session::double_speed_finds() {
+    if (!file_) return std::nullopt;
+    if (!double_speed_finds_) {
+        const Situation s = params_.situation;
+        double_speed_finds_.emplace();
+        if (!settings_.double_speed && (s == 2 || s == 4)) {
+            const Settings fast{settings_.sensitivity, settings_.filter_ms, true};
+            *double_speed_finds_ = records_of(*file_, generate_params(header_, fast)).size();
+        }
+    }
+    return *double_speed_finds_;
 }
 
 bool Session::read_disk() {

@@ -94,6 +94,11 @@ class Session {
     const DiskGap& disk() const { return disk_; }
     const Comparison& comparison() const { return comparison_; }
 
+    // A 16-bit recording at normal speed: the silences Double Speed records at the same
+    // Sensitivity and Filter (worked out on first asking and kept while the settings
+    // stay). None for any other recording or settings.
+    std::optional<std::size_t> double_speed_finds();
+
     // Why nothing was found with the current settings (empty when something was).
     // Worked out on first asking and kept while the settings stay; throws Stopped, and
     // keeps nothing, when `keep_going` says so.
@@ -119,6 +124,7 @@ class Session {
     Comparison comparison_;
     std::optional<FilterFacts> facts_;
     std::optional<Explanation> explanation_;
+    std::optional<std::optional<std::size_t>> double_speed_finds_;
 };
 
 }  // namespace veltrane::preview

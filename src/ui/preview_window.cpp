@@ -403,7 +403,13 @@ void PreviewWindow::rebuild() {
                        q(session_.path().filename().string()));
     else if (path_.empty())
         setWindowTitle(tr2(l, "Preview", "Vorschau"));
-    summary_->setText(open ? q(preview::summary_line(session_, l)) : q(problem_));
+    // Double Speed's count beside a 16-bit scan at normal speed; when nothing is found
+    // the reasons below say it.
+    const std::string speed =
+        open && !session_.records().empty() ? preview::speed_line(session_, l) : "";
+    summary_->setText(
+        open ? q(preview::summary_line(session_, l) + (speed.empty() ? "" : "\n") + speed)
+             : q(problem_));
     disk_->setText(open ? q(preview::disk_line(session_, l)) : QString());
     disk_->setVisible(open);
 

@@ -11,6 +11,7 @@
 #include "platform/qt/toolkit_language.h"
 #include "ui/icon.h"
 #include "ui/main_window.h"
+#include "ui/notice_window.h"
 #include "ui/preview_window.h"
 #include "ui/splash_window.h"
 
@@ -34,8 +35,10 @@ void QtWindows::attach(App& app) {
     main_ = std::make_unique<MainWindow>(app);
     // Closing the window ends the program; a run in progress stops at its next yield.
     main_->on_close = [&app] { app.end(); };
+    notice_ = new NoticeWindow(app, *main_);
     app.on_refresh = [this] {
         main_->refresh();
+        notice_->sync();
         follow_language();
     };
     app.on_progress = [this] { main_->progress(); };
@@ -95,6 +98,7 @@ void QtWindows::show_main() {
     main_->raise();
     main_->activateWindow();
     main_->focus_first_control();
+    notice_->sync();
 }
 
 void QtWindows::unload_main() {

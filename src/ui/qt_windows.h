@@ -7,6 +7,7 @@ namespace veltrane {
 
 struct App;
 class MainWindow;
+class NoticeWindow;
 class PreviewLauncher;
 class SplashWindow;
 
@@ -42,6 +43,7 @@ class QtWindows : public Windows {
     App* app_ = nullptr;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PreviewLauncher> preview_;
+    NoticeWindow* notice_ = nullptr;  // a child of the main window
     std::unique_ptr<SplashWindow> splash_;
     bool centred_ = false;
     bool ended_ = false;
