@@ -28,13 +28,17 @@ EXAMPLE := build/example/take001.wav
 # Where `make install` puts the program; DESTDIR (empty by default) is put in front of it.
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan run test bench pictures format format-check \
+.PHONY: all deps packages build build-asan run test bench pictures format format-check \
         clean install deb screenshots icons fuzz fuzz-merge soak
 
 all: build
 
+# Everything `make test` needs; `make run` installs only what the programs need.
 deps:
-	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
+	@$(MAKE) --no-print-directory packages WANTED="$(PACKAGES) $(TEST_PACKAGES) $(EXTRA_PACKAGES)"
+
+packages:
+	@missing=""; for p in $(WANTED); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -42,8 +46,7 @@ deps:
 	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
 	fi
 
-build:
-	@$(MAKE) --no-print-directory deps EXTRA_PACKAGES="$(TEST_PACKAGES) $(EXTRA_PACKAGES)"
+build: deps
 	cmake --preset default
 	cmake --build --preset default
 
@@ -52,12 +55,12 @@ build:
 build/CMakeCache.txt:
 	cmake --preset default
 
-build-asan:
-	@$(MAKE) --no-print-directory deps EXTRA_PACKAGES="$(TEST_PACKAGES)"
+build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
 
-run: deps
+run:
+	@$(MAKE) --no-print-directory packages WANTED="$(PACKAGES)"
 	@$(MAKE) --no-print-directory build/CMakeCache.txt
 	cmake --build --preset default --target $(RUN_TARGETS)
 	@if [ -n "$$DISPLAY" ]; then \
