@@ -7,7 +7,7 @@
 #include "app/app.h"
 #include "ui/icon.h"
 #include "ui/main_window.h"
-#include "ui/preview_window.h"
+#include "ui/preview_launcher.h"
 #include "ui/splash_window.h"
 
 namespace veltrane {
