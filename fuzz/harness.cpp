@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "audio/gap_file.h"
@@ -17,6 +20,7 @@
 #include "audio/wav_header.h"
 #include "audio/wav_layout.h"
 #include "base/byte_source.h"
+#include "platform/ini_codec.h"
 #include "preview/recording.h"
 #include "reference_scan.h"
 #include "scan_reference.h"
@@ -426,9 +430,30 @@ void check_chunks(const Input& in) {
             "the located end mark lies past the file");
 }
 
+// The settings file's text: read and written again it stays the same document, and a
+// value set in it reads back as it was.
+void check_ini(const Input& in) {
+    const std::string_view bytes(reinterpret_cast<const char*>(in.file.data()), in.file.size());
+    ini::Document once;
+    once.parse(bytes);
+    const std::string text = once.text();
+    ini::Document twice;
+    twice.parse(text);
+    require(twice.lines == once.lines && twice.keys == once.keys &&
+                twice.sections == once.sections && twice.text() == text,
+            "a settings text read, written and read again is another document");
+    const ini::Key key{"Startup Values", "Method"};
+    const std::string value(bytes.substr(0, bytes.size() / 2));
+    const std::optional<std::string> other = once.get({"001", "002"});
+    once.set(key, value);
+    require(once.get(key) == value, "a value set in a settings text reads back otherwise");
+    require(once.get({"001", "002"}) == other,
+            "setting one value of a settings text changed another");
+}
+
 // Every check an input goes through; a new check joins here.
 using Check = void (*)(const Input&);
-constexpr Check kChecks[] = {check_scan, check_chunks};
+constexpr Check kChecks[] = {check_scan, check_chunks, check_ini};
 
 }  // namespace
 

@@ -53,6 +53,11 @@ TEST_F(ExamineTest, RefreshAddsKilobytesToTheTotalButLeavesTheButtons) {
     EXPECT_FALSE(f().Command3.enabled);
     EXPECT_FALSE(f().Command4.enabled);
     EXPECT_EQ(f().Text3.caption, "976 Kb");
+
+    // Large totals are stored as plain digits.
+    settings.values["001/001"] = "99024";  // + 976 Kb = 100000
+    examine(*app, path, "take1.wav", 0);
+    EXPECT_EQ(stat("001"), "100000");
 }
 
 TEST_F(ExamineTest, CompressedFormatsAndForeignFilesAreNotProcessed) {
@@ -70,11 +75,10 @@ TEST_F(ExamineTest, CompressedFormatsAndForeignFilesAreNotProcessed) {
     EXPECT_EQ(f().comp1.caption, "Unknown Compression");
     EXPECT_FALSE(f().Command3.enabled);
     EXPECT_FALSE(f().Command4.enabled);
-}
 
-TEST_F(ExamineTest, OnlyTheLowByteOfTheFormatTagCounts) {
+    // Only the low byte of the format tag counts: 257 is PCM.
     auto bytes = stereo16_file();
-    bytes[wav::kFormatTag + 1] = 1;  // tag 257
+    bytes[wav::kFormatTag + 1] = 1;
     examine(*app, put("t.wav", bytes), "t.wav", 1);
     EXPECT_EQ(f().comp1.caption, "PCM - Uncompressed");
     EXPECT_TRUE(f().Command3.enabled);
@@ -96,22 +100,21 @@ TEST_F(ExamineTest, MissingAndShortFilesReadAsZeroBytesAndNothingIsCreated) {
 }
 
 TEST_F(ExamineTest, LengthIsCutToTwoDecimalsInShortestForm) {
-    auto bytes = synth::wav_bytes({1, 8, 8000}, std::vector<std::uint8_t>(100'000, 128));
-    examine(*app, put("a.wav", bytes), "a.wav", 1);
-    EXPECT_EQ(f().Label10.caption, "12.5 seconds");
-    bytes = synth::wav_bytes({1, 8, 8000}, std::vector<std::uint8_t>(7'999, 128));
-    examine(*app, put("b.wav", bytes), "b.wav", 1);
-    EXPECT_EQ(f().Label10.caption, "0.99 seconds");
-    // Exactly 0.29 s of 16-bit stereo, where division in floating point falls just short.
-    bytes = synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(51'156, 0));
-    examine(*app, put("c.wav", bytes), "c.wav", 1);
-    EXPECT_EQ(f().Label10.caption, "0.29 seconds");
-}
-
-TEST_F(ExamineTest, LargeTotalsAreStoredAsPlainDigits) {
-    settings.values["001/001"] = "99024";  // + 976 Kb = 100000
-    examine(*app, put("a.wav", stereo16_file()), "a.wav", 0);
-    EXPECT_EQ(stat("001"), "100000");
+    const struct {
+        synth::Format format;
+        std::size_t bytes;
+        const char* shown;
+    } cases[] = {
+        {{1, 8, 8000}, 100'000, "12.5 seconds"},
+        {{1, 8, 8000}, 7'999, "0.99 seconds"},
+        // Exactly 0.29 s, where division in floating point falls just short.
+        {{2, 16, 44100}, 51'156, "0.29 seconds"},
+    };
+    for (const auto& c : cases) {
+        const auto bytes = synth::wav_bytes(c.format, std::vector<std::uint8_t>(c.bytes, 128));
+        examine(*app, put("a.wav", bytes), "a.wav", 1);
+        EXPECT_EQ(f().Label10.caption, c.shown);
+    }
 }
 
 TEST_F(ExamineTest, StoredLogValueGatesTheLengthEntryInBothModes) {

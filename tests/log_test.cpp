@@ -59,10 +59,16 @@ TEST_F(LogTest, AnUnwritableLogIsReportedOnceAndTheProgramGoesOn) {
 TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder) {
     // As installed: the program folder is read-only to its users, their data folder
     // does not exist yet.
+    // Read-only to everyone; root, whose power over the bits would override them, is set
+    // aside by as_ordinary_user.
     namespace fs = std::filesystem;
-    fs::permissions(process.folder, fs::perms::owner_all | fs::perms::group_read |
-                                        fs::perms::group_exec | fs::perms::others_read |
-                                        fs::perms::others_exec);
+    const auto read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(process.folder, read_only);
+    struct Writable {
+        fs::path folder;
+        ~Writable() { fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add); }
+    } writable_again{process.folder};
     fs::create_directories(dir / "data");
     fs::permissions(dir / "data", fs::perms::all);
     const int status = as_ordinary_user([this] {
@@ -77,6 +83,7 @@ TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder)
               "Starting time is recorded on 01:02:03\r\n"
               "     Passing control to function work\r\n");
     // A folder the user can write keeps the log beside the program.
+    fs::permissions(process.folder, fs::perms::owner_all, fs::perm_options::add);
     EXPECT_EQ(log_path(*app), process.folder / "log.txt");
 }
 

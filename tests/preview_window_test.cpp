@@ -16,10 +16,11 @@
 #include "fakes.h"
 #include "preview/qt/preview_picture.h"
 #include "preview/session.h"
+#include "preview/zoom.h"
 #include "qt_app.h"
 #include "synth.h"
 #include "ui/main_window.h"
-#include "ui/preview_window.h"
+#include "ui/preview_launcher.h"
 
 namespace veltrane::test {
 namespace {
@@ -246,6 +247,35 @@ TEST_F(PreviewWindowTest, TellsWhenNoFileIsLoadedOrItCannotBeRead) {
     dispatch(*app, [] {});
     settle();
     EXPECT_TRUE(w->session().is_open());
+}
+
+// The view's arithmetic alone: fitted into the recording, zoomed around a time that stays
+// where it was, scrolled by a share of its width.
+TEST(PreviewZoom, ViewsStayInsideTheRecordingAndZoomAroundTheirTime) {
+    using preview::View;
+    const struct {
+        View wanted;
+        double total_ms, frame_ms;
+        View fitted;
+    } cases[] = {
+        {{-50, 50}, 1000, 0, {0, 100}},       // moved in at the start
+        {{950, 1100}, 1000, 0, {850, 1000}},  // and at the end
+        {{-10, 5000}, 1000, 0, {0, 1000}},    // no wider than the recording
+        {{100, 100.2}, 1000, 0, {100, 101}},  // never under a millisecond
+        {{100, 101}, 1000, 0.5, {100, 108}},  // nor under 16 frames
+        {{0, 0}, 0.25, 0, {0, 1}},            // a recording shorter than a millisecond
+    };
+    for (const auto& c : cases) {
+        const View v = preview::fitted(c.wanted, c.total_ms, c.frame_ms);
+        EXPECT_DOUBLE_EQ(v.from_ms, c.fitted.from_ms) << c.wanted.from_ms << " " << c.wanted.to_ms;
+        EXPECT_DOUBLE_EQ(v.to_ms, c.fitted.to_ms) << c.wanted.from_ms << " " << c.wanted.to_ms;
+    }
+    const View in = preview::zoomed({100, 300}, 0.5, 150);  // 150 stays a quarter in
+    EXPECT_DOUBLE_EQ(in.from_ms, 125);
+    EXPECT_DOUBLE_EQ(in.to_ms, 225);
+    const View back = preview::scrolled({100, 300}, -0.1);
+    EXPECT_DOUBLE_EQ(back.from_ms, 80);
+    EXPECT_DOUBLE_EQ(back.to_ms, 280);
 }
 
 }  // namespace

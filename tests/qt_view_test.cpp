@@ -30,6 +30,7 @@
 #include "fakes.h"
 #include "qt_app.h"
 #include "synth.h"
+#include "ui/captioned_widgets.h"
 #include "ui/main_window.h"
 #include "ui/qt_windows.h"
 #include "ui/splash_window.h"

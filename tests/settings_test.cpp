@@ -106,34 +106,54 @@ TEST_F(SettingsFileTest, NothingIsWrittenUntilAFlushAndAFlushWithoutChangesWrite
     EXPECT_EQ(first.st_ino, second.st_ino);
 }
 
-// A store in a place that cannot be written: the user hears of it once, the work goes on.
-TEST(SettingsFailure, AStoreThatCannotBeWrittenIsReportedOnceAndTheRunGoesOn) {
-    const fs::path dir = make_temp_folder();
-    const fs::path store_path = dir / "Veltrane.conf";
-    fs::create_directories(store_path);  // a folder where the file should be
-    IniSettingsStore settings(store_path, {"001"});
-    FakeBoxes boxes;
-    FakeDialog dialog;
-    FakeClock clock;
-    FakeSound sound;
-    FakeProcess process;
-    process.folder = dir;
-    FakeLoop loop;
-    FakeWindows windows;
-    App app(Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
-    bind_handlers(app);
+// A store that cannot be read or written: the user hears of it once, naming the file and
+// the cause, in the window's language, and the work goes on with the counts in memory.
+TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoesOn) {
+    const struct {
+        const char* what;
+        const char* place;  // the settings file, in the test's folder
+        void (*make)(const fs::path& file);
+        bool german;
+        const char* says;
+    } cases[] = {
+        {"a folder in its place", "Veltrane.conf",
+         [](const fs::path& f) { fs::create_directories(f); }, false, "is a directory"},
+        {"a FIFO in its place, in German", "Veltrane.conf",
+         [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }, true,
+         "lässt sich nicht öffnen"},
+        {"readable, in a folder that cannot be made", "plain/Veltrane.conf",
+         [](const fs::path& f) { write_bytes(f.parent_path(), {}); }, false, "Cannot write"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path dir = make_temp_folder();
+        const fs::path store_path = dir / c.place;
+        c.make(store_path);
+        IniSettingsStore settings(store_path, {"001"});
+        FakeBoxes boxes;
+        FakeDialog dialog;
+        FakeClock clock;
+        FakeSound sound;
+        FakeProcess process;
+        process.folder = dir;
+        FakeLoop loop;
+        FakeWindows windows;
+        App app(Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        bind_handlers(app);
+        if (c.german) app.f().lan.caption = "2";
 
-    write_bytes(dir / "take1.wav", worked_example());
-    app.f().CommonDialog1.FileName = (dir / "take1.wav").string();
-    app.f().CommonDialog1.FileTitle = "take1.wav";
-    for (int run = 0; run < 2; ++run) dispatch(app, app.f().Command3.on_click);
+        write_bytes(dir / "take1.wav", worked_example());
+        app.f().CommonDialog1.FileName = (dir / "take1.wav").string();
+        app.f().CommonDialog1.FileTitle = "take1.wav";
+        for (int run = 0; run < 2; ++run) dispatch(app, app.f().Command3.on_click);
 
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].find(store_path.string()), std::string::npos) << boxes.shown[0];
-    EXPECT_NE(boxes.shown[0].find("is a directory"), std::string::npos) << boxes.shown[0];
-    EXPECT_TRUE(fs::exists(dir / "take1.gap"));
-    EXPECT_EQ(app.setting("001", "002"), "2") << "the counts go on in memory";
-    fs::remove_all(dir);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_NE(boxes.shown[0].find(store_path.string()), std::string::npos) << boxes.shown[0];
+        EXPECT_NE(boxes.shown[0].find(c.says), std::string::npos) << boxes.shown[0];
+        EXPECT_TRUE(fs::exists(dir / "take1.gap"));
+        EXPECT_EQ(app.setting("001", "002"), "2") << "the counts go on in memory";
+        fs::remove_all(dir);
+    }
 }
 
 }  // namespace

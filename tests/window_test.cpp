@@ -76,10 +76,16 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactly) {
     EXPECT_EQ(f().Command5.caption, "German");
 }
 
-TEST_F(WindowTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
-    dispatch(*app, [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); });
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0], "Cannot write \"/x/y.gap\": Read-only file system");
+TEST_F(WindowTest, AnErrorInAHandlerIsShownInTheWindowsLanguageAndTheProgramGoesOn) {
+    const auto fail = [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); };
+    dispatch(*app, fail);
+    translate(*app);
+    dispatch(*app, fail);
+    dispatch(*app, [] { throw std::runtime_error("odd"); });
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{
+                               "Cannot write \"/x/y.gap\": Read-only file system",
+                               "„/x/y.gap“ lässt sich nicht schreiben: Read-only file system",
+                               "Unerwarteter Fehler: odd"}));
 }
 
 TEST_F(WindowTest, LoadHandlerAppliesTheStoredStartupValues) {

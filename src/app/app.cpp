@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "app/language.h"
 #include "app/log.h"
 #include "base/error.h"
 
@@ -33,9 +34,12 @@ void App::flush_settings() {
     } catch (const Error& e) {
         if (settings_failure_reported) return;
         settings_failure_reported = true;
-        message(describe(e) +
-                "\nThe choices and statistics of this session cannot be saved "
-                "until that is put right.");
+        const bool german = wording(*this) == Wording::German;
+        message(describe(e, wording(*this)) +
+                (german ? "\nDie Einstellungen und Statistiken dieser Sitzung lassen sich erst "
+                          "speichern, wenn das behoben ist."
+                        : "\nThe choices and statistics of this session cannot be saved "
+                          "until that is put right."));
     }
 }
 
@@ -50,7 +54,21 @@ Answer App::ask(std::string_view text, std::string_view title) {
 }
 
 std::string App::setting(std::string_view section, std::string_view key) {
-    return platform.settings.read(kAppName, section, key, "");
+    std::string value = platform.settings.read(kAppName, section, key, "");
+    if (!settings_failure_reported) {
+        if (const std::optional<Error> failure = platform.settings.read_failure()) {
+            // Saving fails as well while the file cannot be read: one report says both.
+            settings_failure_reported = true;
+            const bool german = wording(*this) == Wording::German;
+            message(describe(*failure, wording(*this)) +
+                    (german ? "\nBis das behoben ist, gelten die Voreinstellungen, und die "
+                              "Einstellungen und Statistiken dieser Sitzung lassen sich nicht "
+                              "speichern."
+                            : "\nUntil that is put right, the defaults are used and the choices "
+                              "and statistics of this session cannot be saved."));
+        }
+    }
+    return value;
 }
 
 void App::set_setting(std::string_view section, std::string_view key, std::string_view value) {

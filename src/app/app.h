@@ -48,7 +48,7 @@ struct App {
 
     // Set once the first failed log write of this run has been reported.
     bool log_failure_reported = false;
-    // Set once the first failed write of the settings store has been reported.
+    // Set once the first failed read or write of the settings store has been reported.
     bool settings_failure_reported = false;
     // Generation runs in progress (a run lets the window handle events while it works).
     int runs = 0;

@@ -25,7 +25,7 @@ void dispatch(App& app, const Handler& handler) {
     } catch (const RunStopped&) {
         // The program is ending; the handler's work stops where it was.
     } catch (...) {
-        failure = current_failure_text();
+        failure = current_failure_text(wording(app));
     }
     if (!failure.empty()) app.message(failure);
     app.flush_settings();

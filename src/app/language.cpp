@@ -85,4 +85,8 @@ void Command5_Click(App& app) {
     translate(app);
 }
 
+Wording wording(App& app) {
+    return app.f().lan.caption == "2" ? Wording::German : Wording::English;
+}
+
 }  // namespace veltrane

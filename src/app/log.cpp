@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/language.h"
 #include "base/error.h"
 
 namespace veltrane {
@@ -26,8 +27,11 @@ namespace {
 void report_failure(App& app, const std::string& cause) {
     if (app.log_failure_reported) return;
     app.log_failure_reported = true;
-    app.message(describe(Error(Errc::Write, log_path(app), cause)) +
-                "\nLog entries are left out until the log can be written.");
+    const Wording w = wording(app);
+    app.message(describe(Error(Errc::Write, log_path(app), cause), w) +
+                (w == Wording::German
+                     ? "\nProtokolleinträge entfallen, bis sich das Protokoll schreiben lässt."
+                     : "\nLog entries are left out until the log can be written."));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace veltrane {
 
@@ -41,19 +42,53 @@ Error::Error(Errc code, std::filesystem::path file, std::string cause)
       file_(std::move(file)),
       cause_(std::move(cause)) {}
 
-std::string describe(const Error& e) {
-    return e.what();
+namespace {
+
+// The German for errc_text(code) with the file's name in place of %s.
+const char* german_text(Errc code) {
+    switch (code) {
+        case Errc::Open:
+            return "„%s“ lässt sich nicht öffnen";
+        case Errc::Read:
+            return "„%s“ lässt sich nicht lesen";
+        case Errc::Write:
+            return "„%s“ lässt sich nicht schreiben";
+        case Errc::Replace:
+            return "„%s“ lässt sich nicht ersetzen";
+        case Errc::Start:
+            return "„%s“ lässt sich nicht starten";
+        case Errc::BadGapFile:
+            return "„%s“ ist keine GAP-Datei";
+        case Errc::NoScan:
+            return "„%s“ lässt sich nicht durchsuchen";
+        case Errc::Internal:
+            break;
+    }
+    return "Unerwarteter Fehler mit „%s“";
 }
 
-std::string current_failure_text() {
+}  // namespace
+
+std::string describe(const Error& e, Wording wording) {
+    if (wording == Wording::English) return e.what();
+    const std::string_view text = german_text(e.code());
+    const std::size_t at = text.find("%s");
+    std::string s =
+        std::string(text.substr(0, at)) + e.file().string() + std::string(text.substr(at + 2));
+    if (!e.cause().empty()) s += ": " + e.cause();
+    return s;
+}
+
+std::string current_failure_text(Wording wording) {
+    const bool german = wording == Wording::German;
     try {
         throw;
     } catch (const Error& e) {
-        return describe(e);
+        return describe(e, wording);
     } catch (const std::exception& e) {
-        return std::string("Unexpected failure: ") + e.what();
+        return std::string(german ? "Unerwarteter Fehler: " : "Unexpected failure: ") + e.what();
     } catch (...) {
-        return "Unexpected failure.";
+        return german ? "Unerwarteter Fehler." : "Unexpected failure.";
     }
 }
 

@@ -17,6 +17,9 @@ enum class Errc {
     Internal,    // anything unexpected
 };
 
+// The language a message of the program's own is written in.
+enum class Wording { English, German };
+
 const char* errc_text(Errc code);
 
 class Error : public std::runtime_error {
@@ -36,11 +39,12 @@ class Error : public std::runtime_error {
 // leaving every file it had not finished as it was. It is no failure and is not shown.
 struct RunStopped {};
 
-// The text shown for an error, the same in the window and on the command line.
-std::string describe(const Error& e);
+// The text shown for an error, the same in the window and on the command line; the
+// cause stays as the system gave it. what() is the English text.
+std::string describe(const Error& e, Wording wording = Wording::English);
 // The text for the exception being handled (call only inside a catch block), worded
 // the same wherever a failure is reported.
-std::string current_failure_text();
+std::string current_failure_text(Wording wording = Wording::English);
 
 // The cause text of the last failed C library or system call.
 std::string errno_text();

@@ -21,63 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Section names written by other tools may have their spaces as "%20".
-std::string percent_decoded(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hex_digit(s[i + 1]) >= 0 &&
-            hex_digit(s[i + 2]) >= 0) {
-            out += static_cast<char>(hex_digit(s[i + 1]) * 16 + hex_digit(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-// A value as it stands after "=": the text itself, or a quoted text with escapes.
-std::string decoded_value(std::string_view raw) {
-    const std::string_view t = trim(raw);
-    if (t.size() < 2 || t.front() != '"' || t.back() != '"') return std::string(t);
-    std::string out;
-    for (std::size_t i = 1; i + 1 < t.size(); ++i) {
-        if (t[i] != '\\' || i + 2 >= t.size()) {
-            out += t[i];
-            continue;
-        }
-        const char c = t[++i];
-        out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-    return out;
-}
-
-std::string encoded_value(std::string_view v) {
-    const bool plain = (v.empty() || (v.front() != ' ' && v.front() != '\t' && v.front() != '"' &&
-                                      v.back() != ' ' && v.back() != '\t')) &&
-                       v.find_first_of("\r\n") == std::string_view::npos;
-    if (plain) return std::string(v);
-    std::string out = "\"";
-    for (char c : v) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
-    }
-    return out + "\"";
-}
-
 std::optional<std::int64_t> number(const std::optional<std::string>& s) {
     if (!s || s->empty()) return std::nullopt;
     std::int64_t n = 0;
@@ -85,6 +28,23 @@ std::optional<std::int64_t> number(const std::optional<std::string>& s) {
     if (ec != std::errc() || end != s->data() + s->size()) return std::nullopt;
     return n;
 }
+
+// A folder locked against the other writers of `file` in it for as long as this lives.
+class FolderLock {
+  public:
+    FolderLock(const fs::path& folder, const fs::path& file)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0) throw Error(Errc::Write, file, errno_text());
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock() { ::close(fd_); }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int fd_;
+};
 
 // theirs + (mine - was), kept inside the 64-bit range.
 std::int64_t merged(std::int64_t theirs, std::int64_t mine, std::int64_t was) {
@@ -96,62 +56,6 @@ std::int64_t merged(std::int64_t theirs, std::int64_t mine, std::int64_t was) {
 }
 
 }  // namespace
-
-void IniSettingsStore::Document::parse(std::string_view text) {
-    lines.clear();
-    keys.clear();
-    sections.clear();
-    while (!text.empty()) {
-        const auto cut = text.find('\n');
-        std::string_view line = text.substr(0, cut);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line);
-        text.remove_prefix(cut == std::string_view::npos ? text.size() : cut + 1);
-    }
-    std::string section;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view t = trim(lines[i]);
-        if (t.empty() || t.front() == ';' || t.front() == '#') continue;
-        if (t.front() == '[' && t.back() == ']' && t.size() >= 2) {
-            section = percent_decoded(t.substr(1, t.size() - 2));
-            sections[section] = i;
-            continue;
-        }
-        const auto eq = t.find('=');
-        if (eq == std::string_view::npos) continue;
-        keys.emplace(Key{section, std::string(trim(t.substr(0, eq)))}, i);
-        sections[section] = i;
-    }
-}
-
-std::optional<std::string> IniSettingsStore::Document::get(const Key& k) const {
-    const auto it = keys.find(k);
-    if (it == keys.end()) return std::nullopt;
-    const std::string& line = lines[it->second];
-    return decoded_value(std::string_view(line).substr(line.find('=') + 1));
-}
-
-void IniSettingsStore::Document::set(const Key& k, const std::string& value) {
-    const std::string line = k.second + "=" + encoded_value(value);
-    if (const auto it = keys.find(k); it != keys.end()) {
-        lines[it->second] = line;
-        return;
-    }
-    if (const auto it = sections.find(k.first); it != sections.end()) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(it->second + 1), line);
-    } else {
-        if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
-        lines.push_back("[" + k.first + "]");
-        lines.push_back(line);
-    }
-    parse(text());
-}
-
-std::string IniSettingsStore::Document::text() const {
-    std::string out;
-    for (const std::string& line : lines) out += line + "\n";
-    return out;
-}
 
 IniSettingsStore::IniSettingsStore(fs::path file, std::set<std::string> counting_sections)
     : file_(std::move(file)), counting_(std::move(counting_sections)) {}
@@ -172,14 +76,14 @@ FileStamp IniSettingsStore::load(Document& doc) const {
 
 void IniSettingsStore::reload_if_changed() {
     const FileStamp now = file_stamp(file_).value_or(FileStamp{});
-    if (now == stamp_ && read_error_.empty() && now.size >= 0) return;
+    if (now == stamp_ && !read_failure_ && now.size >= 0) return;
     try {
         stamp_ = load(doc_);
-        read_error_.clear();
+        read_failure_.reset();
     } catch (const Error& e) {
         doc_.parse("");
         stamp_ = now;
-        read_error_ = e.cause();
+        read_failure_ = e;
     }
 }
 
@@ -217,12 +121,9 @@ void IniSettingsStore::flush() {
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) throw Error(Errc::Write, file_, ec.message());
-    // One writer at a time: the folder is locked while the file is read and replaced.
-    const int lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lock < 0) throw Error(Errc::Write, file_, errno_text());
-    while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    try {
+    {
+        // One writer at a time: the folder is locked while the file is read and replaced.
+        const FolderLock lock(folder, file_);
         Document doc;
         load(doc);
         for (const auto& [k, change] : pending_) {
@@ -236,10 +137,6 @@ void IniSettingsStore::flush() {
         const std::string text = doc.text();
         write_file_atomically(
             file_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-        ::close(lock);
-    } catch (...) {
-        ::close(lock);
-        throw;
     }
     pending_.clear();
     seen_.clear();

@@ -6,23 +6,15 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "base/byte_source.h"
+#include "platform/ini_codec.h"
 #include "platform/settings_store.h"
 
 namespace veltrane {
 
-// The settings store as a text file of sections and keys, one store per user:
-//
-//   [Startup Values]
-//   Method=1
-//
-// A value is plain text, read back exactly as it was written; a value that would not
-// survive a line of its own (line breaks, blanks at either end, a leading quote) is
-// written in double quotes with backslash escapes. Hand-written lines are read as the
-// text they hold, comments (";" or "#") and unknown lines are kept.
+// The settings store as a text file of sections and keys (platform/ini_codec.h), one
+// store per user.
 //
 // Every read sees what another program wrote to the file before it. Writes are kept in
 // memory (and seen by later reads) until flush(), which writes the file once, whole,
@@ -40,21 +32,13 @@ class IniSettingsStore : public SettingsStore {
                std::string_view value) override;
     void flush() override;
 
+    std::optional<Error> read_failure() const override { return read_failure_; }
+
     const std::filesystem::path& file() const { return file_; }
 
   private:
-    using Key = std::pair<std::string, std::string>;  // section, key
-
-    // The file as lines, with where each section and key stands.
-    struct Document {
-        std::vector<std::string> lines;
-        std::map<Key, std::size_t> keys;              // the line of each key
-        std::map<std::string, std::size_t> sections;  // the last line of each section
-        void parse(std::string_view text);
-        std::optional<std::string> get(const Key& k) const;
-        void set(const Key& k, const std::string& value);
-        std::string text() const;
-    };
+    using Key = ini::Key;
+    using Document = ini::Document;
     struct Pending {
         std::optional<std::string> base;  // the value on file when this program changed it
         std::string value;
@@ -68,7 +52,7 @@ class IniSettingsStore : public SettingsStore {
     std::set<std::string> counting_;
     Document doc_;
     FileStamp stamp_;
-    std::string read_error_;  // why the file could not be read, if it could not
+    std::optional<Error> read_failure_;  // why the file could not be read, if it could not
     std::map<Key, Pending> pending_;
     std::map<Key, std::optional<std::string>> seen_;  // what reads returned since the last flush
 };

@@ -1,6 +1,9 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "base/error.h"
 
 namespace veltrane {
 
@@ -16,6 +19,9 @@ class SettingsStore {
     // Puts what was written where it lasts. A store may keep writes until then; every
     // read still sees them. Throws Error naming the store when it cannot be written.
     virtual void flush() {}
+    // Why the store could not be read the last time it was looked at, naming it; none
+    // while it reads well. Reads meanwhile give the defaults.
+    virtual std::optional<Error> read_failure() const { return std::nullopt; }
 };
 
 }  // namespace veltrane

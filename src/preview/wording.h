@@ -16,3 +16,37 @@ std::string seconds(std::int64_t ms, Language language);
 std::string decibels(double db, Language language);
 
 }  // namespace veltrane::preview
+
+namespace veltrane::preview {
+
+// The preview window's own words in one language. "%1" and "%2" stand for the file's
+// name and how much of it has been read.
+struct WindowWords {
+    const char* title;       // before the file's name
+    const char* untitled;    // no file yet
+    const char* menu_entry;  // the main window's context menu
+    const char* why_title;
+    const char* looking_for_reason;
+    const char* hint;
+    const char* whole_file;
+    const char* save_labels;        // the button
+    const char* save_labels_title;  // the file dialog
+    const char* label_files;
+    const char* close;
+    const char* reading;       // %1
+    const char* reading_done;  // %1, %2
+    const char* no_file;
+    // The list's columns after "#", and the GAP file's column for each kind of match.
+    const char* start;
+    const char* end;
+    const char* length;
+    const char* gap_file;
+    const char* same;
+    const char* moved;
+    const char* added;
+    const char* only_in_file;
+};
+
+const WindowWords& window_words(Language language);
+
+}  // namespace veltrane::preview

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/language.h"
 #include "app/program_args.h"
 #include "app/startup.h"
 #include "base/error.h"
@@ -52,7 +53,7 @@ int main(int argc, char* argv[]) {
     } catch (const veltrane::RunStopped&) {
         // Closed during the run of a file named on the command line.
     } catch (...) {
-        app.message(veltrane::current_failure_text());
+        app.message(veltrane::current_failure_text(veltrane::wording(app)));
         if (!windows.main_window_open()) return 1;
     }
     const int status = windows.exec();

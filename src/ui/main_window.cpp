@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,30 +18,23 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <type_traits>
 
 #include "app/app.h"
 #include "app/handlers.h"
 #include "model/open_file.h"
+#include "platform/qt/qstring.h"
 #include "preview/qt/fonts.h"
+#include "ui/captioned_widgets.h"
 
 namespace veltrane {
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 int px(int twips) {
     return twips / kTwipsPerPixel;
@@ -101,282 +93,6 @@ int check_value(Qt::CheckState state) {
     if (state == Qt::Checked) return 1;
     return 2;
 }
-
-// A caption too wide for its place is set smaller down to kNarrowFrom points, then
-// narrower down to kNarrowest percent of its width, then smaller again down to
-// kSmallestPoints before it is cut off.
-constexpr double kNarrowFrom = 7.0;
-constexpr int kNarrowest = 85;
-constexpr double kSmallestPoints = 6.5;
-// The blank kept between a label's caption and the caption of a label to its right.
-constexpr int kCaptionGap = 4;
-
-// Where a caption is drawn in the room it may fill.
-struct CaptionPlace {
-    QRect room;   // the rectangle to draw into with the control's text flags
-    QRect lines;  // the lines drawn there
-    QRect ink;    // the part of the lines that the letters cover
-    bool fits;    // no letter is cut off
-};
-
-// Lays out `text` in `font` across `room`: as Qt sets it with `flags`, then moved up or
-// down just enough to keep the letters inside when the lines are taller than the room.
-// A line's height includes blank space above the tallest letters and below the deepest,
-// so two lines fit a place a little lower than two full line heights.
-CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& text, int flags) {
-    const QFontMetrics fm(font);
-    const QRect lines = fm.boundingRect(room, flags, text);
-    const QRect letters = fm.tightBoundingRect(text);  // around the baseline
-    const int above = std::max(0, fm.ascent() + letters.top());
-    const int below = std::max(0, fm.descent() - (letters.top() + letters.height()));
-    QRect ink(lines.left(), lines.top() + above, lines.width(),
-              std::max(0, lines.height() - above - below));
-    const int end = room.y() + room.height();
-    int shift = 0;
-    if (const int lowest = ink.y() + ink.height(); lowest > end) shift = end - lowest;
-    if (const int highest = ink.y() + shift; highest < room.y()) shift += room.y() - highest;
-    const bool fits = lines.width() <= room.width() && ink.height() <= room.height();
-    return {room.translated(0, shift), lines.translated(0, shift), ink.translated(0, shift), fits};
-}
-
-// The next font to try for a caption that does not fit in `font`; false when there is
-// none left that is still easy to read.
-bool next_smaller(QFont& font) {
-    const double size = font.pointSizeF();
-    const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
-    if (size > kNarrowFrom)
-        font.setPointSizeF(size - 0.25);
-    else if (stretch > kNarrowest)
-        font.setStretch(stretch - 5);
-    else if (size > kSmallestPoints)
-        font.setPointSizeF(size - 0.25);
-    else
-        return false;
-    return true;
-}
-
-// A control whose caption the window fits: the control says where in it a caption may
-// go and how it is set there, the window takes off what a neighbour needs, fit()
-// chooses the font, and the control draws the caption where it was placed.
-class Captioned : public PlacedCaption {
-  public:
-    QRect caption_ink() const override { return place_.ink; }
-    // The part of the control its caption may fill when it has the window's font.
-    virtual QRect own_room(const QFont& window_font) const = 0;
-
-    // Sets the caption of `self` (this control) in `room`, in its own coordinates: in the
-    // window's font when it fits, else in the largest smaller or narrower font it fits in.
-    void fit(QWidget& self, const QRect& room) {
-        const QFont base = self.parentWidget()->font();
-        const QString text = caption_text();
-        if (room == fitted_room_ && text == fitted_text_ && base == fitted_font_) return;
-        const int flags = text_flags();
-        QFont font = base;
-        CaptionPlace place = place_caption(font, room, text, flags);
-        while (!place.fits && next_smaller(font)) place = place_caption(font, room, text, flags);
-        self.setFont(font == base ? QFont() : font);  // QFont(): the window's own
-        place_ = text.isEmpty() ? CaptionPlace{room, {}, {}, true} : place;
-        fitted_room_ = room;
-        fitted_text_ = text;
-        fitted_font_ = base;
-        self.update();
-    }
-
-  protected:
-    virtual int text_flags() const = 0;
-    virtual QString caption_text() const = 0;
-    // Where the caption goes, as the last fit placed it.
-    const CaptionPlace& place() const { return place_; }
-
-  private:
-    CaptionPlace place_{};
-    // What the last fit was made for.
-    QRect fitted_room_;
-    QString fitted_text_;
-    QFont fitted_font_;
-};
-
-// Whether the style underlines a caption's shortcut letter.
-int mnemonic_flags(const QWidget* w) {
-    return w->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, w)
-               ? Qt::TextShowMnemonic
-               : Qt::TextShowMnemonic | Qt::TextHideMnemonic;
-}
-
-// A frame: an etched box with its caption set into the top edge.
-class FrameBox : public QWidget, public Captioned {
-  public:
-    using QWidget::QWidget;
-    void set_title(const QString& title) {
-        if (title == title_) return;
-        title_ = title;
-        update();
-    }
-    QRect own_room(const QFont& window_font) const override {
-        return {9, 0, width() - 18, QFontMetrics(window_font).height()};
-    }
-    int text_flags() const override {
-        return Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
-    }
-    QString caption_text() const override { return title_; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const int top = fontMetrics().height() / 2;
-        const QRect box(0, top, width() - 2, height() - top - 2);
-        p.setPen(palette().color(QPalette::Mid));
-        p.drawRect(box);
-        p.setPen(palette().color(QPalette::Light));
-        p.drawRect(box.translated(1, 1));
-        if (title_.isEmpty()) return;
-        p.fillRect(place().lines.adjusted(-2, 0, 2, 0), palette().color(QPalette::Window));
-        style()->drawItemText(&p, place().room, text_flags(), palette(), isEnabled(), title_,
-                              QPalette::WindowText);
-    }
-
-  private:
-    QString title_;
-};
-
-// A label whose text is set on the window's face: a decorative line running through
-// its place stops at the text instead of striking it through; one under it shows.
-class TextLabel : public QLabel, public Captioned {
-  public:
-    using QLabel::QLabel;
-    QRect own_room(const QFont&) const override { return contentsRect(); }
-    int text_flags() const override {
-        return static_cast<int>(QStyle::visualAlignment(layoutDirection(), alignment())) |
-               Qt::TextWordWrap | Qt::TextDontClip;
-    }
-    QString caption_text() const override { return text(); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        if (text().isEmpty()) return;
-        QPainter p(this);
-        // The glyphs down to the baseline: a line just under the text still shows.
-        p.fillRect(place().lines.adjusted(-1, 0, 1, 2 - fontMetrics().descent()),
-                   palette().color(QPalette::Window));
-        style()->drawItemText(&p, place().room, text_flags(), palette(), isEnabled(), text(),
-                              foregroundRole());
-    }
-};
-
-// A command button whose caption takes a second line where one is too narrow. Return
-// and Enter press it, as the space bar does.
-class CommandButton : public QPushButton, public Captioned {
-  public:
-    using QPushButton::QPushButton;
-    // The button's face inside its edge, with a little space at either side.
-    QRect own_room(const QFont&) const override {
-        QStyleOptionButton opt;
-        initStyleOption(&opt);
-        return style()
-            ->subElementRect(QStyle::SE_PushButtonContents, &opt, this)
-            .adjusted(2, 0, -2, 0);
-    }
-    int text_flags() const override {
-        return Qt::AlignCenter | Qt::TextWordWrap | Qt::TextDontClip | mnemonic_flags(this);
-    }
-    QString caption_text() const override { return text(); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter p(this);
-        QStyleOptionButton opt;
-        initStyleOption(&opt);
-        opt.text.clear();  // the face and the focus frame as the style draws them
-        p.drawControl(QStyle::CE_PushButton, opt);
-        QRect room = place().room;
-        if (opt.state & (QStyle::State_Sunken | QStyle::State_On))
-            room.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &opt, this),
-                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &opt, this));
-        p.drawItemText(room, text_flags(), opt.palette, isEnabled(), text(), QPalette::ButtonText);
-    }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            if (!event->isAutoRepeat()) click();
-            return;
-        }
-        QPushButton::keyPressEvent(event);
-    }
-};
-
-// A check box or option button whose caption wraps onto further lines when its place
-// is too narrow for one line but high enough for more; Qt's own set it on one line.
-// The style draws the indicator, the caption is drawn here beside it. Like Qt's own, a
-// click on the caption acts as a click on the button (the press gives the button the
-// focus first), and the focus frame goes round the caption.
-template <class Button>
-class WrappingButton : public Button, public Captioned {
-  public:
-    static constexpr bool kCheckBox = std::is_same_v<Button, QCheckBox>;
-
-    explicit WrappingButton(QWidget* parent) : Button(parent) {}
-
-    // The room beside the indicator, less a pixel at the end for the focus frame.
-    QRect own_room(const QFont&) const override {
-        QStyleOptionButton opt;
-        opt.initFrom(this);
-        const QRect room = this->style()->subElementRect(
-            kCheckBox ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &opt, this);
-        return this->layoutDirection() == Qt::RightToLeft ? room.adjusted(1, 0, 0, 0)
-                                                          : room.adjusted(0, 0, -1, 0);
-    }
-    // At the left, centred in height, wrapped at spaces, the shortcut letter underlined
-    // as the style does it.
-    int text_flags() const override {
-        return static_cast<int>(QStyle::visualAlignment(this->layoutDirection(),
-                                                        Qt::AlignLeft | Qt::AlignVCenter)) |
-               Qt::TextWordWrap | Qt::TextDontClip | mnemonic_flags(this);
-    }
-    QString caption_text() const override { return this->text(); }
-
-    // The style's indicator, made smaller where the place is lower than it.
-    QRect indicator_rect() const override {
-        QStyleOptionButton opt;
-        this->initStyleOption(&opt);
-        const QRect r = this->style()->subElementRect(
-            kCheckBox ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator, &opt, this);
-        const int side = std::min({r.width(), r.height(), this->height()});
-        return {r.x(), (this->height() - side) / 2, side, side};
-    }
-
-  protected:
-    bool hitButton(const QPoint& pos) const override {
-        return indicator_rect().united(focus_frame()).contains(pos);
-    }
-
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter p(this);
-        QStyleOptionButton opt;
-        this->initStyleOption(&opt);
-        // The indicator as the style draws a button's, focus colouring included.
-        QStyleOptionButton box = opt;
-        box.rect = indicator_rect();
-        p.drawPrimitive(kCheckBox ? QStyle::PE_IndicatorCheckBox : QStyle::PE_IndicatorRadioButton,
-                        box);
-        if (opt.text.isEmpty()) return;
-        p.drawItemText(place().room, text_flags(), opt.palette, opt.state & QStyle::State_Enabled,
-                       opt.text, QPalette::WindowText);
-        if (opt.state & QStyle::State_HasFocus) {
-            QStyleOptionFocusRect frame;
-            frame.QStyleOption::operator=(opt);
-            frame.rect = focus_frame();
-            p.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
-        }
-    }
-
-  private:
-    // Round the caption's lines, as the style frames a one-line caption.
-    QRect focus_frame() const {
-        if (this->text().isEmpty()) return {};
-        return place().lines.adjusted(-3, -2, 3, 2).intersected(this->rect());
-    }
-};
 
 bool by_user(Qt::FocusReason reason) {
     return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
@@ -602,41 +318,7 @@ void MainWindow::mirror(Control& c, QWidget* w) {
 }
 
 void MainWindow::fit_captions() {
-    const auto shown = [](const QWidget* w) { return !w->isHidden(); };
-    // From right to left: a label's caption ends where the caption of a label to its
-    // right begins, so that one is placed first.
-    std::vector<QWidget*> order;
-    for (QWidget* w : widgets_)
-        if (dynamic_cast<Captioned*>(w)) order.push_back(w);
-    std::stable_sort(order.begin(), order.end(), [](const QWidget* a, const QWidget* b) {
-        return a->geometry().left() > b->geometry().left();
-    });
-    for (QWidget* w : order) {
-        auto& c = dynamic_cast<Captioned&>(*w);
-        const QRect mine = w->geometry();
-        // The room in window coordinates, inside the window.
-        QRect room = c.own_room(font()).translated(mine.topLeft()).intersected(rect());
-        if (shown(w)) {
-            // Where two places share pixels (twips rounded to pixels, or a value set into
-            // the end of its label's place), the one that starts lower or further right
-            // keeps them.
-            for (const QWidget* other : widgets_) {
-                if (other == w || !shown(other) || dynamic_cast<const FrameBox*>(other)) continue;
-                const QRect theirs = other->geometry();
-                if (!theirs.intersects(mine)) continue;
-                if (theirs.top() > mine.top()) {
-                    room.setBottom(std::min(room.bottom(), theirs.top() - 1));
-                } else if (theirs.top() == mine.top() && theirs.left() > mine.left()) {
-                    int edge = theirs.left();
-                    const auto* label = dynamic_cast<const TextLabel*>(other);
-                    if (label && !label->text().isEmpty())
-                        edge = theirs.left() + label->caption_ink().left() - kCaptionGap;
-                    room.setRight(std::min(room.right(), edge - 1));
-                }
-            }
-        }
-        c.fit(*w, room.translated(-mine.topLeft()));
-    }
+    veltrane::fit_captions(widgets_, rect(), font());
 }
 
 void MainWindow::focus_first_control() {

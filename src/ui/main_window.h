@@ -14,19 +14,6 @@ namespace veltrane {
 struct App;
 struct Control;
 
-// A control whose caption the window sets in its place: whole, on more lines where one
-// is too narrow and the place is high enough, in a slightly smaller font where it would
-// not fit otherwise, and clear of the captions and controls next to it.
-class PlacedCaption {
-  public:
-    virtual ~PlacedCaption() = default;
-    // Where the caption's letters are drawn, in the widget's coordinates; empty when
-    // there is no caption.
-    virtual QRect caption_ink() const = 0;
-    // The box or circle of a check box or option button; empty for other controls.
-    virtual QRect indicator_rect() const { return {}; }
-};
-
 // Pixels per twip at 96 dpi: 15 twips make one pixel.
 inline constexpr int kTwipsPerPixel = 15;
 // The main window's client area height in twips.

@@ -1,6 +1,5 @@
 #include "ui/preview_window.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -8,7 +7,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,9 +24,12 @@
 #include "app/startup.h"
 #include "base/atomic_file.h"
 #include "base/error.h"
+#include "platform/qt/qstring.h"
 #include "preview/qt/fonts.h"
 #include "preview/qt/preview_picture.h"
-#include "ui/main_window.h"
+#include "preview/wording.h"
+#include "preview/zoom.h"
+#include "ui/preview_table.h"
 
 namespace veltrane {
 
@@ -40,12 +41,17 @@ using preview::Language;
 // before the visible part is read again.
 constexpr std::size_t kBuckets = 8192;
 
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
+const preview::WindowWords& words(Language l) {
+    return preview::window_words(l);
 }
 
-QString tr2(Language l, const char* english, const char* german) {
-    return QString::fromUtf8(l == Language::German ? german : english);
+// Errors in the window's language.
+std::string described(const Error& e, Language l) {
+    return describe(e, l == Language::German ? Wording::German : Wording::English);
+}
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
 }
 
 // The file the main window has loaded: the one chosen by Load File, else the one named
@@ -126,86 +132,6 @@ class PreviewWindow::Picture : public QWidget {
     PreviewWindow* owner_;
 };
 
-// The list: the silences found now, then those only in the GAP file; made from the
-// session's records when shown, so that a long list costs no more than its rows.
-class PreviewWindow::Table : public QAbstractTableModel {
-  public:
-    struct Row {
-        GapRecord record;
-        int number;  // 1 on; 0 for a record only in the file
-        preview::Match match;
-    };
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void show(std::vector<Row> rows, bool compared, Language language) {
-        beginResetModel();
-        rows_ = std::move(rows);
-        compared_ = compared;
-        language_ = language;
-        endResetModel();
-    }
-    const Row& row(int i) const { return rows_[static_cast<std::size_t>(i)]; }
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : 5;
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= rowCount()) return {};
-        const Row& r = row(index.row());
-        const Language l = language_;
-        using preview::Match;
-        if (role == Qt::DisplayRole) {
-            switch (index.column()) {
-                case 0:
-                    return r.number > 0 ? QString::number(r.number) : QString("–");
-                case 1:
-                    return QString::number(r.record.start_ms);
-                case 2:
-                    return QString::number(r.record.end_ms);
-                case 3:
-                    return QString::number(std::int64_t{r.record.end_ms} - r.record.start_ms);
-                default:
-                    if (!compared_) return QString();
-                    return r.match == Match::Same      ? tr2(l, "same", "gleich")
-                           : r.match == Match::Changed ? tr2(l, "moved", "verschoben")
-                           : r.match == Match::New     ? tr2(l, "new", "neu")
-                                                   : tr2(l, "only in the file", "nur in der Datei");
-            }
-        }
-        if (role == Qt::TextAlignmentRole && index.column() < 4)
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        if (role == Qt::ForegroundRole && compared_ && r.match != Match::Same)
-            return QColor(r.match == Match::Changed ? QColor(160, 110, 0)
-                          : r.match == Match::New   ? QColor(200, 70, 0)
-                                                    : QColor(200, 30, 30));
-        return {};
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-        const Language l = language_;
-        switch (section) {
-            case 0:
-                return QString("#");
-            case 1:
-                return tr2(l, "Start (ms)", "Beginn (ms)");
-            case 2:
-                return tr2(l, "End (ms)", "Ende (ms)");
-            case 3:
-                return tr2(l, "Length (ms)", "Länge (ms)");
-            default:
-                return tr2(l, "GAP file", "GAP-Datei");
-        }
-    }
-
-  private:
-    std::vector<Row> rows_;
-    bool compared_ = false;
-    Language language_ = Language::English;
-};
-
 PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     : QWidget(parent, Qt::Window), app_(app), session_(kBuckets) {
     setObjectName("PreviewWindow");
@@ -234,7 +160,7 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     disk_->setTextFormat(Qt::PlainText);
     disk_->setWordWrap(true);
 
-    table_ = new Table(this);
+    table_ = new PreviewTable(this);
     list_ = new QTreeView(this);
     list_->setModel(table_);
     list_->setRootIsDecorated(false);
@@ -298,15 +224,11 @@ QWidget* PreviewWindow::picture() const {
 
 void PreviewWindow::retranslate() {
     const Language l = language();
-    why_title_->setText(tr2(l, "Why nothing was found", "Warum nichts gefunden wurde"));
-    hint_->setText(tr2(l,
-                       "Wheel: zoom · Shift+wheel or arrow keys: scroll · 0: whole file · "
-                       "a click on a silence shows it",
-                       "Mausrad: Zoom · Umschalt+Mausrad oder Pfeiltasten: blättern · 0: ganze "
-                       "Datei · ein Klick auf eine Pause zeigt sie"));
-    whole_->setText(tr2(l, "Whole file", "Ganze Datei"));
-    save_->setText(tr2(l, "Save labels…", "Marken speichern…"));
-    close_->setText(tr2(l, "Close", "Schließen"));
+    why_title_->setText(text(words(l).why_title));
+    hint_->setText(text(words(l).hint));
+    whole_->setText(text(words(l).whole_file));
+    save_->setText(text(words(l).save_labels));
+    close_->setText(text(words(l).close));
 }
 
 void PreviewWindow::sync_once_shown() {
@@ -314,7 +236,7 @@ void PreviewWindow::sync_once_shown() {
     // A new file: the window shows first, then reads it. A window that is never
     // painted reads it all the same, a little later.
     const QString name = q(std::filesystem::path(loaded_file(app_)).filename().string());
-    summary_->setText(tr2(language(), "Reading %1 …", "Lese %1 …").arg(name));
+    summary_->setText(text(words(language()).reading).arg(name));
     load_after_paint_ = true;
     picture_->update();
     QTimer::singleShot(250, this, [this] {
@@ -346,7 +268,7 @@ void PreviewWindow::sync() {
     try {
         changed = session_.update(settings);
     } catch (const Error& e) {
-        problem_ = describe(e);
+        problem_ = described(e, language_);
         session_ = preview::Session(kBuckets);
         changed = true;
     }
@@ -366,14 +288,12 @@ void PreviewWindow::open_file(const preview::Settings& settings) {
     session_ = preview::Session(kBuckets);
     const Language l = language();
     if (path_.empty()) {
-        problem_ = tr2(l, "No file is loaded. Load one with “Load File” first.",
-                       "Keine Datei geladen. Zuerst mit „Datei laden“ eine laden.")
-                       .toStdString();
+        problem_ = words(l).no_file;
         rebuild();
         return;
     }
     const QString name = q(std::filesystem::path(path_).filename().string());
-    setWindowTitle(tr2(l, "Preview – ", "Vorschau – ") + name);
+    setWindowTitle(text(words(l).title) + name);
     QElapsedTimer shown;
     shown.start();
     try {
@@ -381,13 +301,12 @@ void PreviewWindow::open_file(const preview::Settings& settings) {
             // No events run while the file is read: the line is painted as it goes.
             if (shown.elapsed() < 100) return;
             shown.start();
-            summary_->setText(tr2(l, "Reading %1 … %2%", "Lese %1 … %2 %")
-                                  .arg(name)
-                                  .arg(static_cast<int>(done * 100)));
+            summary_->setText(
+                text(words(l).reading_done).arg(name).arg(static_cast<int>(done * 100)));
             summary_->repaint();
         });
     } catch (const Error& e) {
-        problem_ = describe(e);
+        problem_ = described(e, language_);
         session_ = preview::Session(kBuckets);
     }
     from_ms_ = 0;
@@ -399,10 +318,9 @@ void PreviewWindow::rebuild() {
     const Language l = language();
     const bool open = session_.is_open();
     if (open)
-        setWindowTitle(tr2(l, "Preview – ", "Vorschau – ") +
-                       q(session_.path().filename().string()));
+        setWindowTitle(text(words(l).title) + q(session_.path().filename().string()));
     else if (path_.empty())
-        setWindowTitle(tr2(l, "Preview", "Vorschau"));
+        setWindowTitle(text(words(l).untitled));
     // Double Speed's count beside a 16-bit scan at normal speed; when nothing is found
     // the reasons below say it.
     const std::string speed =
@@ -416,7 +334,7 @@ void PreviewWindow::rebuild() {
     const auto& records = session_.records();
     const auto& cmp = session_.comparison();
     const bool compared = session_.disk().exists && session_.disk().problem.empty();
-    std::vector<Table::Row> rows;
+    std::vector<PreviewTable::Row> rows;
     rows.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
         rows.push_back({records[i], static_cast<int>(i + 1),
@@ -434,7 +352,7 @@ void PreviewWindow::rebuild() {
     why_title_->setVisible(nothing);
     why_->setVisible(nothing);
     if (nothing) {
-        why_->setText(tr2(l, "Looking for the reason…", "Suche nach dem Grund…"));
+        why_->setText(text(words(l).looking_for_reason));
         explain_later();
     }
     redraw();
@@ -469,7 +387,7 @@ void PreviewWindow::explain(unsigned round) {
     } catch (const preview::Stopped&) {
         stopped = true;
     } catch (const Error& e) {
-        lines = {describe(e)};
+        lines = {described(e, language())};
     }
     if (!alive) return;
     explaining_ = false;
@@ -537,16 +455,13 @@ void PreviewWindow::redraw() {
 }
 
 void PreviewWindow::show_range(double from_ms, double to_ms) {
-    const double total = std::max(1.0, preview::total_ms(session_));
-    // The closest view: a few frames, and never under a millisecond.
     const double frame_ms = session_.layout().frame_bytes > 0
                                 ? session_.layout().frame_bytes / session_.bytes_per_ms()
                                 : 0;
-    const double least = std::min(total, std::max(1.0, 16 * frame_ms));
-    double span = std::clamp(to_ms - from_ms, least, total);
-    from_ms = std::clamp(from_ms, 0.0, total - span);
-    from_ms_ = from_ms;
-    to_ms_ = from_ms + span;
+    const preview::View v =
+        preview::fitted({from_ms, to_ms}, preview::total_ms(session_), frame_ms);
+    from_ms_ = v.from_ms;
+    to_ms_ = v.to_ms;
     redraw();
 }
 
@@ -555,20 +470,18 @@ void PreviewWindow::show_whole_file() {
 }
 
 void PreviewWindow::zoom(double factor, double around_ms) {
-    const double span = (to_ms_ - from_ms_) * factor;
-    const double share = (around_ms - from_ms_) / (to_ms_ - from_ms_);
-    const double from = around_ms - share * span;
-    show_range(from, from + span);
+    const preview::View v = preview::zoomed({from_ms_, to_ms_}, factor, around_ms);
+    show_range(v.from_ms, v.to_ms);
 }
 
 void PreviewWindow::scroll_by(double share) {
-    const double span = to_ms_ - from_ms_;
-    show_range(from_ms_ + share * span, to_ms_ + share * span);
+    const preview::View v = preview::scrolled({from_ms_, to_ms_}, share);
+    show_range(v.from_ms, v.to_ms);
 }
 
 void PreviewWindow::select(int row) {
     if (row < 0 || row >= table_->rowCount()) return;
-    const Table::Row& r = table_->row(row);
+    const PreviewTable::Row& r = table_->row(row);
     selected_ = r.number > 0 ? r.number - 1 : -1;
     const QModelIndex at = table_->index(row, 0);
     if (list_->currentIndex().row() != row) list_->setCurrentIndex(at);
@@ -601,9 +514,8 @@ void PreviewWindow::save_labels() {
     if (session_.records().empty()) return;
     const std::string wav = session_.path().string();
     const std::string suggested = wav.substr(0, wav.size() >= 4 ? wav.size() - 4 : 0) + ".txt";
-    const QString chosen = QFileDialog::getSaveFileName(
-        this, tr2(l, "Save labels", "Marken speichern"), q(suggested),
-        tr2(l, "Label track (*.txt);;All files (*)", "Markenspur (*.txt);;Alle Dateien (*)"));
+    const QString chosen = QFileDialog::getSaveFileName(this, text(words(l).save_labels_title),
+                                                        q(suggested), text(words(l).label_files));
     if (chosen.isEmpty()) return;
     const std::string problem = save_labels_to(chosen.toStdString());
     if (!problem.empty()) QMessageBox::warning(this, "Veltrane", q(problem));
@@ -615,61 +527,9 @@ std::string PreviewWindow::save_labels_to(const std::filesystem::path& file) {
         write_file_atomically(
             file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     } catch (const Error& e) {
-        return describe(e);
+        return described(e, language());
     }
     return {};
-}
-
-PreviewLauncher::PreviewLauncher(App& app, MainWindow& main) : app_(app), main_(main) {
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), &main);
-    connect(shortcut, &QShortcut::activated, this, &PreviewLauncher::open);
-
-    main.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&main, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(&main_);
-        menu.addAction(menu_text(), this, &PreviewLauncher::open);
-        menu.exec(main_.mapToGlobal(at));
-    });
-    if (QWidget* name_box = main.widget("Text1")) name_box->installEventFilter(this);
-
-    // Every handler ends in a refresh of the view: the preview hears of it there.
-    std::function<void()> before = app.on_refresh;
-    app.on_refresh = [before, this, alive = std::weak_ptr<bool>(alive_)] {
-        if (before) before();
-        if (!alive.expired()) model_changed();
-    };
-}
-
-PreviewLauncher::~PreviewLauncher() = default;
-
-QString PreviewLauncher::menu_text() const {
-    return tr2(preview::language_of(app_.f().lan.caption), "Preview silences…",
-               "Vorschau der Pausen…");
-}
-
-void PreviewLauncher::open() {
-    if (!window_) window_ = new PreviewWindow(app_, &main_);
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-    window_->sync_once_shown();
-}
-
-bool PreviewLauncher::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick && watched == main_.widget("Text1")) {
-        open();
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void PreviewLauncher::model_changed() {
-    if (!window_ || !window_->isVisible() || pending_) return;
-    pending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        pending_ = false;
-        if (window_ && window_->isVisible()) window_->sync();
-    });
 }
 
 }  // namespace veltrane

@@ -2,7 +2,6 @@
 // The preview window: the loaded file's waveform with the silences the main window's
 // settings would record, their list, the GAP file on disk beside them, and why nothing
 // was found. It follows the main window's model and never changes it.
-#include <QPointer>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -20,7 +19,7 @@ class QTreeView;
 namespace veltrane {
 
 struct App;
-class MainWindow;
+class PreviewTable;
 
 class PreviewWindow : public QWidget {
     Q_OBJECT
@@ -65,7 +64,6 @@ class PreviewWindow : public QWidget {
 
   private:
     class Picture;
-    class Table;
 
     void open_file(const preview::Settings& settings);
     void rebuild();
@@ -100,39 +98,11 @@ class PreviewWindow : public QWidget {
     QLabel* why_ = nullptr;
     QLabel* disk_ = nullptr;
     QTreeView* list_ = nullptr;
-    Table* table_ = nullptr;
+    PreviewTable* table_ = nullptr;
     QLabel* hint_ = nullptr;
     QPushButton* whole_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* close_ = nullptr;
-};
-
-// Opens the preview from the main window: by Ctrl+P, by the window's context menu and by
-// a double click on the file name box. Keeps an open preview in step with the model by
-// hooking into the App's refresh, which runs after every handler.
-class PreviewLauncher : public QObject {
-    Q_OBJECT
-  public:
-    PreviewLauncher(App& app, MainWindow& main);
-    ~PreviewLauncher() override;
-
-    // Shows the preview of the loaded file, creating the window on first use.
-    void open();
-    PreviewWindow* window() const { return window_; }
-    // The context menu's entry, in the main window's language.
-    QString menu_text() const;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-  private:
-    void model_changed();
-
-    App& app_;
-    MainWindow& main_;
-    QPointer<PreviewWindow> window_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-    bool pending_ = false;
 };
 
 }  // namespace veltrane

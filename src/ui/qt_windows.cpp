@@ -12,6 +12,7 @@
 #include "ui/icon.h"
 #include "ui/main_window.h"
 #include "ui/notice_window.h"
+#include "ui/preview_launcher.h"
 #include "ui/preview_window.h"
 #include "ui/splash_window.h"
 

@@ -14,18 +14,12 @@
 #include <QUrl>
 
 #include "base/error.h"
+#include "platform/qt/qstring.h"
 #include "platform/qt/stop_signals.h"
 #include "platform/qt/toolkit_language.h"
 #include "platform/user_folders.h"
 
 namespace veltrane {
-
-namespace {
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 QChar plain_separator(const QString& format, const QString& plain, QChar fallback) {
     // The first character between two fields, passing over invisible marks.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/qt/qstring.h"
 #include "preview/qt/fonts.h"
 
 namespace veltrane {
@@ -33,10 +34,6 @@ const QColor kOnlyOnDisk(215, 30, 30);
 const QColor kLaneBack(238, 238, 238);
 const QColor kText(30, 30, 30);
 const QColor kQuietText(120, 120, 120);
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // The steps of a time axis: 1, 2 and 5 times a power of ten milliseconds.
 double axis_step(double span_ms, int width) {

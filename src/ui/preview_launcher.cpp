@@ -1,0 +1,68 @@
+#include "ui/preview_launcher.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QShortcut>
+#include <QTimer>
+#include <functional>
+
+#include "app/app.h"
+#include "preview/why.h"
+#include "preview/wording.h"
+#include "ui/main_window.h"
+
+namespace veltrane {
+
+PreviewLauncher::PreviewLauncher(App& app, MainWindow& main) : app_(app), main_(main) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), &main);
+    connect(shortcut, &QShortcut::activated, this, &PreviewLauncher::open);
+
+    main.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&main, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(&main_);
+        menu.addAction(menu_text(), this, &PreviewLauncher::open);
+        menu.exec(main_.mapToGlobal(at));
+    });
+    if (QWidget* name_box = main.widget("Text1")) name_box->installEventFilter(this);
+
+    // Every handler ends in a refresh of the view: the preview hears of it there.
+    std::function<void()> before = app.on_refresh;
+    app.on_refresh = [before, this, alive = std::weak_ptr<bool>(alive_)] {
+        if (before) before();
+        if (!alive.expired()) model_changed();
+    };
+}
+
+PreviewLauncher::~PreviewLauncher() = default;
+
+QString PreviewLauncher::menu_text() const {
+    return QString::fromUtf8(
+        preview::window_words(preview::language_of(app_.f().lan.caption)).menu_entry);
+}
+
+void PreviewLauncher::open() {
+    if (!window_) window_ = new PreviewWindow(app_, &main_);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    window_->sync_once_shown();
+}
+
+bool PreviewLauncher::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick && watched == main_.widget("Text1")) {
+        open();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PreviewLauncher::model_changed() {
+    if (!window_ || !window_->isVisible() || pending_) return;
+    pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        pending_ = false;
+        if (window_ && window_->isVisible()) window_->sync();
+    });
+}
+
+}  // namespace veltrane
