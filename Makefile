@@ -88,6 +88,10 @@ soak: build
 bench: build
 	./build/veltrane_bench
 	./build/veltrane_preview_bench
+	bench/start.sh build
+	bench/folder_run.sh build
+	@if dpkg-query -W asterisk-core-sounds-en-wav asterisk-core-sounds-fr-wav >/dev/null 2>&1; then \
+	  bench/jobs_run.sh build; else echo "(install asterisk-core-sounds-en-wav and -fr-wav for bench/jobs_run.sh)"; fi
 
 # The preview's picture of real recordings in every sample layout (build/pictures).
 pictures:

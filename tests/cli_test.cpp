@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/format.h"
@@ -22,6 +25,10 @@ namespace fs = std::filesystem;
 
 std::string quoted(const fs::path& p) {
     return "'" + p.string() + "'";
+}
+
+void write_text(const fs::path& p, const std::string& text) {
+    write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 bool has(const std::string& text, const std::string& part) {
@@ -459,33 +466,147 @@ TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
         data[i] = i / 8000 % 2 ? static_cast<std::uint8_t>(rng()) : 0;
     put("big.wav", synth::wav_bytes({1, 16, 8000}, data));
 
-    for (const bool json : {false, true}) {
-        int asked = 0;
+    for (const char* jobs : {"1", "4"})
+        for (const bool json : {false, true}) {
+            std::atomic<int> asked = 0;
+            CliEnvironment env;
+            env.program_folder = dir;
+            env.settings_file = dir / "settings.ini";
+            env.catch_interrupts = [] {};
+            // Ctrl+C after a few progress reports: the big file is half done. With more
+            // jobs another thread scans it: Ctrl+C once its GAP file is being written.
+            env.interrupted = [&] {
+                if (std::string(jobs) == "1") return ++asked > 12 ? SIGINT : 0;
+                for (const auto& entry : fs::directory_iterator(dir))
+                    if (entry.path().filename().string().starts_with(".veltrane")) asked = 1;
+                return asked.load() ? SIGINT : 0;
+            };
+            std::ostringstream o, e;
+            std::vector<std::string> args = {"veltrane-cli", "generate", "--jobs", jobs};
+            if (json) args.push_back("--json");
+            for (const char* f : {"a.wav", "big.wav", "a.wav"}) args.push_back((dir / f).string());
+            fs::remove(dir / "a.gap");
+            EXPECT_EQ(run_cli(args, o, e, env), 130) << jobs;
+            EXPECT_EQ(e.str(), "veltrane-cli: interrupted\n");
+            if (std::string(jobs) == "1") {
+                EXPECT_TRUE(fs::exists(dir / "a.gap"));
+            }
+            EXPECT_FALSE(fs::exists(dir / "big.gap"));
+            for (const auto& entry : fs::directory_iterator(dir))
+                EXPECT_FALSE(entry.path().filename().string().starts_with(".veltrane"))
+                    << entry.path();
+            if (std::string(jobs) != "1") continue;  // a.wav may be stopped too
+            if (json) {
+                EXPECT_EQ(JsonCheck::check(o.str()), "") << o.str();
+                EXPECT_TRUE(has(o.str(), "\"error\": \"interrupted\"}\n]\n")) << o.str();
+            } else {
+                EXPECT_TRUE(std::regex_match(
+                    o.str(), std::regex(".*/a\\.wav: 1 gap\nProcedure completed in .*\n")))
+                    << o.str();
+            }
+        }
+}
+
+// What a run leaves behind and prints, with the times (which differ from run to run) cut out.
+struct RunTrace {
+    std::map<std::string, std::vector<std::uint8_t>> gap_files;
+    std::string settings, log, out, err;
+    int status = 0;
+    bool operator==(const RunTrace&) const = default;
+};
+
+std::string without_times(std::string text) {
+    text =
+        std::regex_replace(text, std::regex("(completed in |elapsed_seconds\": )[^ ,}]*"), "$1T");
+    return std::regex_replace(text, std::regex("[0-9]+[.,:/][0-9.,:/]+"), "T");
+}
+
+TEST_F(CliTest, AnyNumberOfJobsGivesTheResultsOfOne) {
+    // Layouts, lengths and silences that differ, files with nothing recorded, a file that
+    // is no recording, a file with its data behind other chunks.
+    const std::pair<synth::Format, double> takes[] = {
+        {{1, 16, 22050}, 1.5}, {{2, 16, 11025}, 2}, {{1, 8, 8000}, 0.7},  {{2, 8, 22050}, 1},
+        {{1, 16, 44100}, 0.3}, {{1, 16, 8000}, 3},  {{2, 16, 22050}, 1.2}};
+    int n = 0;
+    for (const auto& [format, seconds] : takes) {
+        ++n;
+        put("take" + std::to_string(n) + ".wav",
+            synth::wav_bytes(format, synth::speech_data(format, seconds, n)));
+    }
+    put("take8.wav", synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(16000, 0x40)));
+    put("take9.wav", worked_example());
+    put("take10.wav", {'n', 'o', 't', ' ', 'a', ' ', 'W', 'A', 'V'});
+    put("take11.wav", inserted(worked_example(), 36, chunk("LIST", 30, 'x')));
+
+    const auto run_with = [&](const std::string& jobs, const std::vector<std::string>& extra) {
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().extension() != ".wav") fs::remove(entry.path());
+        // Logging on, and a count from an earlier session to add to.
+        write_text(dir / "settings.ini", "[Startup Values]\nLog=1\n[001]\n002=5\n");
         CliEnvironment env;
         env.program_folder = dir;
         env.settings_file = dir / "settings.ini";
-        env.catch_interrupts = [] {};
-        // Ctrl+C after a few progress reports: the big file is half done.
-        env.interrupted = [&] { return ++asked > 12 ? SIGINT : 0; };
+        std::vector<std::string> args = {"veltrane-cli", "generate", "--jobs", jobs};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::ostringstream o, e;
-        std::vector<std::string> args = {"veltrane-cli", "generate"};
-        if (json) args.push_back("--json");
-        for (const char* f : {"a.wav", "big.wav", "a.wav"}) args.push_back((dir / f).string());
-        EXPECT_EQ(run_cli(args, o, e, env), 130);
-        EXPECT_EQ(e.str(), "veltrane-cli: interrupted\n");
-        EXPECT_TRUE(fs::exists(dir / "a.gap"));
-        EXPECT_FALSE(fs::exists(dir / "big.gap"));
+        RunTrace t;
+        t.status = run_cli(args, o, e, env);
         for (const auto& entry : fs::directory_iterator(dir))
-            EXPECT_FALSE(entry.path().filename().string().starts_with(".veltrane")) << entry.path();
-        if (json) {
-            EXPECT_EQ(JsonCheck::check(o.str()), "") << o.str();
-            EXPECT_TRUE(has(o.str(), "\"error\": \"interrupted\"}\n]\n")) << o.str();
-        } else {
-            EXPECT_TRUE(std::regex_match(
-                o.str(), std::regex(".*/a\\.wav: 1 gap\nProcedure completed in .*\n")))
-                << o.str();
+            if (entry.path().extension() == ".gap")
+                t.gap_files[entry.path().filename().string()] = read_bytes(entry.path());
+        t.settings = without_times(settings());
+        t.log = without_times(read_text(dir / "log.txt"));
+        t.out = without_times(o.str());
+        t.err = e.str();
+        return t;
+    };
+    const std::string folder = (dir / "take1.wav").string();
+    const std::vector<std::vector<std::string>> runs = {
+        {"--method", "folder", folder},
+        {"--method", "folder", "--double-speed", "--json", folder},
+        {"--method", "folder", "--find-chunks", "--preset", "accurate", folder},
+        {(dir / "take3.wav").string(), (dir / "take8.wav").string(), (dir / "gone.wav").string(),
+         (dir / "take1.wav").string(), (dir / "take3.wav").string()}};
+    for (const auto& extra : runs) {
+        const RunTrace one = run_with("1", extra);
+        EXPECT_FALSE(one.gap_files.empty());
+        EXPECT_TRUE(has(one.log, "Passing control to function doit")) << one.log;
+        for (const char* jobs : {"2", "4"}) {
+            const RunTrace many = run_with(jobs, extra);
+            EXPECT_EQ(many.gap_files, one.gap_files) << jobs << " " << extra.front();
+            EXPECT_EQ(many.settings, one.settings) << jobs << " " << extra.front();
+            EXPECT_EQ(many.log, one.log) << jobs << " " << extra.front();
+            EXPECT_EQ(many.out, one.out) << jobs << " " << extra.front();
+            EXPECT_EQ(many.err, one.err) << jobs << " " << extra.front();
+            EXPECT_EQ(many.status, one.status);
         }
     }
+    EXPECT_EQ(run("generate --jobs 0 take1.wav"), 2);
+    EXPECT_TRUE(has(err, "--jobs")) << err;
+}
+
+TEST_F(CliTest, TwoProcessesOverOneSettingsFileLoseNoCount) {
+    // Two machines' worth of files, each with its own folder, counted in one settings file.
+    const synth::Format format{1, 16, 22050};
+    for (const char* side : {"a", "b"})
+        for (int i = 1; i <= 40; ++i)
+            put(fs::path(side) / ("take" + std::to_string(i) + ".wav"),
+                synth::wav_bytes(format, synth::speech_data(format, 0.5, i)));
+    write_text(dir / "settings.ini", "[001]\n001=7\n002=1000\n");
+    const std::string one = quoted(VELTRANE_CLI) + " generate --method folder --jobs 2 ";
+    ASSERT_EQ(
+        run_program("sh",
+                    "-c \"" + one + "a/take1.wav >a.out & " + one + "b/take1.wav >b.out & wait\"",
+                    ""),
+        0)
+        << err;
+    EXPECT_TRUE(has(settings(), "002=1080\n")) << settings();
+    // Every file counted in whole kilobytes.
+    std::uintmax_t kb = 7;
+    for (const char* side : {"a", "b"})
+        for (const auto& entry : fs::directory_iterator(dir / side))
+            if (entry.path().extension() == ".wav") kb += entry.file_size() / 1024;
+    EXPECT_TRUE(has(settings(), "001=" + std::to_string(kb) + "\n")) << settings();
 }
 
 TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {

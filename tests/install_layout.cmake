@@ -12,7 +12,7 @@ set(prefix ${ROOT}/usr/local)
 set(folder ${prefix}/lib/veltrane)
 
 # The program folder holds everything the programs look for beside themselves.
-foreach(f veltrane veltrane-cli "user's manual.exe" Handbuch.exe)
+foreach(f veltrane veltrane-cli veltrane-plot "user's manual.exe" Handbuch.exe)
   if(NOT EXISTS "${folder}/${f}" OR IS_DIRECTORY "${folder}/${f}")
     message(FATAL_ERROR "missing program ${folder}/${f}")
   endif()

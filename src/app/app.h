@@ -19,6 +19,8 @@
 
 namespace veltrane {
 
+class ScanAhead;
+
 inline constexpr std::string_view kAppName = "Veltrane";
 inline constexpr std::string_view kStartupSection = "Startup Values";
 inline constexpr std::string_view kStatsSection = "001";
@@ -63,6 +65,13 @@ struct App {
     // the views read it.
     std::optional<HeaderNotice> header_notice;
     unsigned notice_serial = 0;
+    // Scans the files of a run ahead on other threads (the command-line tool's --jobs;
+    // the window never sets it): doit takes each file's finished scan instead of scanning.
+    ScanAhead* scan_ahead = nullptr;
+    // At most how often doit writes the statistics to the store, in seconds; 0: after
+    // every file, as the window does. A run always writes them when it ends.
+    double settings_interval = 0;
+    double settings_flushed_at = 0;  // monotonic seconds
     // The run time of the last run, as its completion message shows it (seconds, cut to
     // hundredths).
     double run_seconds = 0;

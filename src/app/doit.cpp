@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "app/examine.h"
 #include "app/rook.h"
+#include "app/scan_ahead.h"
 #include "audio/gap_file.h"
 #include "audio/scan.h"
 #include "audio/scan_settings.h"
@@ -33,6 +34,39 @@ void count(App& app, std::string_view key) {
 
 bool stereo(Situation s) {
     return s % 10 == 3 || s % 10 == 4;
+}
+
+// Scans the recording on this thread; returns the number of silences recorded.
+std::size_t scan_here(App& app, ByteSource& wav, const ScanParams& params, const std::string& path,
+                      std::optional<FileId> scanned) {
+    // Records go to the GAP file as the silences end; it replaces an older one only
+    // when the whole scan went through.
+    GapWriter gaps(gap_path(path), scanned);
+    Clock& clock = app.platform.clock;
+    double last_yield = clock.monotonic_seconds();
+    scan(
+        wav, params,
+        [&](const Silence& s) {
+            gaps.add(
+                {mark_ms(s.start_mark, params.byte_rate), mark_ms(s.end_mark, params.byte_rate)});
+        },
+        [&](const ScanProgress& progress) {
+            app.f().ProgressBar1.value = static_cast<double>(progress.progress);
+            if (app.on_progress) app.on_progress();
+            // Asked to end by the system: the run stops here, as it would at a yield after
+            // the close box, whether or not it lets events through.
+            if (app.platform.loop.stop_requested()) {
+                app.end();
+                throw RunStopped{};
+            }
+            if (app.f().multi.ticked() &&
+                clock.monotonic_seconds() - last_yield >= kYieldInterval) {
+                app.yield();
+                last_yield = clock.monotonic_seconds();
+            }
+        });
+    gaps.commit();
+    return gaps.count();
 }
 
 }  // namespace
@@ -105,6 +139,9 @@ void doit(App& app, const std::string& path, const std::string& title) {
     app.log("Determined Situation type and speed");
     app.log("Starting main loop...");
 
+    // The scan made ahead on another thread, when there is one.
+    const std::unique_ptr<FinishedScan> ahead =
+        app.scan_ahead ? app.scan_ahead->take(path) : nullptr;
     if (situation != 0) {
         params.situation = situation;
         params.end_mark =
@@ -119,34 +156,15 @@ void doit(App& app, const std::string& path, const std::string& title) {
         if (val(f.lan.caption) == 2)
             f.StatusBar1.caption = "Erstellen der Datei :" + stem + ".Gap. Bitte Warten...";
 
-        // Records go to the GAP file as the silences end; it replaces an older one only
-        // when the whole scan went through.
-        GapWriter gaps(gap_path(path), file ? std::optional(file->id()) : std::nullopt);
-        Clock& clock = app.platform.clock;
-        double last_yield = clock.monotonic_seconds();
-        scan(
-            wav, params,
-            [&](const Silence& s) {
-                gaps.add({mark_ms(s.start_mark, params.byte_rate),
-                          mark_ms(s.end_mark, params.byte_rate)});
-            },
-            [&](const ScanProgress& progress) {
-                app.f().ProgressBar1.value = static_cast<double>(progress.progress);
-                if (app.on_progress) app.on_progress();
-                // Asked to end by the system: the run stops here, as it would at a yield
-                // after the close box, whether or not it lets events through.
-                if (app.platform.loop.stop_requested()) {
-                    app.end();
-                    throw RunStopped{};
-                }
-                if (app.f().multi.ticked() &&
-                    clock.monotonic_seconds() - last_yield >= kYieldInterval) {
-                    app.yield();
-                    last_yield = clock.monotonic_seconds();
-                }
-            });
-        gaps.commit();
-        gap_count = gaps.count();
+        if (ahead && file && ahead->scanned && ahead->fits(file->stamp(), params)) {
+            // Scanned and its GAP file written already.
+            f.ProgressBar1.value = f.ProgressBar1.max;
+            if (app.on_progress) app.on_progress();
+            gap_count = ahead->gaps;
+        } else {
+            gap_count =
+                scan_here(app, wav, params, path, file ? std::optional(file->id()) : std::nullopt);
+        }
     }
 
     if (app.on_file_done) {
@@ -178,8 +196,13 @@ void doit(App& app, const std::string& path, const std::string& title) {
     }
     Rook(app, 0);
     app.log("Refreshed Rook screen");
-    // The statistics of this file reach the store once, now that it is done.
-    app.flush_settings();
+    // The statistics of this file reach the store once, now that it is done (or with
+    // those of the next files, when the run asks for fewer writes).
+    const double now = app.platform.clock.monotonic_seconds();
+    if (app.settings_interval <= 0 || now - app.settings_flushed_at >= app.settings_interval) {
+        app.flush_settings();
+        app.settings_flushed_at = now;
+    }
 }
 
 }  // namespace veltrane

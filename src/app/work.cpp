@@ -3,11 +3,13 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "app/doit.h"
 #include "app/files.h"
 #include "app/rook.h"
+#include "app/scan_ahead.h"
 #include "app/startup.h"
 #include "base/text.h"
 
@@ -39,6 +41,7 @@ int process_files(App& app) {
     const std::string ftitle = app.f().ftitle.caption;
 
     if (val(app.f().Text11.caption) == 1) {
+        if (app.scan_ahead) app.scan_ahead->plan({fname});
         doit(app, fname, ftitle);
         ++processed;
         app.log("Passing control to function doit for single filemethod ");
@@ -50,10 +53,14 @@ int process_files(App& app) {
         const std::size_t cut = stem.rfind('/');
         const std::string folder = cut == std::string::npos ? "" : stem.substr(0, cut + 1);
         const FolderNames names(folder);
+        std::vector<std::string> set;
         for (int n = 1; n <= 199; ++n) {
             const std::string candidate =
                 folder + names.spelled(stem.substr(folder.size()) + three_digits(n) + ".wav");
-            if (!file_exists_nonempty(candidate)) continue;
+            if (file_exists_nonempty(candidate)) set.push_back(candidate);
+        }
+        if (app.scan_ahead) app.scan_ahead->plan(set);
+        for (const std::string& candidate : set) {
             const std::size_t len = std::min(ftitle.size(), candidate.size());
             doit(app, candidate, candidate.substr(candidate.size() - len));
             ++processed;
@@ -65,7 +72,13 @@ int process_files(App& app) {
             "Function nof called - Don't remember what it does... something about file existance?");
         const std::string folder = cut_tail(fname, ftitle.size());
         app.log("Finding drectory wavs");
-        for (const std::string& name : wav_files(folder.empty() ? "." : folder)) {
+        const std::vector<std::string> names = wav_files(folder.empty() ? "." : folder);
+        if (app.scan_ahead) {
+            std::vector<std::string> paths;
+            for (const std::string& name : names) paths.push_back(folder + name);
+            app.scan_ahead->plan(paths);
+        }
+        for (const std::string& name : names) {
             doit(app, folder + name, name);
             ++processed;
             app.log("Passing control to function doit for entire folder method");

@@ -7,6 +7,8 @@
 
 namespace veltrane {
 
+struct PlotRequest;
+
 // What veltrane-cli takes from the process it runs in.
 struct CliEnvironment {
     // Draw a progress bar on the error stream (it is a terminal).
@@ -20,6 +22,8 @@ struct CliEnvironment {
     std::function<void()> catch_interrupts;
     // The number of the signal that asked for a stop; 0 while none did.
     std::function<int()> interrupted;
+    // Draws the picture of `plot` and reports it on `out`; returns the exit status.
+    std::function<int(const PlotRequest&, std::ostream& out)> plot;
 };
 
 // veltrane-cli: the program's procedures over a headless platform. `args` are the

@@ -1,12 +1,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <ostream>
 
 #include "app/app.h"
 #include "app/handlers.h"
 #include "app/log.h"
 #include "app/presets.h"
+#include "app/scan_ahead.h"
 #include "app/startup_values.h"
 #include "app/work.h"
 #include "audio/scan_settings.h"
@@ -20,6 +23,7 @@
 #include "cli/headless.h"
 #include "cli/paths.h"
 #include "cli/preview_commands.h"
+#include "preview/why.h"
 
 namespace veltrane {
 
@@ -35,6 +39,7 @@ constexpr CommandOption kOptions[] = {
     {"multitasking", ""},
     {"find-chunks", ""},
     {"json", ""},
+    {"jobs", "N", 'j'},
 };
 
 // The method numbers of the window.
@@ -51,6 +56,7 @@ struct Choices {
     bool multitasking = false;
     bool find_chunks = false;
     bool json = false;
+    unsigned jobs = 1;
 };
 
 Choices read_choices(const ParsedArgs& a) {
@@ -66,6 +72,8 @@ Choices read_choices(const ParsedArgs& a) {
     c.multitasking = a.has("multitasking");
     c.find_chunks = a.has("find-chunks");
     c.json = a.has("json");
+    c.jobs = a.has("jobs") ? static_cast<unsigned>(bounded_value(a, "jobs", 1, 256))
+                           : usable_processors();
     return c;
 }
 
@@ -253,6 +261,29 @@ int run(const Invocation& in) {
     // A logging period for these runs when logging is switched on in the stored values.
     app.f().lg.set_value(whole(app.setting(kStartupSection, "Log")) == 1 ? 1 : 0);
 
+    // Other threads scan the files ahead; the procedures take them here in file order.
+    // They also find the reasons for a file where nothing was recorded.
+    std::mutex reasons_mutex;
+    std::map<std::string, std::string> reasons;
+    std::optional<ScanAhead> ahead;
+    if (c.jobs > 1) {
+        const OpenFile& f = app.f();
+        const ScanSettings settings{f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()};
+        const preview::Language language = preview::language_of(f.lan.caption);
+        ahead.emplace(
+            c.jobs, settings, c.find_chunks, [&] { return interrupted() != 0; },
+            [&, settings, language](const FinishedScan& done) {
+                if (!done.scanned || done.gaps != 0) return;
+                std::string text = why_nothing_text(done.path, settings, language);
+                const std::lock_guard lock(reasons_mutex);
+                reasons[done.path] = std::move(text);
+            });
+        app.scan_ahead = &*ahead;
+        if (c.method == kSingle) ahead->plan(files);
+    }
+    // The statistics reach the store twice a second and when a run ends, not per file.
+    app.settings_interval = 0.5;
+
     Report out(in.out, in.err, c.json, in.env.progress);
     int status = kExitOk;
     std::size_t files_done = 0;   // in the run going on
@@ -265,6 +296,18 @@ int run(const Invocation& in) {
     app.on_progress = [&] {
         out.progress(app.f());
         stop_if_asked();
+    };
+    // The reasons found ahead, else found now.
+    auto reasons_for = [&](const std::string& path) {
+        {
+            const std::lock_guard lock(reasons_mutex);
+            if (const auto it = reasons.find(path); it != reasons.end()) {
+                std::string text = std::move(it->second);
+                reasons.erase(it);
+                return text;
+            }
+        }
+        return why_nothing_text(path, app.f());
     };
     app.on_file_done = [&](const App::FileResult& done) {
         App::FileResult r = done;
@@ -289,7 +332,7 @@ int run(const Invocation& in) {
             }
         out.file(r);
         // Scanned and nothing found: why, as the preview says it.
-        if (r.gaps == 0 && r.not_scanned.empty()) out.note(why_nothing_text(r.path, app.f()));
+        if (r.gaps == 0 && r.not_scanned.empty()) out.note(reasons_for(r.path));
         stop_if_asked();
     };
 
@@ -350,6 +393,8 @@ const Command kGenerateCommand = {
     "      --multitasking        hand control to the event loop while scanning\n"
     "      --find-chunks         scan the \"data\" chunk wherever it stands\n"
     "      --json                one JSON array, an object per run\n"
+    "      -j, --jobs N          scan N files at once (default: one per processor);\n"
+    "                            the results are those of --jobs 1\n"
     "      Precision, speed and features start from the stored start-up values.\n",
     run};
 

@@ -9,7 +9,7 @@
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_clock.h"
 #include "platform/sound.h"
 #include "platform/user_folders.h"
 #include "platform/windows.h"

@@ -1,9 +1,5 @@
 #include "cli/preview_commands.h"
 
-#include <QBuffer>
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QImageWriter>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -12,13 +8,10 @@
 #include "app/handlers.h"
 #include "app/presets.h"
 #include "app/startup_values.h"
-#include "base/atomic_file.h"
 #include "base/error.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
-#include "platform/qt/qt_platform.h"
-#include "preview/qt/preview_picture.h"
 #include "preview/scene.h"
 #include "preview/session.h"
 #include "preview/why.h"
@@ -185,28 +178,9 @@ int plot_run(const Invocation& in) {
     if (a.has("double-speed")) s.double_speed = true;
     if (a.has("normal-speed")) s.double_speed = false;
 
-    const std::string& path = a.operands.front();
-    const std::string& target = a.value("output");
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw Error(Errc::Internal, target, "drawing needs the program's graphical start-up");
-    const QSize size(width, height);
-    preview::Session session(
-        static_cast<std::size_t>(std::max(1, picture_geometry(size).wave.width())));
-    session.open(path, s);
-    const preview::Scene scene =
-        preview::make_scene(session, window.language(), 0, preview::total_ms(session));
-    const QImage image = render_picture(scene, size);
-
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image)) throw Error(Errc::Write, target, writer.errorString().toStdString());
-    write_file_atomically(target, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
-                                            static_cast<std::size_t>(png.size())));
-    in.out << target << ": " << width << "x" << height << ", " << session.records().size()
-           << (session.records().size() == 1 ? " silence" : " silences") << "\n";
-    return kExitOk;
+    if (!in.env.plot) throw Error(Errc::Internal, a.value("output"), "this program does not draw");
+    return in.env.plot({a.operands.front(), a.value("output"), width, height, s, window.language()},
+                       in.out);
 }
 
 }  // namespace
@@ -234,8 +208,11 @@ const Command kPlotCommand = {
     plot_run};
 
 std::string why_nothing_text(const std::string& path, const OpenFile& f) {
-    const Settings s{f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()};
-    const Language language = preview::language_of(f.lan.caption);
+    return why_nothing_text(path, {f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()},
+                            preview::language_of(f.lan.caption));
+}
+
+std::string why_nothing_text(const std::string& path, const Settings& s, Language language) {
     std::string text = path +
                        (language == Language::German ? ": keine Pause aufgezeichnet ("
                                                      : ": no silence recorded (") +

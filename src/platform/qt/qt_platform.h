@@ -1,37 +1,18 @@
 #pragma once
-#include <QElapsedTimer>
 #include <QSoundEffect>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/qt/qt_clock.h"
 #include "platform/settings_store.h"
 #include "platform/sound.h"
 
 namespace veltrane {
-
-// The separator that a locale's date or time `format` puts between its fields, when it
-// is one of the `plain` ones; `fallback` otherwise (a space, or none at all).
-QChar plain_separator(const QString& format, const QString& plain, QChar fallback);
-
-class QtClock : public Clock {
-  public:
-    QtClock() { timer_.start(); }
-    double seconds_since_midnight() override;
-    double monotonic_seconds() override { return timer_.nsecsElapsed() / 1e9; }
-    std::string date_text() override;
-    std::string time_text() override;
-    char decimal_separator() override;
-    void sleep(double seconds) override;
-
-  private:
-    QElapsedTimer timer_;
-};
 
 class QtMessageBoxes : public MessageBoxes {
   public:

@@ -1,0 +1,146 @@
+#include "app/scan_ahead.h"
+
+#include <sched.h>
+
+#include <algorithm>
+
+#include "audio/wav_header.h"
+#include "audio/wav_layout.h"
+#include "base/error.h"
+
+namespace veltrane {
+
+namespace {
+
+// Ends a scan from inside its block callback.
+struct ScanStopped {};
+
+}  // namespace
+
+bool FinishedScan::fits(const FileStamp& now, const ScanParams& p) const {
+    const ScanParams& q = params;
+    return !failure && now == stamp && p.situation == q.situation &&
+           p.sensitivity == q.sensitivity && p.filter_ms == q.filter_ms &&
+           p.byte_rate == q.byte_rate && p.data_start == q.data_start && p.end_mark == q.end_mark;
+}
+
+ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool find_chunks) {
+    ScanParams p = generate_params(read_wav_header(wav), settings);
+    if (!find_chunks) return p;
+    if (const std::optional<LocatedLayout> located = located_layout(read_wav_chunks(wav))) {
+        p.byte_rate = located->byte_rate;
+        p.data_start = located->data_start;
+        p.end_mark = located->end_mark;
+        p.situation =
+            situation_of(located->bytes_per_sample, located->channels, settings.double_speed);
+    }
+    return p;
+}
+
+ScanAhead::ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks,
+                     std::function<bool()> stopped, std::function<void(const FinishedScan&)> after)
+    : settings_(settings),
+      find_chunks_(find_chunks),
+      stopped_(std::move(stopped)),
+      after_(std::move(after)),
+      window_(2 * std::max(jobs, 1u)) {
+    for (unsigned i = 0; i < std::max(jobs, 1u); ++i) workers_.emplace_back([this] { work(); });
+}
+
+ScanAhead::~ScanAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        closing_ = true;
+        queue_.clear();
+    }
+    changed_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+void ScanAhead::plan(const std::vector<std::string>& paths) {
+    {
+        const std::lock_guard lock(mutex_);
+        for (const std::string& path : paths) {
+            const bool waiting = std::any_of(queue_.begin(), queue_.end(),
+                                             [&](const auto& e) { return e->path == path; });
+            if (waiting) continue;
+            queue_.push_back(std::make_shared<Entry>());
+            queue_.back()->path = path;
+        }
+    }
+    changed_.notify_all();
+}
+
+std::unique_ptr<FinishedScan> ScanAhead::take(const std::string& path) {
+    std::unique_lock lock(mutex_);
+    const auto it =
+        std::find_if(queue_.begin(), queue_.end(), [&](const auto& e) { return e->path == path; });
+    if (it == queue_.end()) return nullptr;
+    queue_.erase(queue_.begin(), it);  // planned but passed over: never taken
+    const std::shared_ptr<Entry> entry = queue_.front();
+    changed_.notify_all();  // the window has moved on
+    changed_.wait(lock, [&] { return entry->done; });
+    queue_.pop_front();
+    changed_.notify_all();
+    return std::move(entry->result);
+}
+
+void ScanAhead::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        std::shared_ptr<Entry> next;
+        changed_.wait(lock, [&] {
+            const std::size_t reach = std::min(window_, queue_.size());
+            for (std::size_t i = 0; i < reach && !next; ++i)
+                if (!queue_[i]->started) next = queue_[i];
+            return closing_ || next;
+        });
+        if (closing_) return;
+        next->started = true;
+        lock.unlock();
+        std::unique_ptr<FinishedScan> result = scan_one(next->path);
+        if (after_) after_(*result);
+        lock.lock();
+        next->result = std::move(result);
+        next->done = true;
+        changed_.notify_all();
+    }
+}
+
+std::unique_ptr<FinishedScan> ScanAhead::scan_one(const std::string& path) const {
+    auto done = std::make_unique<FinishedScan>();
+    done->path = path;
+    try {
+        if (stopped_ && stopped_()) throw ScanStopped{};
+        const std::unique_ptr<FileSource> file = open_recording(path);
+        if (!file) throw Error(Errc::Open, path, "No such file or directory");
+        done->stamp = file->stamp();
+        done->params = planned_params(*file, settings_, find_chunks_);
+        const ScanParams& p = done->params;
+        if (p.situation == 0) return done;
+        GapWriter gaps(gap_path(path), file->id());
+        scan(
+            *file, p,
+            [&](const Silence& s) {
+                gaps.add({mark_ms(s.start_mark, p.byte_rate), mark_ms(s.end_mark, p.byte_rate)});
+            },
+            [&](const ScanProgress&) {
+                if (stopped_ && stopped_()) throw ScanStopped{};
+            });
+        gaps.commit();
+        done->scanned = true;
+        done->gaps = gaps.count();
+    } catch (...) {
+        done->failure = std::current_exception();
+    }
+    return done;
+}
+
+unsigned usable_processors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
+}
+
+}  // namespace veltrane

@@ -1,0 +1,89 @@
+#pragma once
+// Scans ahead of the generation procedures: worker threads open the files a run is about
+// to process, scan them with the settings they will be generated with and write each GAP
+// file. The procedures (doit) stay on the calling thread and take the finished scans in
+// file order, so that the statistics, the log and the output come as when each file is
+// scanned in turn. Only a stopped run differs: the files scanned ahead of the last one
+// reported keep the GAP file written for them.
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/gap_file.h"
+#include "audio/scan.h"
+#include "audio/scan_settings.h"
+#include "base/byte_source.h"
+
+namespace veltrane {
+
+// One file scanned ahead: what it was scanned with, and how many silences its GAP file
+// (already in place) holds.
+struct FinishedScan {
+    std::string path;
+    ScanParams params;
+    FileStamp stamp;             // the recording as it was scanned
+    bool scanned = false;        // false: nothing to scan (situation 0)
+    std::size_t gaps = 0;        // the records written
+    std::exception_ptr failure;  // set when the scan or the write did not go through
+    // Whether this scan is the one doit would make of `now` with `p`.
+    bool fits(const FileStamp& now, const ScanParams& p) const;
+};
+
+// The parameters doit scans a file with, found from the file alone: the header as the
+// examination reads it, or with `find_chunks` the located chunks.
+ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool find_chunks);
+
+class ScanAhead {
+  public:
+    // `jobs` worker threads (at least 1), scanning at most twice as many files ahead of
+    // the one taken. `stopped` is asked once per block of every scan: a scan it answers
+    // true for ends there, its temporary file removed, and no other scan starts.
+    // `after`, when given, is called on the worker with each finished scan (for more work
+    // on the same file that should not wait for the procedures).
+    ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks, std::function<bool()> stopped,
+              std::function<void(const FinishedScan&)> after = {});
+    ~ScanAhead();
+    ScanAhead(const ScanAhead&) = delete;
+    ScanAhead& operator=(const ScanAhead&) = delete;
+
+    // Files that will be taken in this order; a path already waiting is not planned twice.
+    void plan(const std::vector<std::string>& paths);
+    // The finished scan of `path`, waited for; the planned files before it are dropped.
+    // Null when `path` was not planned.
+    std::unique_ptr<FinishedScan> take(const std::string& path);
+
+  private:
+    struct Entry {
+        std::string path;
+        bool started = false, done = false;
+        std::unique_ptr<FinishedScan> result;
+    };
+    void work();
+    std::unique_ptr<FinishedScan> scan_one(const std::string& path) const;
+
+    const ScanSettings settings_;
+    const bool find_chunks_;
+    const std::function<bool()> stopped_;
+    const std::function<void(const FinishedScan&)> after_;
+    // How many planned files may be scanned ahead of the one the procedures wait for:
+    // bounds the memory and the open temporary files.
+    const std::size_t window_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Entry>> queue_;
+    bool closing_ = false;
+    std::vector<std::thread> workers_;
+};
+
+// The number of processors this process may run on (at least 1).
+unsigned usable_processors();
+
+}  // namespace veltrane
