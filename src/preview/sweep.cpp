@@ -313,14 +313,14 @@ void frame_peaks(const std::uint8_t* p, std::int64_t frames, int channels, int f
     }
 }
 
-using PeakFn = void (*)(const std::uint8_t*, std::int64_t, int, int, std::uint16_t*);
-
 template <int Bytes>
 PeakFn peak_fn(int channels) {
     if (channels == 1) return frame_peaks<Bytes, 1>;
     if (channels == 2) return frame_peaks<Bytes, 2>;
     return frame_peaks<Bytes, 0>;
 }
+
+}  // namespace
 
 PeakFn peak_fn(int sample_bytes, int channels) {
     switch (sample_bytes) {
@@ -334,6 +334,8 @@ PeakFn peak_fn(int sample_bytes, int channels) {
             return peak_fn<4>(channels);
     }
 }
+
+namespace {
 
 // The quietest window of w frames: the windows' loudest peaks in blocks, or in a queue
 // of falling peaks (never more than 32769: the peaks are whole numbers up to 32768).

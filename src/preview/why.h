@@ -7,6 +7,7 @@
 
 #include "audio/byte_source.h"
 #include "audio/wav_header.h"
+#include "preview/facts_pass.h"
 #include "preview/recording.h"
 #include "preview/sweep.h"
 
@@ -38,6 +39,15 @@ struct Explanation {
     // Sensitivity and Filter.
     std::optional<std::size_t> double_speed_finds;
 };
+
+// What the reasons for an empty scan with `settings` need to know, asked of one pass
+// over the file (a FactsGatherer, on its own or riding along with the scan), and the
+// explanation made of the answers.
+PassQuestions reasons_questions(const WavInfo& header, const SampleLayout& layout,
+                                const Settings& settings);
+Explanation explanation_of(const WavInfo& header, const HeaderShape& shape,
+                           const SampleLayout& layout, const Settings& settings,
+                           const PassAnswers& answers);
 
 // Looks into a file in which the scan of `settings` recorded nothing. `facts`, when
 // given, are those of the same Filter worked out before. Throws Stopped when
