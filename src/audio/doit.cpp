@@ -125,8 +125,11 @@ void doit(App& app, const std::string& path, const std::string& title) {
         GapWriter gaps(gap_path(path), file ? std::optional(file->id()) : std::nullopt);
         Clock& clock = app.platform.clock;
         double last_yield = clock.monotonic_seconds();
+        // A caller that looks at the bytes on their way sees each block once.
+        const std::unique_ptr<ByteSource> watched =
+            app.watch_scan ? app.watch_scan(path, wav) : nullptr;
         scan(
-            wav, params,
+            watched ? *watched : wav, params,
             [&](const Silence& s) {
                 gaps.add({mark_ms(s.start_mark, params.byte_rate),
                           mark_ms(s.end_mark, params.byte_rate)});

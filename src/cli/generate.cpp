@@ -16,6 +16,8 @@
 #include "cli/headless.h"
 #include "cli/paths.h"
 #include "cli/preview_commands.h"
+#include "cli/run_clock.h"
+#include "cli/scan_reasons.h"
 #include "driver/work.h"
 #include "ui/handlers.h"
 
@@ -224,7 +226,12 @@ int run(const Invocation& in) {
     auto interrupted = [&] { return in.env.interrupted ? in.env.interrupted() : 0; };
 
     HeadlessServices services(in.err, in.env.program_folder, in.env.settings_file);
-    App app(services.platform());
+    // The runs are timed without the reasons given for files in which nothing was found.
+    const Platform platform = services.platform();
+    RunClock clock(platform.clock);
+    App app(Platform{platform.settings, platform.boxes, platform.dialog, clock, platform.sound,
+                     platform.process, platform.loop, platform.windows});
+    ScanReasons reasons(app, clock);
     bind_handlers(app);
     Slider1_Change(app);
     Slider2_Change(app);
@@ -262,7 +269,7 @@ int run(const Invocation& in) {
             }
         out.file(r);
         // Scanned and nothing found: why, as the preview says it.
-        if (r.gaps == 0 && r.not_scanned.empty()) out.note(why_nothing_text(r.path, app.f()));
+        if (r.gaps == 0 && r.not_scanned.empty()) out.note(reasons.text(r.path));
         stop_if_asked();
     };
 

@@ -233,14 +233,15 @@ const Command kPlotCommand = {
     "      --double-speed, --normal-speed\n",
     plot_run};
 
-std::string why_nothing_text(const std::string& path, const OpenFile& f) {
+std::string why_nothing_text(const std::string& path, const OpenFile& f,
+                             const preview::PassAnswers* gathered) {
     const Settings s{f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()};
     const Language language = preview::language_of(f.lan.caption);
     std::string text = path +
                        (language == Language::German ? ": keine Pause aufgezeichnet ("
                                                      : ": no silence recorded (") +
                        preview::settings_text(s, language) + ").\n";
-    for (const std::string& line : preview::why_nothing_found(path, s, language))
+    for (const std::string& line : preview::why_nothing_found(path, s, language, gathered))
         text += "  " + line + "\n";
     return text;
 }

@@ -274,6 +274,7 @@ class SweepPart final : public Part {
         if (best_ <= kMost) smallest = best_;
         if (finds && count_at_) *finds = found_;
     }
+    std::size_t found() const { return found_; }
 
   private:
     static constexpr int kMost = kMostSensitivity;
@@ -422,6 +423,9 @@ struct FactsGatherer::Parts {
     std::unique_ptr<QuietPart> quiet;
     // Answers the pass leaves to the sweeps of sweep.cpp.
     bool normal_apart = false, fast_apart = false, quiet_apart = false;
+    // The part that follows the scan being explained, and whether it recorded a silence.
+    SweepPart* watched = nullptr;
+    bool recorded = false;
 
     std::vector<Part*> all() const {
         std::vector<Part*> v;
@@ -439,10 +443,14 @@ FactsGatherer::FactsGatherer(const PassQuestions& q, std::int64_t file_size)
     p.size = p.end = std::max<std::int64_t>(0, file_size);
     if (asks(q.normal)) {
         const std::int64_t need = steps_needed(q.normal);
-        if (plain_enough(q.normal, need))
-            p.normal = std::make_unique<SweepPart>(q.normal, p.size, need, std::nullopt);
-        else
+        const bool watch = q.give_up_at && !q.give_up_fast;
+        if (plain_enough(q.normal, need)) {
+            p.normal = std::make_unique<SweepPart>(q.normal, p.size, need,
+                                                   watch ? q.give_up_at : std::nullopt);
+            if (watch) p.watched = p.normal.get();
+        } else {
             p.normal_apart = true;
+        }
     }
     if (asks(q.fast)) {
         const std::int64_t need = steps_needed(q.fast);
@@ -468,12 +476,16 @@ FactsGatherer::~FactsGatherer() = default;
 void FactsGatherer::take(std::int64_t offset, std::span<const std::uint8_t> bytes) {
     if (offset < 0) return;
     const auto n = static_cast<std::int64_t>(bytes.size());
-    for (Part* part : parts_->all())
-        if (part->wants_more()) part->take(offset, bytes.data(), n, parts_->end);
+    Parts& p = *parts_;
+    if (p.recorded) return;
+    for (Part* part : p.all())
+        if (part->wants_more()) part->take(offset, bytes.data(), n, p.end);
+    p.recorded = p.watched && p.watched->found() > 0;
 }
 
 bool FactsGatherer::done() const {
     const Parts& p = *parts_;
+    if (p.recorded) return true;
     if (p.normal_apart || p.fast_apart || p.quiet_apart) return false;
     for (Part* part : p.all())
         if (!part->done()) return false;
@@ -483,7 +495,7 @@ bool FactsGatherer::done() const {
 PassAnswers FactsGatherer::finish(ByteSource& source, const KeepGoing& keep_going) {
     Parts& p = *parts_;
     std::vector<std::uint8_t> buffer;
-    for (;;) {
+    while (!p.recorded) {
         std::int64_t from = std::numeric_limits<std::int64_t>::max(), to = 0;
         for (Part* part : p.all()) {
             if (!part->wants_more()) continue;
@@ -510,8 +522,18 @@ PassAnswers FactsGatherer::finish(ByteSource& source, const KeepGoing& keep_goin
         }
     }
     PassAnswers a;
+    if (p.recorded) {
+        a.recorded = true;
+        return a;
+    }
     if (p.normal) p.normal->answer(a.smallest_normal, nullptr);
-    if (p.fast) p.fast->answer(a.smallest_fast, &a.fast_finds);
+    if (p.fast) p.fast->answer(a.smallest_fast, p.q.count_fast_at ? &a.fast_finds : nullptr);
+    if (p.watched && p.watched->found() > 0) {
+        // Recorded in the steps that only the end of the pass took in.
+        PassAnswers r;
+        r.recorded = true;
+        return r;
+    }
     if (p.quiet) a.quietest = p.quiet->answer();
     if (p.normal_apart)
         a.smallest_normal = smallest_sensitivity(source, p.q.normal, kMostSensitivity, keep_going);

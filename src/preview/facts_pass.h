@@ -26,12 +26,19 @@ struct PassQuestions {
     int filter_ms = 0;
     // The Sensitivity at which to count the silences the `fast` scan records, if any.
     std::optional<int> count_fast_at;
+    // The scan being explained, when the pass runs before it is known to record nothing
+    // (along with it): `normal` or `fast` at this Sensitivity. Once it records a silence
+    // there is nothing to explain, and the pass gives up.
+    std::optional<int> give_up_at;
+    bool give_up_fast = false;
 };
 
 struct PassAnswers {
     std::optional<int> smallest_normal, smallest_fast;
     std::optional<QuietStretch> quietest;
     std::optional<std::size_t> fast_finds;
+    // The pass gave up: the scan being explained records a silence.
+    bool recorded = false;
 };
 
 // Takes in the bytes of a file as they come, a block at a time and forwards (blocks may

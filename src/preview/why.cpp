@@ -254,13 +254,15 @@ std::vector<std::string> why_lines(const Explanation& e, Language language) {
 }
 
 std::vector<std::string> why_nothing_found(const std::string& path, const Settings& settings,
-                                           Language language) {
+                                           Language language, const PassAnswers* gathered) {
     try {
         const std::unique_ptr<FileSource> file = open_recording(path);
         if (!file) throw Error(Errc::Open, path, "No such file or directory");
         const WavInfo header = read_wav_header(*file);
         const HeaderShape shape = header_shape(*file);
         const SampleLayout layout = sample_layout(header, shape, file->size());
+        if (gathered && !gathered->recorded)
+            return why_lines(explanation_of(header, shape, layout, settings, *gathered), language);
         return why_lines(explain_nothing(*file, header, shape, layout, settings), language);
     } catch (const Error& e) {
         return {describe(e)};

@@ -60,7 +60,10 @@ Explanation explain_nothing(ByteSource& source, const WavInfo& header, const Hea
 std::vector<std::string> why_lines(const Explanation& e, Language language);
 
 // Looks into the file at `path` and explains; the lines say so when it cannot be read.
+// `gathered`: the answers of a pass with reasons_questions() for these settings, made
+// already (along with the scan); the file's header is all that is read then.
 std::vector<std::string> why_nothing_found(const std::string& path, const Settings& settings,
-                                           Language language);
+                                           Language language,
+                                           const PassAnswers* gathered = nullptr);
 
 }  // namespace veltrane::preview
