@@ -16,11 +16,13 @@ class RunClock final : public Clock {
     class Paused {
       public:
         explicit Paused(RunClock& clock) : clock_(clock) {
-            if (clock_.paused_++ == 0) clock_.paused_at_ = clock_.inner_.monotonic_seconds();
+            if (clock_.paused_ == 0) clock_.paused_at_ = clock_.inner_.monotonic_seconds();
+            ++clock_.paused_;
         }
         ~Paused() {
-            if (--clock_.paused_ == 0)
+            if (clock_.paused_ == 1)
                 clock_.taken_out_ += clock_.inner_.monotonic_seconds() - clock_.paused_at_;
+            --clock_.paused_;
         }
         Paused(const Paused&) = delete;
         Paused& operator=(const Paused&) = delete;
@@ -29,6 +31,7 @@ class RunClock final : public Clock {
         RunClock& clock_;
     };
 
+    bool paused() const { return paused_ > 0; }
     // The time taken out so far.
     double taken_out() const { return taken_out_; }
 
