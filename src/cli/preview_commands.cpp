@@ -17,6 +17,7 @@
 #include "cli/format.h"
 #include "cli/headless.h"
 #include "platform/qt/qt_platform.h"
+#include "preview/facts_pass.h"
 #include "preview/scene.h"
 #include "preview/session.h"
 #include "preview/why.h"
@@ -77,10 +78,13 @@ FileTable table_of(const std::string& path, int filter_ms) {
     t.path = path;
     t.filter_ms = filter_ms;
     t.rows = preview::preset_table(*file, header);
-    for (bool fast : {false, true}) {
-        const ScanParams p = preview::generate_params(header, {1, filter_ms, fast});
-        (fast ? t.smallest_double : t.smallest_normal) = preview::smallest_sensitivity(*file, p);
-    }
+    // Both speeds in one pass over the file.
+    preview::PassQuestions q;
+    q.normal = preview::generate_params(header, {1, filter_ms, false});
+    q.fast = preview::generate_params(header, {1, filter_ms, true});
+    const preview::PassAnswers a = preview::gather_facts(*file, q);
+    t.smallest_normal = a.smallest_normal;
+    t.smallest_double = a.smallest_fast;
     return t;
 }
 
