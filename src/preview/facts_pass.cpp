@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "audio/level_kernels.h"
 #include "audio/scan_engine.h"
-#include "audio/scan_kernels.h"
 
 namespace veltrane::preview {
 
@@ -136,46 +136,7 @@ class Windows {
     std::vector<T> a_, t_, u_, maxima_, loudest_;
 };
 
-// The least Sensitivity that makes the value of a step at b silent, capped; reads only
-// the bytes the step reads.
-template <Situation S>
-inline std::uint8_t level_at(const std::uint8_t* b, int cap) {
-    constexpr Layout L = layout_of(S);
-    const std::uint8_t b1 = L.reach >= 1 ? b[1] : 0;
-    const std::uint8_t b2 = L.reach >= 2 ? b[2] : 0;
-    const std::int32_t v = scan_engine::value_of<S>(b[0], b1, b2);
-    const int above = L.wide ? std::abs(v) >> 8 : std::abs(v - 128);
-    return static_cast<std::uint8_t>(std::min(above + 1, cap));
-}
-
-template <Situation S>
-void levels_of(const std::uint8_t* b, std::int64_t n, int cap, std::uint8_t* __restrict out) {
-    constexpr int step = layout_of(S).step;
-    for (std::int64_t i = 0; i < n; ++i) out[i] = level_at<S>(b + i * step, cap);
-}
-
-using LevelFn = void (*)(const std::uint8_t*, std::int64_t, int, std::uint8_t*);
-
-LevelFn level_fn(Situation s) {
-    switch (s) {
-        case 1:
-            return levels_of<1>;
-        case 2:
-            return levels_of<2>;
-        case 3:
-            return levels_of<3>;
-        case 4:
-            return levels_of<4>;
-        case 11:
-            return levels_of<11>;
-        case 12:
-            return levels_of<12>;
-        case 13:
-            return levels_of<13>;
-        default:
-            return levels_of<14>;
-    }
-}
+using scan_engine::LevelFn;
 
 // Something the pass follows: units (steps, frames) of bytes at evenly spaced offsets.
 class Part {
@@ -200,7 +161,7 @@ class SweepPart final : public Part {
   public:
     SweepPart(const ScanParams& p, std::int64_t size, std::int64_t need, std::optional<int> count)
         : layout_(layout_of(p.situation)),
-          levels_of_(level_fn(p.situation)),
+          levels_of_(scan_engine::level_kernel(scan_engine::fastest(), p.situation)),
           first_(p.data_start - 1),
           need_(need),
           count_at_(count),
@@ -331,7 +292,11 @@ class SweepPart final : public Part {
 class QuietPart final : public Part {
   public:
     QuietPart(const SampleLayout& l, std::int64_t w)
-        : l_(l), peaks_of_(peak_fn(l.sample_bytes, l.channels)), w_(w), windows_(w) {}
+        : l_(l),
+          peaks_of_(scan_engine::peak_kernel(scan_engine::fastest(), l.sample_bytes, l.channels,
+                                             l.frame_bytes)),
+          w_(w),
+          windows_(w) {}
 
     std::int64_t next_offset() const override { return l_.first + f_ * l_.frame_bytes; }
     std::int64_t end_offset() const override { return l_.first + l_.frames * l_.frame_bytes; }
@@ -388,7 +353,7 @@ class QuietPart final : public Part {
     }
 
     SampleLayout l_;
-    PeakFn peaks_of_;
+    scan_engine::PeakFn peaks_of_;
     std::int64_t w_;
     std::int64_t f_ = 0;  // the next frame
     int best_ = kNone;
