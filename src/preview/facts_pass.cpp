@@ -1,6 +1,7 @@
 #include "preview/facts_pass.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -43,8 +44,13 @@ template <class T>
 class Windows {
   public:
     // Every window holds a whole group: a window of w values holds one of g when w >= 2g - 1.
-    explicit Windows(std::int64_t w)
-        : w_(w), group_(std::clamp<std::int64_t>((w + 1) / 2, 1, kGroup)) {}
+    // `records_only`: the judge has no use for a value that is not louder than every value
+    // of its window, so that a group whose loudest does not exceed the loudest of the
+    // groups surely inside the windows of its values is passed over.
+    Windows(std::int64_t w, bool records_only)
+        : w_(w),
+          group_(std::clamp<std::int64_t>((w + 1) / 2, 1, kGroup)),
+          records_only_(records_only && w >= 2 * kGroup) {}
 
     template <class Limit, class Judge>
     void add(const T* v, std::int64_t n, Limit&& limit, Judge&& judge) {
@@ -66,12 +72,21 @@ class Windows {
         if (next < len) {
             const std::int64_t groups = (len + group_ - 1) / group_;
             loudest_.resize(static_cast<std::size_t>(groups));
+            const std::int64_t whole = len / group_;
             for (std::int64_t g = 0; g < groups; ++g) {
                 const T* p = a + g * group_;
-                const std::int64_t n = std::min(group_, len - g * group_);
                 T m = 0;
-                for (std::int64_t i = 0; i < n; ++i) m = std::max(m, p[i]);
+                if (g < whole && group_ == kGroup) {
+                    for (std::int64_t i = 0; i < kGroup; ++i) m = std::max(m, p[i]);
+                } else {
+                    const std::int64_t n = std::min(group_, len - g * group_);
+                    for (std::int64_t i = 0; i < n; ++i) m = std::max(m, p[i]);
+                }
                 loudest_[static_cast<std::size_t>(g)] = m;
+            }
+            if (records_only_) {
+                records(next, len, limit, judge);
+                next = len;
             }
             std::int64_t g = std::max<std::int64_t>(0, (next - w_) / group_);
             const std::int64_t piece = std::max(kPiece, 2 * w_);
@@ -104,6 +119,67 @@ class Windows {
         base_ += drop;
     }
 
+    // The loudest of groups lo .. hi (none when lo > hi), from the table of runs of groups.
+    T loudest_of(std::int64_t lo, std::int64_t hi) const {
+        if (lo > hi) return 0;
+        const int k = std::bit_width(static_cast<std::uint64_t>(hi - lo + 1)) - 1;
+        const std::vector<T>& t = table_[static_cast<std::size_t>(k)];
+        return std::max(t[static_cast<std::size_t>(lo)],
+                        t[static_cast<std::size_t>(hi - (std::int64_t{1} << k) + 1)]);
+    }
+
+    // Only the values louder than their window can matter: a group whose loudest is no
+    // louder than the groups inside every window of its values is passed over, and the
+    // rest are worked out a value at a time from the suffix of the group the window
+    // starts in, the whole groups after it and the prefix of the value's own group.
+    template <class Limit, class Judge>
+    void records(std::int64_t next, std::int64_t len, Limit& limit, Judge& judge) {
+        const std::int64_t G = group_;
+        const auto groups = static_cast<std::int64_t>(loudest_.size());
+        const T* a = a_.data();
+        // table_[k][i]: the loudest of groups i .. i + 2^k - 1.
+        table_.resize(1);
+        table_[0] = loudest_;
+        for (std::int64_t span = 1; 2 * span <= groups; span *= 2) {
+            std::vector<T> t(static_cast<std::size_t>(groups - 2 * span + 1));
+            // Plain pointers, so that the loop runs in vector registers.
+            const T* __restrict from = table_.back().data();
+            T* __restrict to = t.data();
+            const auto n = static_cast<std::int64_t>(t.size());
+            for (std::int64_t i = 0; i < n; ++i) to[i] = std::max(from[i], from[i + span]);
+            table_.push_back(std::move(t));
+        }
+        for (std::int64_t g = next / G; g < groups; ++g) {
+            const std::int64_t gb = g * G;
+            const std::int64_t jlo = std::max(gb, next), jhi = std::min(gb + G, len);
+            if (jlo >= jhi) continue;
+            // The groups inside the window of every value of this group.
+            const T inside = loudest_of((gb + G - 1 - w_ + G - 1) / G, g - 1);
+            if (inside >= limit() || loudest_[static_cast<std::size_t>(g)] <= inside) continue;
+            // Suffix maxima within the groups the windows start in.
+            const std::int64_t sb = (jlo - w_) / G * G;
+            const std::int64_t se = ((jhi - 1 - w_) / G + 1) * G;
+            suffix_.resize(static_cast<std::size_t>(se - sb));
+            for (std::int64_t p = se - 1; p >= sb; --p)
+                suffix_[static_cast<std::size_t>(p - sb)] =
+                    (p + 1) % G == 0
+                        ? a[p]
+                        : std::max(a[p], suffix_[static_cast<std::size_t>(p + 1 - sb)]);
+            T prefix = 0;
+            for (std::int64_t p = gb; p < jlo; ++p) prefix = std::max(prefix, a[p]);
+            maxima_.resize(static_cast<std::size_t>(jhi - jlo));
+            for (std::int64_t j = jlo; j < jhi; ++j) {
+                const std::int64_t s = j - w_;
+                const std::int64_t hs = (s + G - 1) / G;
+                const T head = s % G != 0 ? suffix_[static_cast<std::size_t>(s - sb)] : T{0};
+                maxima_[static_cast<std::size_t>(j - jlo)] =
+                    std::max({head, loudest_of(hs, g - 1), prefix});
+                prefix = std::max(prefix, a[j]);
+            }
+            judge(base_ + jlo, static_cast<const T*>(maxima_.data()), a + jlo, jhi - jlo);
+        }
+    }
+
     // The window maxima for the values jb .. je - 1 (indices into a_).
     template <class Judge>
     void evaluate(std::int64_t jb, std::int64_t je, Judge& judge) {
@@ -131,6 +207,9 @@ class Windows {
     }
 
     std::int64_t w_, group_;
+    bool records_only_;
+    std::vector<std::vector<T>> table_;
+    std::vector<T> suffix_;
     std::int64_t base_ = 0;    // the index of a_[0]
     std::int64_t judged_ = 0;  // every value before this has been judged or passed over
     std::vector<T> a_, t_, u_, maxima_, loudest_;
@@ -165,7 +244,7 @@ class SweepPart final : public Part {
           first_(p.data_start - 1),
           need_(need),
           count_at_(count),
-          windows_(need) {
+          windows_(need, true) {
         const std::int64_t last_from = p.end_mark - layout_.end;
         total_ = last_from > p.data_start
                      ? (last_from - p.data_start + layout_.step - 1) / layout_.step + 1
@@ -296,7 +375,7 @@ class QuietPart final : public Part {
           peaks_of_(scan_engine::peak_kernel(scan_engine::fastest(), l.sample_bytes, l.channels,
                                              l.frame_bytes)),
           w_(w),
-          windows_(w) {}
+          windows_(w, false) {}
 
     std::int64_t next_offset() const override { return l_.first + f_ * l_.frame_bytes; }
     std::int64_t end_offset() const override { return l_.first + l_.frames * l_.frame_bytes; }
