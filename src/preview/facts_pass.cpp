@@ -54,20 +54,35 @@ class Windows {
 
     template <class Limit, class Judge>
     void add(const T* v, std::int64_t n, Limit&& limit, Judge&& judge) {
-        a_.insert(a_.end(), v, v + n);
-        if (static_cast<std::int64_t>(a_.size()) >= w_ + kBatch) run(limit, judge);
+        std::copy(v, v + n, space(n));
+        commit(n, limit, judge);
+    }
+    // Room for the next n values, to be written there and then committed.
+    T* space(std::int64_t n) {
+        if (size_ + n > capacity_) {
+            capacity_ = std::max(2 * capacity_, size_ + n);
+            auto bigger = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(capacity_));
+            std::copy(a_.get(), a_.get() + size_, bigger.get());
+            a_ = std::move(bigger);
+        }
+        return a_.get() + size_;
+    }
+    template <class Limit, class Judge>
+    void commit(std::int64_t n, Limit&& limit, Judge&& judge) {
+        size_ += n;
+        if (size_ >= w_ + kBatch) run(limit, judge);
     }
     template <class Limit, class Judge>
     void flush(Limit&& limit, Judge&& judge) {
         run(limit, judge);
     }
-    std::int64_t added() const { return base_ + static_cast<std::int64_t>(a_.size()); }
+    std::int64_t added() const { return base_ + size_; }
 
   private:
     template <class Limit, class Judge>
     void run(Limit& limit, Judge& judge) {
-        const auto len = static_cast<std::int64_t>(a_.size());
-        const T* a = a_.data();
+        const std::int64_t len = size_;
+        const T* a = a_.get();
         std::int64_t next = std::max(w_, judged_) - base_;  // the first value still to judge
         if (next < len) {
             const std::int64_t groups = (len + group_ - 1) / group_;
@@ -115,7 +130,8 @@ class Windows {
         }
         judged_ = base_ + len;
         const std::int64_t drop = len - std::min(len, w_);
-        a_.erase(a_.begin(), a_.begin() + drop);
+        std::copy(a_.get() + drop, a_.get() + len, a_.get());
+        size_ -= drop;
         base_ += drop;
     }
 
@@ -136,7 +152,7 @@ class Windows {
     void records(std::int64_t next, std::int64_t len, Limit& limit, Judge& judge) {
         const std::int64_t G = group_;
         const auto groups = static_cast<std::int64_t>(loudest_.size());
-        const T* a = a_.data();
+        const T* a = a_.get();
         // table_[k][i]: the loudest of groups i .. i + 2^k - 1.
         table_.resize(1);
         table_[0] = loudest_;
@@ -149,13 +165,30 @@ class Windows {
             for (std::int64_t i = 0; i < n; ++i) to[i] = std::max(from[i], from[i + span]);
             table_.push_back(std::move(t));
         }
-        for (std::int64_t g = next / G; g < groups; ++g) {
+        // The groups inside the window of every value of group g are the `d` before it:
+        // their loudest, for every group at once, and whether the group can matter.
+        const std::int64_t g0 = next / G;
+        const std::int64_t d = (w_ - G + 1) / G;
+        const int k = std::bit_width(static_cast<std::uint64_t>(d)) - 1;
+        const std::int64_t sk = std::int64_t{1} << k;
+        worth_.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, groups - g0)), 0);
+        {
+            const T* __restrict tk = table_[static_cast<std::size_t>(k)].data();
+            const T* __restrict gm = loudest_.data();
+            std::uint8_t* __restrict worth = worth_.data();
+            const T lim = limit();
+            for (std::int64_t g = g0; g < groups; ++g) {
+                const T inside = std::max(tk[g - d], tk[g - sk]);
+                worth[g - g0] = (gm[g] > inside) & (inside < lim);
+            }
+        }
+        for (std::int64_t g = g0; g < groups; ++g) {
+            if (!worth_[static_cast<std::size_t>(g - g0)]) continue;
             const std::int64_t gb = g * G;
             const std::int64_t jlo = std::max(gb, next), jhi = std::min(gb + G, len);
             if (jlo >= jhi) continue;
-            // The groups inside the window of every value of this group.
-            const T inside = loudest_of((gb + G - 1 - w_ + G - 1) / G, g - 1);
-            if (inside >= limit() || loudest_[static_cast<std::size_t>(g)] <= inside) continue;
+            const T inside = loudest_of(g - d, g - 1);
+            if (inside >= limit()) continue;
             // Suffix maxima within the groups the windows start in.
             const std::int64_t sb = (jlo - w_) / G * G;
             const std::int64_t se = ((jhi - 1 - w_) / G + 1) * G;
@@ -186,7 +219,7 @@ class Windows {
         std::int64_t m = je - jb + w_ - 1;
         t_.resize(static_cast<std::size_t>(m));
         u_.resize(static_cast<std::size_t>(m));
-        std::copy(a_.begin() + (jb - w_), a_.begin() + (je - 1), t_.begin());
+        std::copy(a_.get() + (jb - w_), a_.get() + (je - 1), t_.begin());
         T* __restrict cur = t_.data();
         T* __restrict nxt = u_.data();
         std::int64_t span = 1;
@@ -203,16 +236,19 @@ class Windows {
         T* __restrict out = maxima_.data();
         const T* __restrict late = cur + (w_ - span);
         for (std::int64_t i = 0; i < n; ++i) out[i] = std::max(cur[i], late[i]);
-        judge(base_ + jb, static_cast<const T*>(out), a_.data() + jb, n);
+        judge(base_ + jb, static_cast<const T*>(out), a_.get() + jb, n);
     }
 
     std::int64_t w_, group_;
     bool records_only_;
     std::vector<std::vector<T>> table_;
     std::vector<T> suffix_;
+    std::vector<std::uint8_t> worth_;
     std::int64_t base_ = 0;    // the index of a_[0]
     std::int64_t judged_ = 0;  // every value before this has been judged or passed over
-    std::vector<T> a_, t_, u_, maxima_, loudest_;
+    std::unique_ptr<T[]> a_;   // the values kept and added: size_ of capacity_
+    std::int64_t size_ = 0, capacity_ = 0;
+    std::vector<T> t_, u_, maxima_, loudest_;
 };
 
 using scan_engine::LevelFn;
@@ -272,9 +308,11 @@ class SweepPart final : public Part {
             const std::int64_t whole = std::min(inside_ - k_, (block_end - at - span) / step + 1);
             for (std::int64_t fed = 0; fed < whole && !done();) {
                 const std::int64_t m = std::min<std::int64_t>(kChunk, whole - fed);
-                levels_.resize(static_cast<std::size_t>(m));
-                levels_of_(bytes + (at - offset), m, kCap, levels_.data());
-                feed(levels_.data(), m);
+                std::uint8_t* levels = windows_.space(m);
+                levels_of_(bytes + (at - offset), m, kCap, levels);
+                if (follower_) follower_->follow(k_, levels, m);
+                windows_.commit(
+                    m, [this] { return limit(); }, [this](auto... a) { judge(a...); });
                 k_ += m;
                 fed += m;
                 at += m * step;
@@ -315,6 +353,29 @@ class SweepPart final : public Part {
         if (finds && count_at_) *finds = found_;
     }
     std::size_t found() const { return found_; }
+
+    // Double Speed takes every other step of normal speed (the same bytes, read the same
+    // way): the steps of `follower` are taken from the levels this part works out, as far
+    // as they go, and the follower reads for itself what is left.
+    void lead(SweepPart& follower) { follower_ = &follower; }
+    void follow(std::int64_t k, const std::uint8_t* levels, std::int64_t n) {
+        const std::int64_t j0 = (k + 1) / 2;
+        const std::int64_t j1 = std::min((k + n + 1) / 2, inside_);
+        if (j0 != k_ || j1 <= j0 || done()) return;
+        std::uint8_t* __restrict out = windows_.space(j1 - j0);
+        const std::uint8_t* __restrict in = levels + (2 * j0 - k);
+        for (std::int64_t i = 0; i < j1 - j0; ++i) out[i] = in[2 * i];
+        windows_.commit(
+            j1 - j0, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+        k_ = j1;
+    }
+    // Whether `fast` takes every other step of this part.
+    bool leads(const ScanParams& normal, const ScanParams& fast) const {
+        return fast.data_start == normal.data_start &&
+               layout_of(fast.situation).step == 2 * layout_.step &&
+               layout_of(fast.situation).reach == layout_.reach &&
+               fast.situation == normal.situation + 10;
+    }
 
   private:
     static constexpr int kMost = kMostSensitivity;
@@ -364,7 +425,7 @@ class SweepPart final : public Part {
     int best_ = kCap;
     std::size_t found_ = 0;
     Windows<std::uint8_t> windows_;
-    std::vector<std::uint8_t> levels_;
+    SweepPart* follower_ = nullptr;
 };
 
 // The quietest stretch of w frames.
@@ -388,11 +449,10 @@ class QuietPart final : public Part {
         const std::int64_t whole =
             std::min(l_.frames - f_, std::max<std::int64_t>(0, offset + n - at) / l_.frame_bytes);
         if (whole > 0) {
-            peaks_.resize(static_cast<std::size_t>(whole));
-            peaks_of_(bytes + (at - offset), whole, l_.channels, l_.frame_bytes, peaks_.data());
-            windows_.add(
-                peaks_.data(), whole, [this] { return limit(); },
-                [this](auto... a) { judge(a...); });
+            peaks_of_(bytes + (at - offset), whole, l_.channels, l_.frame_bytes,
+                      windows_.space(whole));
+            windows_.commit(
+                whole, [this] { return limit(); }, [this](auto... a) { judge(a...); });
             f_ += whole;
         }
         if (offset + n >= end && next_offset() + l_.frame_bytes > end)
@@ -438,7 +498,6 @@ class QuietPart final : public Part {
     int best_ = kNone;
     std::int64_t best_at_ = 0;
     Windows<std::uint16_t> windows_;
-    std::vector<std::uint16_t> peaks_;
 };
 
 // Header values lie within 32 bits; the sweeps of sweep.cpp take what lies beyond.
@@ -504,6 +563,7 @@ FactsGatherer::FactsGatherer(const PassQuestions& q, std::int64_t file_size)
         else
             p.fast_apart = true;
     }
+    if (p.normal && p.fast && p.normal->leads(q.normal, q.fast)) p.normal->lead(*p.fast);
     const SampleLayout& l = q.layout;
     if (l.usable() && l.sample_rate > 0 && q.filter_ms >= 0) {
         const std::int64_t w =
