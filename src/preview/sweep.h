@@ -54,10 +54,4 @@ std::optional<QuietStretch> quietest_stretch(ByteSource& source, const SampleLay
                                              int filter_ms, const KeepGoing& keep_going = {},
                                              Method method = Method::Automatic);
 
-// The loudest sample of each of `frames` frames at p (channels and frame bytes as
-// given), in 16-bit units without sign (0 to 32768), for a sample of `sample_bytes`.
-using PeakFn = void (*)(const std::uint8_t* p, std::int64_t frames, int channels, int frame_bytes,
-                        std::uint16_t* out);
-PeakFn peak_fn(int sample_bytes, int channels);
-
 }  // namespace veltrane::preview
