@@ -3,7 +3,10 @@
 //     picture, on a 10-minute 16-bit stereo 44.1 kHz recording: under 100 ms;
 //   - opening the window on a 2 GiB recording (the file read once, the picture drawn):
 //     under 1 s, with memory that does not grow with the file.
-// Also the parts: a rescan alone, drawing alone, and the reasons when nothing is found.
+// Also the parts: a rescan alone, drawing alone, and the reasons when nothing is found;
+// the reasons' own pass beside a scan of the same file, with their ratio after the
+// usual output (goal: the reasons at most 1 times a scan), and the reasons of the
+// preview on the 2 GiB recording (goal: under 1 s from opening to the reasons).
 // The recordings are written to the temporary folder first and removed afterwards
 // (VELTRANE_BENCH_KEEP=1 keeps them for the next run). The 2 GiB file is read from the
 // system's file cache once it has been read: the figures are for a warm cache.
@@ -12,6 +15,8 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +30,7 @@
 #include "app/presets.h"
 #include "cli/headless.h"
 #include "platform/qt/qt_platform.h"
+#include "preview/facts_pass.h"
 #include "preview/qt/preview_picture.h"
 #include "preview/scene.h"
 #include "preview/session.h"
@@ -151,6 +157,84 @@ void why_nothing(benchmark::State& state) {
     state.counters["found"] = static_cast<double>(s.records().size());
 }
 
+// The file's scan with the settings of why_nothing (it records nothing), and the one pass
+// the reasons need, each reading the file for itself.
+preview::PassQuestions reasons_questions_of(FileSource& file, const preview::Settings& s) {
+    const WavInfo h = read_wav_header(file);
+    return preview::reasons_questions(
+        h, preview::sample_layout(h, preview::header_shape(file), file.size()), s);
+}
+constexpr preview::Settings kNothing{1, 500, false};
+
+void scan_nothing(benchmark::State& state) {
+    FileSource file(recording("ten-minutes.wav", kTenMinutes));
+    const ScanParams p = generate_params(read_wav_header(file), kNothing);
+    for (auto _ : state) benchmark::DoNotOptimize(preview::records_of(file, p));
+}
+
+void reasons_pass(benchmark::State& state) {
+    FileSource file(recording("ten-minutes.wav", kTenMinutes));
+    const preview::PassQuestions q = reasons_questions_of(file, kNothing);
+    for (auto _ : state) benchmark::DoNotOptimize(preview::gather_facts(file, q));
+}
+
+// The preview window's way: opened on the 2 GiB recording with settings that record
+// nothing, and asked why.
+void why_nothing_two_gib(benchmark::State& state) {
+    const fs::path wav = recording("two-gib.wav", kTwoGiB);
+    {
+        preview::Session warm(8192);
+        warm.open(wav, kNothing);
+    }
+    for (auto _ : state) {
+        preview::Session s(8192);
+        s.open(wav, kNothing);
+        benchmark::DoNotOptimize(s.why(preview::Language::English));
+    }
+}
+
+// The median of `n` timings of `work`, in milliseconds.
+template <class Work>
+double median_ms(int n, Work&& work) {
+    std::vector<double> ms;
+    for (int i = 0; i < n; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        work();
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// The reasons beside a scan of the 10-minute recording: alone (their own read) and along
+// a scan (what they add to it, as the preview and generate gather them).
+void reasons_summary() {
+    FileSource file(recording("ten-minutes.wav", kTenMinutes));
+    const ScanParams p = generate_params(read_wav_header(file), kNothing);
+    preview::PassQuestions q = reasons_questions_of(file, kNothing);
+    const double scan_ms =
+        median_ms(21, [&] { benchmark::DoNotOptimize(preview::records_of(file, p)); });
+    const double pass_ms =
+        median_ms(21, [&] { benchmark::DoNotOptimize(preview::gather_facts(file, q)); });
+    q.give_up_at = kNothing.sensitivity;
+    const double along_ms = median_ms(21, [&] {
+        preview::FactsGatherer g(q, file.size());
+        preview::GatheringSource both(file, g);
+        benchmark::DoNotOptimize(preview::records_of(both, p));
+        benchmark::DoNotOptimize(g.finish(file));
+    });
+    std::printf("\nThe reasons for a 10-minute 16-bit stereo recording (median of 21):\n");
+    std::printf("  scan alone                    %7.2f ms\n", scan_ms);
+    std::printf("  reasons' pass alone           %7.2f ms  ratio %.2f\n", pass_ms,
+                pass_ms / scan_ms);
+    std::printf(
+        "  scan with the reasons along   %7.2f ms  reasons add %.2f ms, ratio %.2f "
+        "(goal: at most 1.00)\n",
+        along_ms, along_ms - scan_ms, (along_ms - scan_ms) / scan_ms);
+}
+
 long peak_rss_kb() {
     rusage r{};
     getrusage(RUSAGE_SELF, &r);
@@ -225,6 +309,16 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("parts/why_nothing_10min", why_nothing)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
+    benchmark::RegisterBenchmark("parts/scan_nothing_10min", scan_nothing)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("parts/reasons_pass_10min", reasons_pass)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("why_nothing/2GiB", why_nothing_two_gib)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
     benchmark::RegisterBenchmark("open_window/2GiB", open_two_gib)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
@@ -233,6 +327,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    reasons_summary();
     const char* keep = std::getenv("VELTRANE_BENCH_KEEP");
     if (!keep || std::string(keep) != "1") {
         std::error_code ec;

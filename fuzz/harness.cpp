@@ -21,7 +21,10 @@
 #include "audio/wav_layout.h"
 #include "base/byte_source.h"
 #include "platform/ini_codec.h"
+#include "preview/facts_pass.h"
 #include "preview/recording.h"
+#include "preview/sweep.h"
+#include "preview/why.h"
 #include "reference_scan.h"
 #include "scan_reference.h"
 
@@ -451,9 +454,72 @@ void check_ini(const Input& in) {
             "setting one value of a settings text changed another");
 }
 
+// ---------------------------------------------------------------------------------------
+// The reasons for an empty scan
+
+bool same_answers(const preview::PassAnswers& a, const preview::PassAnswers& b) {
+    const auto& q = a.quietest;
+    const auto& r = b.quietest;
+    return a.smallest_normal == b.smallest_normal && a.smallest_fast == b.smallest_fast &&
+           a.fast_finds == b.fast_finds && q.has_value() == r.has_value() &&
+           (!q ||
+            (q->first_frame == r->first_frame && q->frames == r->frames && q->peak == r->peak));
+}
+
+// The one pass answers as the sweeps of sweep.cpp and a scan do, whole, in the blocks a
+// scan reads and after the file has shrunk.
+void check_reasons(const Input& in) {
+    std::vector<std::uint8_t> copy;
+    std::span<const std::uint8_t> file = in.file;
+    if (in.control.tiled_size > 0) {
+        copy = tiled(in.file, in.control.tiled_size);
+        file = copy;
+    }
+    const std::size_t cut =
+        static_cast<std::size_t>(static_cast<std::uint64_t>(file.size()) * in.control.cut / 0xFFFF);
+    for (const std::size_t end : {file.size(), cut}) {
+        ReadSource source(file, end);
+        const WavInfo header = read_wav_header(source);
+        const preview::SampleLayout layout =
+            preview::sample_layout(header, preview::header_shape(source), source.size());
+        for (const bool fast : {false, true}) {
+            const preview::Settings s{std::clamp(in.control.sensitivity, 1, 50),
+                                      in.control.filter_ms, fast};
+            const preview::PassQuestions q = preview::reasons_questions(header, layout, s);
+            preview::PassAnswers want;
+            if (q.normal.situation != 0 && q.normal.byte_rate > 0) {
+                want.smallest_normal = preview::smallest_sensitivity(
+                    source, q.normal, preview::kMostSensitivity, {}, preview::Method::Queue);
+                want.smallest_fast = preview::smallest_sensitivity(
+                    source, q.fast, preview::kMostSensitivity, {}, preview::Method::Queue);
+                if (q.count_fast_at) {
+                    ScanParams at = q.fast;
+                    at.sensitivity = *q.count_fast_at;
+                    std::size_t n = 0;
+                    scan(source, at, [&n](const Silence&) { ++n; });
+                    want.fast_finds = n;
+                }
+            }
+            want.quietest =
+                preview::quietest_stretch(source, layout, q.filter_ms, {}, preview::Method::Queue);
+            const Where where{q.normal, end, "the reasons' one pass"};
+            require(same_answers(preview::gather_facts(source, q), want),
+                    "the one pass answers otherwise than the sweeps", where);
+            // Along with a scan of the settings, as generate gathers them.
+            preview::FactsGatherer along(q, source.size());
+            preview::GatheringSource both(source, along);
+            ScanParams p = fast ? q.fast : q.normal;
+            p.sensitivity = s.sensitivity;
+            scan(both, p, [](const Silence&) {});
+            require(same_answers(along.finish(source), want),
+                    "the pass along a scan answers otherwise than the sweeps", where);
+        }
+    }
+}
+
 // Every check an input goes through; a new check joins here.
 using Check = void (*)(const Input&);
-constexpr Check kChecks[] = {check_scan, check_chunks, check_ini};
+constexpr Check kChecks[] = {check_scan, check_chunks, check_ini, check_reasons};
 
 }  // namespace
 

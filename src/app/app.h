@@ -20,6 +20,7 @@
 namespace veltrane {
 
 class ScanAhead;
+class ByteSource;
 
 inline constexpr std::string_view kAppName = "Veltrane";
 inline constexpr std::string_view kStartupSection = "Startup Values";
@@ -93,6 +94,11 @@ struct App {
         bool earlier_gap_file_kept = false;
     };
     std::function<void(const FileResult&)> on_file_done;
+    // Looks at the bytes of a file as its scan reads them: given the file's path and the
+    // file, returns the source the scan reads instead (one that hands the bytes on), or
+    // null for the file itself.
+    std::function<std::unique_ptr<ByteSource>(const std::string& path, ByteSource& file)>
+        watch_scan;
 
     OpenFile& f() { return *form; }
     // A run in progress: its window, or the one that replaced it, keeps its buttons off.

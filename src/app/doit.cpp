@@ -44,8 +44,11 @@ std::size_t scan_here(App& app, ByteSource& wav, const ScanParams& params, const
     GapWriter gaps(gap_path(path), scanned);
     Clock& clock = app.platform.clock;
     double last_yield = clock.monotonic_seconds();
+    // A caller that looks at the bytes on their way sees each block once.
+    const std::unique_ptr<ByteSource> watched =
+        app.watch_scan ? app.watch_scan(path, wav) : nullptr;
     scan(
-        wav, params,
+        watched ? *watched : wav, params,
         [&](const Silence& s) {
             gaps.add(
                 {mark_ms(s.start_mark, params.byte_rate), mark_ms(s.end_mark, params.byte_rate)});

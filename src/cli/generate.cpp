@@ -23,6 +23,8 @@
 #include "cli/headless.h"
 #include "cli/paths.h"
 #include "cli/preview_commands.h"
+#include "cli/run_clock.h"
+#include "cli/scan_reasons.h"
 #include "preview/why.h"
 
 namespace veltrane {
@@ -250,7 +252,12 @@ int run(const Invocation& in) {
     auto interrupted = [&] { return in.env.interrupted ? in.env.interrupted() : 0; };
 
     HeadlessServices services(in.err, in.env.program_folder, in.env.settings_file);
-    App app(services.platform());
+    // The runs are timed without the reasons given for files in which nothing was found.
+    const Platform platform = services.platform();
+    RunClock clock(platform.clock);
+    App app(Platform{platform.settings, platform.boxes, platform.dialog, clock, platform.sound,
+                     platform.process, platform.loop, platform.windows});
+    ScanReasons gathered_reasons(app, clock);
     bind_handlers(app);
     Slider1_Change(app);
     Slider2_Change(app);
@@ -307,7 +314,7 @@ int run(const Invocation& in) {
                 return text;
             }
         }
-        return why_nothing_text(path, app.f());
+        return gathered_reasons.text(path);
     };
     app.on_file_done = [&](const App::FileResult& done) {
         App::FileResult r = done;

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
+#include "preview/facts_pass.h"
 #include "preview/scene.h"
 #include "preview/session.h"
 #include "preview/why.h"
@@ -70,10 +71,13 @@ FileTable table_of(const std::string& path, int filter_ms) {
     t.path = path;
     t.filter_ms = filter_ms;
     t.rows = preview::preset_table(*file, header);
-    for (bool fast : {false, true}) {
-        const ScanParams p = generate_params(header, {1, filter_ms, fast});
-        (fast ? t.smallest_double : t.smallest_normal) = preview::smallest_sensitivity(*file, p);
-    }
+    // Both speeds in one pass over the file.
+    preview::PassQuestions q;
+    q.normal = generate_params(header, {1, filter_ms, false});
+    q.fast = generate_params(header, {1, filter_ms, true});
+    const preview::PassAnswers a = preview::gather_facts(*file, q);
+    t.smallest_normal = a.smallest_normal;
+    t.smallest_double = a.smallest_fast;
     return t;
 }
 
@@ -207,17 +211,19 @@ const Command kPlotCommand = {
     "      --double-speed, --normal-speed\n",
     plot_run};
 
-std::string why_nothing_text(const std::string& path, const OpenFile& f) {
+std::string why_nothing_text(const std::string& path, const OpenFile& f,
+                             const preview::PassAnswers* gathered) {
     return why_nothing_text(path, {f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()},
-                            preview::language_of(f.lan.caption));
+                            preview::language_of(f.lan.caption), gathered);
 }
 
-std::string why_nothing_text(const std::string& path, const Settings& s, Language language) {
+std::string why_nothing_text(const std::string& path, const Settings& s, Language language,
+                             const preview::PassAnswers* gathered) {
     std::string text = path +
                        (language == Language::German ? ": keine Pause aufgezeichnet ("
                                                      : ": no silence recorded (") +
                        preview::settings_text(s, language) + ").\n";
-    for (const std::string& line : preview::why_nothing_found(path, s, language))
+    for (const std::string& line : preview::why_nothing_found(path, s, language, gathered))
         text += "  " + line + "\n";
     return text;
 }

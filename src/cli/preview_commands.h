@@ -9,6 +9,9 @@
 namespace veltrane {
 
 struct OpenFile;
+namespace preview {
+struct PassAnswers;
+}
 
 // What `plot` draws, checked and completed from the stored settings; drawn by the
 // program folder's drawing tool (veltrane-plot), which alone loads the toolkit's GUI part.
@@ -22,10 +25,14 @@ struct PlotRequest {
 
 // Why a generation recorded nothing in the file at `path`, with the window's settings
 // and in its language: a line naming the file and the settings, then the reasons, each
-// indented, each line ending in a line break.
-std::string why_nothing_text(const std::string& path, const OpenFile& window);
+// indented, each line ending in a line break. `gathered`, when given, is what a pass
+// along the file's scan found out (with these settings), so that the file is not read
+// again.
+std::string why_nothing_text(const std::string& path, const OpenFile& window,
+                             const preview::PassAnswers* gathered = nullptr);
 // The same with the settings and the language given (from any thread).
 std::string why_nothing_text(const std::string& path, const preview::Settings& settings,
-                             preview::Language language);
+                             preview::Language language,
+                             const preview::PassAnswers* gathered = nullptr);
 
 }  // namespace veltrane

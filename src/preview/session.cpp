@@ -113,7 +113,7 @@ void Session::open(const std::filesystem::path& path, const Settings& settings,
     // read for the waveform afterwards.
     Summarizer summary(layout_, 0, layout_.frames, buckets_);
     SummarizingSource both(*file, summary);
-    records_ = records_of(both, params_, [&](const ScanProgress& p) {
+    scan_and_gather(both, [&](const ScanProgress& p) {
         if (on_progress) on_progress(p.done);
     });
     waveform_ = summary.finish(*file);
@@ -126,7 +126,7 @@ void Session::open(const std::filesystem::path& path, const Settings& settings,
 
 void Session::rescan() {
     params_ = generate_params(header_, settings_);
-    records_ = records_of(*file_, params_);
+    scan_and_gather(*file_, {});
     explanation_.reset();
     double_speed_finds_.reset();
 }
@@ -142,6 +142,17 @@ std::optional<std::size_t> Session::double_speed_finds() {
         }
     }
     return *double_speed_finds_;
+}
+
+void Session::scan_and_gather(ByteSource& source, const ScanCallback& on_block) {
+    gathered_.reset();
+    PassQuestions q = reasons_questions(header_, layout_, settings_);
+    q.give_up_at = settings_.sensitivity;
+    q.give_up_fast = settings_.double_speed;
+    FactsGatherer gatherer(q, source.size());
+    GatheringSource along(source, gatherer);
+    records_ = records_of(along, params_, on_block);
+    if (records_.empty() && params_.situation != 0) gathered_ = gatherer.finish(source);
 }
 
 bool Session::read_disk() {
@@ -188,8 +199,10 @@ Waveform Session::detail(std::int64_t from, std::int64_t to, std::size_t buckets
 std::vector<std::string> Session::why(Language language, const KeepGoing& keep_going) {
     if (!file_ || !records_.empty()) return {};
     if (!explanation_) {
-        explanation_ = explain_nothing(*file_, header_, shape_, layout_, settings_,
-                                       facts_ ? &*facts_ : nullptr, keep_going);
+        explanation_ = gathered_ && !gathered_->recorded
+                           ? explanation_of(header_, shape_, layout_, settings_, *gathered_)
+                           : explain_nothing(*file_, header_, shape_, layout_, settings_,
+                                             facts_ ? &*facts_ : nullptr, keep_going);
         if (explanation_->params.situation != 0) facts_ = explanation_->facts;
     }
     return why_lines(*explanation_, language);

@@ -107,6 +107,9 @@ class Session {
   private:
     bool read_disk();
     void rescan();
+    // Scans `source` with the settings, gathering the reasons on the way in case the scan
+    // records nothing.
+    void scan_and_gather(ByteSource& source, const ScanCallback& on_block);
 
     std::size_t buckets_;
     std::filesystem::path path_;
@@ -123,6 +126,7 @@ class Session {
     std::optional<FileStamp> disk_stamp_;
     Comparison comparison_;
     std::optional<FilterFacts> facts_;
+    std::optional<PassAnswers> gathered_;  // along the last scan, when it recorded nothing
     std::optional<Explanation> explanation_;
     std::optional<std::optional<std::size_t>> double_speed_finds_;
 };

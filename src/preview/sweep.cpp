@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
+#include "audio/level_kernels.h"
 #include "audio/scan_engine.h"
-#include "audio/scan_kernels.h"
 
 namespace veltrane::preview {
 
@@ -22,6 +20,8 @@ constexpr std::int64_t kLongestBlockWindow = std::int64_t{1} << 22;
 
 // Values added at a time before a block pass, at least.
 constexpr std::int64_t kBatch = std::int64_t{1} << 16;
+
+constexpr std::uint8_t kZeros[3] = {0, 0, 0};
 
 void check(const KeepGoing& keep_going) {
     if (keep_going && !keep_going()) throw Stopped{};
@@ -169,14 +169,6 @@ class Closings {
     std::size_t head_ = 0, size_ = 0;
 };
 
-// The least Sensitivity that makes a value silent, capped.
-template <Situation S>
-inline std::uint8_t level_of(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, int cap) {
-    const std::int32_t v = scan_engine::value_of<S>(b0, b1, b2);
-    const int above = layout_of(S).wide ? std::abs(v) >> 8 : std::abs(v - 128);
-    return static_cast<std::uint8_t>(std::min(above + 1, cap));
-}
-
 template <Situation S>
 std::optional<int> sweep(ByteSource& source, const ScanParams& p, int most,
                          const KeepGoing& keep_going, Method method) {
@@ -195,7 +187,7 @@ std::optional<int> sweep(ByteSource& source, const ScanParams& p, int most,
     const std::int64_t record_from = first + L.mark > 0 ? 0 : -(first + L.mark) / step + 1;
 
     Closings c(need, cap, record_from, method);
-    const std::uint8_t zero_level = level_of<S>(0, 0, 0, cap);
+    const std::uint8_t zero_level = scan_engine::level_at<S>(kZeros, cap);
     std::int64_t k = 0;
     // Steps that read before position 1 only all read zeros; of those, only the last
     // `need` can matter to a step after them.
@@ -224,7 +216,7 @@ std::optional<int> sweep(ByteSource& source, const ScanParams& p, int most,
                                                             static_cast<std::size_t>(hi - lo + 1)));
         const std::uint8_t* b = bytes.data();
         for (std::int64_t i = 0; i < n; ++i, b += step)
-            levels[static_cast<std::size_t>(i)] = level_of<S>(b[0], b[1], b[2], cap);
+            levels[static_cast<std::size_t>(i)] = scan_engine::level_at<S>(b, cap);
         c.add(k, levels.data(), n);
         k += n;
     }
@@ -285,55 +277,6 @@ std::optional<int> smallest_sensitivity_by_scans(ByteSource& source, const ScanP
 }
 
 namespace {
-
-// The loudest sample of each frame, in 16-bit units without sign (0 to 32768).
-template <int Bytes, int Channels>
-void frame_peaks(const std::uint8_t* p, std::int64_t frames, int channels, int frame_bytes,
-                 std::uint16_t* out) {
-    const int count = Channels > 0 ? Channels : channels;
-    for (std::int64_t f = 0; f < frames; ++f, p += frame_bytes) {
-        int peak = 0;
-        for (int c = 0; c < count; ++c) {
-            const std::uint8_t* s = p + c * Bytes;
-            int v;
-            if constexpr (Bytes == 1) {
-                v = (s[0] - 128) * 256;
-            } else {
-                std::int16_t x;
-                if constexpr (std::endian::native == std::endian::little)
-                    std::memcpy(&x, s + Bytes - 2, 2);
-                else
-                    x = static_cast<std::int16_t>(
-                        static_cast<std::uint16_t>(s[Bytes - 2] | s[Bytes - 1] << 8));
-                v = x;
-            }
-            peak = std::max(peak, std::abs(v));
-        }
-        out[f] = static_cast<std::uint16_t>(peak);
-    }
-}
-
-using PeakFn = void (*)(const std::uint8_t*, std::int64_t, int, int, std::uint16_t*);
-
-template <int Bytes>
-PeakFn peak_fn(int channels) {
-    if (channels == 1) return frame_peaks<Bytes, 1>;
-    if (channels == 2) return frame_peaks<Bytes, 2>;
-    return frame_peaks<Bytes, 0>;
-}
-
-PeakFn peak_fn(int sample_bytes, int channels) {
-    switch (sample_bytes) {
-        case 1:
-            return peak_fn<1>(channels);
-        case 2:
-            return peak_fn<2>(channels);
-        case 3:
-            return peak_fn<3>(channels);
-        default:
-            return peak_fn<4>(channels);
-    }
-}
 
 // The quietest window of w frames: the windows' loudest peaks in blocks, or in a queue
 // of falling peaks (never more than 32769: the peaks are whole numbers up to 32768).
@@ -412,7 +355,8 @@ std::optional<QuietStretch> quietest_stretch(ByteSource& source, const SampleLay
     if (w > l.frames) return std::nullopt;
     Quietest q(w,
                method == Method::Queue || (method == Method::Automatic && w > kLongestBlockWindow));
-    const PeakFn peaks_of = peak_fn(l.sample_bytes, l.channels);
+    const scan_engine::PeakFn peaks_of = scan_engine::peak_kernel(
+        scan_engine::Kernel::portable, l.sample_bytes, l.channels, l.frame_bytes);
     const std::int64_t block = std::max<std::int64_t>(1, (std::int64_t{1} << 20) / l.frame_bytes);
     std::vector<std::uint8_t> bytes;
     std::vector<std::uint16_t> peaks;

@@ -38,22 +38,36 @@ std::string decibels(double db, Language language) {
     return fixed(db, 1, language);
 }
 
-FilterFacts filter_facts(ByteSource& source, const WavInfo& header, const SampleLayout& layout,
-                         int filter_ms, const KeepGoing& keep_going) {
+PassQuestions reasons_questions(const WavInfo& header, const SampleLayout& layout,
+                                const Settings& settings) {
+    PassQuestions q;
+    q.normal = generate_params(header, {kLeastSensitivity, settings.filter_ms, false});
+    q.fast = generate_params(header, {kLeastSensitivity, settings.filter_ms, true});
+    q.layout = layout;
+    q.filter_ms = settings.filter_ms;
+    const Situation base = q.normal.situation % 10;
+    if (!settings.double_speed && (base == 2 || base == 4)) q.count_fast_at = settings.sensitivity;
+    return q;
+}
+
+FilterFacts facts_of(const PassAnswers& a, int filter_ms) {
     FilterFacts facts;
     facts.filter_ms = filter_ms;
-    for (bool fast : {false, true}) {
-        const ScanParams p = generate_params(header, {kLeastSensitivity, filter_ms, fast});
-        (fast ? facts.smallest_double : facts.smallest_normal) =
-            smallest_sensitivity(source, p, kMostSensitivity, keep_going);
-    }
-    facts.quietest = quietest_stretch(source, layout, filter_ms, keep_going);
+    facts.smallest_normal = a.smallest_normal;
+    facts.smallest_double = a.smallest_fast;
+    facts.quietest = a.quietest;
     return facts;
 }
 
-Explanation explain_nothing(ByteSource& source, const WavInfo& header, const HeaderShape& shape,
-                            const SampleLayout& layout, const Settings& settings,
-                            const FilterFacts* facts, const KeepGoing& keep_going) {
+FilterFacts filter_facts(ByteSource& source, const WavInfo& header, const SampleLayout& layout,
+                         int filter_ms, const KeepGoing& keep_going) {
+    PassQuestions q = reasons_questions(header, layout, {kLeastSensitivity, filter_ms, true});
+    return facts_of(gather_facts(source, q, keep_going), filter_ms);
+}
+
+Explanation explanation_of(const WavInfo& header, const HeaderShape& shape,
+                           const SampleLayout& layout, const Settings& settings,
+                           const PassAnswers& answers) {
     Explanation e;
     e.settings = settings;
     e.header = header;
@@ -61,21 +75,31 @@ Explanation explain_nothing(ByteSource& source, const WavInfo& header, const Hea
     e.layout = layout;
     e.params = generate_params(header, settings);
     if (e.params.situation == 0) return e;
-    e.facts = facts && facts->filter_ms == settings.filter_ms
-                  ? *facts
-                  : filter_facts(source, header, layout, settings.filter_ms, keep_going);
-    const Situation base = e.params.situation % 10;
-    if (!settings.double_speed && (base == 2 || base == 4)) {
-        ScanParams fast = generate_params(header, {settings.sensitivity, settings.filter_ms, true});
-        std::size_t n = 0;
-        scan(
-            source, fast, [&n](const Silence&) { ++n; },
-            [&](const ScanProgress&) {
-                if (keep_going && !keep_going()) throw Stopped{};
-            });
-        e.double_speed_finds = n;
-    }
+    e.facts = facts_of(answers, settings.filter_ms);
+    e.double_speed_finds = answers.fast_finds;
     return e;
+}
+
+Explanation explain_nothing(ByteSource& source, const WavInfo& header, const HeaderShape& shape,
+                            const SampleLayout& layout, const Settings& settings,
+                            const FilterFacts* facts, const KeepGoing& keep_going) {
+    if (generate_params(header, settings).situation == 0)
+        return explanation_of(header, shape, layout, settings, {});
+    PassQuestions q = reasons_questions(header, layout, settings);
+    const bool known = facts && facts->filter_ms == settings.filter_ms;
+    if (known) {
+        // Only the count is left to find.
+        q.normal.situation = 0;
+        q.layout = {};
+        if (!q.count_fast_at) q.fast.situation = 0;
+    }
+    PassAnswers a = gather_facts(source, q, keep_going);
+    if (known) {
+        a.smallest_normal = facts->smallest_normal;
+        a.smallest_fast = facts->smallest_double;
+        a.quietest = facts->quietest;
+    }
+    return explanation_of(header, shape, layout, settings, a);
 }
 
 namespace {
@@ -230,13 +254,15 @@ std::vector<std::string> why_lines(const Explanation& e, Language language) {
 }
 
 std::vector<std::string> why_nothing_found(const std::string& path, const Settings& settings,
-                                           Language language) {
+                                           Language language, const PassAnswers* gathered) {
     try {
         const std::unique_ptr<FileSource> file = open_recording(path);
         if (!file) throw Error(Errc::Open, path, "No such file or directory");
         const WavInfo header = read_wav_header(*file);
         const HeaderShape shape = header_shape(*file);
         const SampleLayout layout = sample_layout(header, shape, file->size());
+        if (gathered && !gathered->recorded)
+            return why_lines(explanation_of(header, shape, layout, settings, *gathered), language);
         return why_lines(explain_nothing(*file, header, shape, layout, settings), language);
     } catch (const Error& e) {
         return {describe(e)};

@@ -7,6 +7,7 @@
 
 #include "audio/wav_header.h"
 #include "base/byte_source.h"
+#include "preview/facts_pass.h"
 #include "preview/recording.h"
 #include "preview/sweep.h"
 
@@ -39,6 +40,15 @@ struct Explanation {
     std::optional<std::size_t> double_speed_finds;
 };
 
+// What the reasons for an empty scan with `settings` need to know, asked of one pass
+// over the file (a FactsGatherer, on its own or riding along with the scan), and the
+// explanation made of the answers.
+PassQuestions reasons_questions(const WavInfo& header, const SampleLayout& layout,
+                                const Settings& settings);
+Explanation explanation_of(const WavInfo& header, const HeaderShape& shape,
+                           const SampleLayout& layout, const Settings& settings,
+                           const PassAnswers& answers);
+
 // Looks into a file in which the scan of `settings` recorded nothing. `facts`, when
 // given, are those of the same Filter worked out before. Throws Stopped when
 // `keep_going` says so.
@@ -50,7 +60,10 @@ Explanation explain_nothing(ByteSource& source, const WavInfo& header, const Hea
 std::vector<std::string> why_lines(const Explanation& e, Language language);
 
 // Looks into the file at `path` and explains; the lines say so when it cannot be read.
+// `gathered`: the answers of a pass with reasons_questions() for these settings, made
+// already (along with the scan); the file's header is all that is read then.
 std::vector<std::string> why_nothing_found(const std::string& path, const Settings& settings,
-                                           Language language);
+                                           Language language,
+                                           const PassAnswers* gathered = nullptr);
 
 }  // namespace veltrane::preview

@@ -1,0 +1,207 @@
+#pragma once
+// The loudness of steps and frames as the reasons for an empty scan measure it: per
+// step its level (the least Sensitivity that makes it silent, capped), per frame its
+// loudest sample. A step reads its bytes as the scan does (scan_kernels.h); the wide
+// layouts, which are most of what is recorded, also have a kernel that makes 32 at a
+// time when the processor has AVX2.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/scan_engine.h"
+#include "audio/scan_kernels.h"
+
+namespace veltrane::scan_engine {
+
+// Levels of n steps from b (steps `step` bytes apart; the bytes of every step there).
+using LevelFn = void (*)(const std::uint8_t* b, std::int64_t n, int cap, std::uint8_t* out);
+// The loudest sample of each of n frames from p, in 16-bit units without sign.
+using PeakFn = void (*)(const std::uint8_t* p, std::int64_t frames, int channels, int frame_bytes,
+                        std::uint16_t* out);
+
+// The least Sensitivity that makes the value of a step at b silent, capped; reads only
+// the bytes the step reads.
+template <Situation S>
+inline std::uint8_t level_at(const std::uint8_t* b, int cap) {
+    constexpr Layout L = layout_of(S);
+    const std::uint8_t b1 = L.reach >= 1 ? b[1] : 0;
+    const std::uint8_t b2 = L.reach >= 2 ? b[2] : 0;
+    const std::int32_t v = value_of<S>(b[0], b1, b2);
+    const int above = L.wide ? std::abs(v) >> 8 : std::abs(v - 128);
+    return static_cast<std::uint8_t>(std::min(above + 1, cap));
+}
+
+template <Situation S>
+void levels_portable(const std::uint8_t* b, std::int64_t n, int cap, std::uint8_t* out) {
+    constexpr int step = layout_of(S).step;
+    for (std::int64_t i = 0; i < n; ++i) out[i] = level_at<S>(b + i * step, cap);
+}
+
+template <int Bytes, int Channels>
+void peaks_portable(const std::uint8_t* p, std::int64_t frames, int channels, int frame_bytes,
+                    std::uint16_t* out) {
+    const int count = Channels > 0 ? Channels : channels;
+    for (std::int64_t f = 0; f < frames; ++f, p += frame_bytes) {
+        int peak = 0;
+        for (int c = 0; c < count; ++c) {
+            const std::uint8_t* s = p + c * Bytes;
+            const int v = Bytes == 1 ? (s[0] - 128) * 256 : int16_at(s[Bytes - 2], s[Bytes - 1]);
+            peak = std::max(peak, std::abs(v));
+        }
+        out[f] = static_cast<std::uint16_t>(peak);
+    }
+}
+
+#if defined(__SSE2__)
+
+namespace avx2 {
+
+#define VELTRANE_AVX2 [[gnu::target("avx2")]]
+
+VELTRANE_AVX2 inline __m256i at(const std::uint8_t* q) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+}
+// Levels of 16-bit values (one per 16-bit lane) / of 32-bit values.
+VELTRANE_AVX2 inline __m256i level16(__m256i v, __m256i cap) {
+    return _mm256_min_epi16(
+        _mm256_add_epi16(_mm256_srli_epi16(_mm256_abs_epi16(v), 8), _mm256_set1_epi16(1)), cap);
+}
+VELTRANE_AVX2 inline __m256i level32(__m256i v, __m256i cap) {
+    const __m256i x = _mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16);
+    return _mm256_min_epi32(
+        _mm256_add_epi32(_mm256_srli_epi32(_mm256_abs_epi32(x), 8), _mm256_set1_epi32(1)), cap);
+}
+
+// The levels of the steps at q, q + 4, ... (the larger of the 16-bit values at p and
+// p + 1), one per 32-bit lane.
+VELTRANE_AVX2 inline __m256i level_at32(const std::uint8_t* q, __m256i cap) {
+    return level32(_mm256_max_epi16(at(q), at(q + 1)), cap);
+}
+// The louder of the two 16-bit samples of each 32-bit lane, in its low half.
+VELTRANE_AVX2 inline __m256i pair_peak(const std::uint8_t* q) {
+    const __m256i x = _mm256_abs_epi16(at(q));
+    return _mm256_and_si256(_mm256_max_epu16(x, _mm256_srli_epi32(x, 16)),
+                            _mm256_set1_epi32(0xFFFF));
+}
+
+// 32 steps at a time while a 33rd follows (so that no load reaches past the bytes of
+// the steps), the rest one at a time.
+template <Situation S>
+VELTRANE_AVX2 void levels(const std::uint8_t* b, std::int64_t n, int cap, std::uint8_t* out) {
+    constexpr int step = layout_of(S).step;
+    const __m256i cap16 = _mm256_set1_epi16(static_cast<short>(cap));
+    const __m256i cap32 = _mm256_set1_epi32(cap);
+    std::int64_t i = 0;
+    for (; i + 33 <= n; i += 32, b += 32 * step, out += 32) {
+        __m256i r;
+        if constexpr (S == 2) {  // even steps from b, odd ones from b + 1
+            r = _mm256_or_si256(level16(at(b), cap16),
+                                _mm256_slli_epi16(level16(at(b + 1), cap16), 8));
+        } else if constexpr (S == 12) {
+            r = _mm256_permute4x64_epi64(
+                _mm256_packus_epi16(level16(at(b), cap16), level16(at(b + 32), cap16)), 0xD8);
+        } else if constexpr (S == 4) {
+            const __m256i a = _mm256_max_epi16(at(b), at(b + 1));
+            const __m256i c = _mm256_max_epi16(at(b + 32), at(b + 33));
+            r = _mm256_permute4x64_epi64(_mm256_packus_epi16(level16(a, cap16), level16(c, cap16)),
+                                         0xD8);
+        } else {  // 14: every fourth position
+            const __m256i lo = _mm256_packs_epi32(level_at32(b, cap32), level_at32(b + 32, cap32));
+            const __m256i hi =
+                _mm256_packs_epi32(level_at32(b + 64, cap32), level_at32(b + 96, cap32));
+            r = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(lo, hi),
+                                            _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), r);
+    }
+    levels_portable<S>(b, n - i, cap, out);
+}
+
+// 16-bit samples, one or two channels: 16 frames at a time.
+template <int Channels>
+VELTRANE_AVX2 void peaks16(const std::uint8_t* p, std::int64_t frames, int channels,
+                           int frame_bytes, std::uint16_t* out) {
+    std::int64_t f = 0;
+    for (; f + 16 <= frames; f += 16, p += 32 * Channels, out += 16) {
+        __m256i r;
+        if constexpr (Channels == 1) {
+            r = _mm256_abs_epi16(at(p));
+        } else {
+            r = _mm256_permute4x64_epi64(_mm256_packus_epi32(pair_peak(p), pair_peak(p + 32)),
+                                         0xD8);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), r);
+    }
+    peaks_portable<2, Channels>(p, frames - f, channels, frame_bytes, out);
+}
+
+#undef VELTRANE_AVX2
+
+}  // namespace avx2
+
+#endif  // __SSE2__
+
+template <Situation S>
+LevelFn level_kernel(Kernel kernel) {
+#if defined(__SSE2__)
+    if constexpr (S == 2 || S == 12 || S == 4 || S == 14)
+        if (kernel == Kernel::avx2 && available(Kernel::avx2)) return avx2::levels<S>;
+#endif
+    (void)kernel;
+    return levels_portable<S>;
+}
+
+// The level kernel of a situation (1-4, 11-14).
+inline LevelFn level_kernel(Kernel kernel, Situation s) {
+    switch (s) {
+        case 1:
+            return level_kernel<1>(kernel);
+        case 2:
+            return level_kernel<2>(kernel);
+        case 3:
+            return level_kernel<3>(kernel);
+        case 4:
+            return level_kernel<4>(kernel);
+        case 11:
+            return level_kernel<11>(kernel);
+        case 12:
+            return level_kernel<12>(kernel);
+        case 13:
+            return level_kernel<13>(kernel);
+        default:
+            return level_kernel<14>(kernel);
+    }
+}
+
+template <int Bytes>
+PeakFn peak_kernel(Kernel kernel, int channels, int frame_bytes) {
+#if defined(__SSE2__)
+    if constexpr (Bytes == 2)
+        if (kernel == Kernel::avx2 && available(Kernel::avx2) && channels <= 2 &&
+            frame_bytes == 2 * channels)
+            return channels == 1 ? avx2::peaks16<1> : avx2::peaks16<2>;
+#endif
+    (void)kernel;
+    (void)frame_bytes;
+    if (channels == 1) return peaks_portable<Bytes, 1>;
+    if (channels == 2) return peaks_portable<Bytes, 2>;
+    return peaks_portable<Bytes, 0>;
+}
+
+// The peak kernel of a sample size (1 to 4 bytes), channel count and frame size.
+inline PeakFn peak_kernel(Kernel kernel, int sample_bytes, int channels, int frame_bytes) {
+    switch (sample_bytes) {
+        case 1:
+            return peak_kernel<1>(kernel, channels, frame_bytes);
+        case 2:
+            return peak_kernel<2>(kernel, channels, frame_bytes);
+        case 3:
+            return peak_kernel<3>(kernel, channels, frame_bytes);
+        default:
+            return peak_kernel<4>(kernel, channels, frame_bytes);
+    }
+}
+
+}  // namespace veltrane::scan_engine

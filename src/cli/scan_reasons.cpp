@@ -1,0 +1,91 @@
+#include "cli/scan_reasons.h"
+
+#include "base/byte_source.h"
+#include "base/error.h"
+#include "cli/preview_commands.h"
+#include "preview/why.h"
+
+namespace veltrane {
+
+namespace {
+
+// Hands the bytes a scan reads to a gatherer as well, with the run's clock stopped
+// while the gatherer works.
+class OffTheClock final : public ByteSource {
+  public:
+    OffTheClock(ByteSource& inner, preview::FactsGatherer& gatherer, RunClock& clock)
+        : inner_(inner), gatherer_(gatherer), clock_(clock) {}
+    std::int64_t size() const override { return inner_.size(); }
+    std::span<const std::uint8_t> in_memory() const override { return inner_.in_memory(); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
+        const std::size_t n = inner_.read_at(offset, dest);
+        if (!gatherer_.done()) {
+            const RunClock::Paused off(clock_);
+            gatherer_.take(offset, dest.first(n));
+        }
+        return n;
+    }
+
+  private:
+    ByteSource& inner_;
+    preview::FactsGatherer& gatherer_;
+    RunClock& clock_;
+};
+
+preview::Settings settings_of(const OpenFile& f) {
+    return {f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()};
+}
+
+}  // namespace
+
+struct ScanReasons::Watch {
+    std::string path;
+    preview::Settings settings;
+    std::unique_ptr<preview::FactsGatherer> gatherer;
+};
+
+ScanReasons::ScanReasons(App& app, RunClock& clock) : app_(app), clock_(clock) {
+    app_.watch_scan = [this](const std::string& path,
+                             ByteSource& file) -> std::unique_ptr<ByteSource> {
+        const RunClock::Paused off(clock_);
+        watch_.reset();
+        try {
+            auto w = std::make_unique<Watch>();
+            w->path = path;
+            w->settings = settings_of(app_.f());
+            const WavInfo header = read_wav_header(file);
+            const preview::SampleLayout layout =
+                preview::sample_layout(header, preview::header_shape(file), file.size());
+            preview::PassQuestions q = preview::reasons_questions(header, layout, w->settings);
+            q.give_up_at = w->settings.sensitivity;
+            q.give_up_fast = w->settings.double_speed;
+            w->gatherer = std::make_unique<preview::FactsGatherer>(q, file.size());
+            watch_ = std::move(w);
+            return std::make_unique<OffTheClock>(file, *watch_->gatherer, clock_);
+        } catch (const Error&) {
+            return nullptr;  // the reasons read the file for themselves
+        }
+    };
+}
+
+ScanReasons::~ScanReasons() {
+    app_.watch_scan = nullptr;
+}
+
+std::string ScanReasons::text(const std::string& path) {
+    const RunClock::Paused off(clock_);
+    const std::unique_ptr<Watch> w = std::move(watch_);
+    std::optional<preview::PassAnswers> gathered;
+    if (w && w->path == path && w->settings == settings_of(app_.f())) {
+        try {
+            // What the scan did not bring (or what lies beyond its part of the file).
+            if (const std::unique_ptr<FileSource> file = open_recording(path))
+                gathered = w->gatherer->finish(*file);
+        } catch (const Error&) {
+            gathered.reset();
+        }
+    }
+    return why_nothing_text(path, app_.f(), gathered ? &*gathered : nullptr);
+}
+
+}  // namespace veltrane

@@ -1,0 +1,32 @@
+#pragma once
+// The reasons `generate` gives for a file in which its scan recorded nothing, gathered
+// while the scan reads the file (so that it is read once) and kept off the run's clock.
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+#include "cli/run_clock.h"
+
+namespace veltrane {
+
+class ScanReasons {
+  public:
+    // Watches every scan of `app` from now on; the work is timed out of `clock`, the
+    // clock of the app's runs.
+    ScanReasons(App& app, RunClock& clock);
+    ~ScanReasons();
+    ScanReasons(const ScanReasons&) = delete;
+    ScanReasons& operator=(const ScanReasons&) = delete;
+
+    // Why the scan of the file just done recorded nothing, with the window's settings,
+    // as why_nothing_text() tells it; worked out off the run's clock.
+    std::string text(const std::string& path);
+
+  private:
+    struct Watch;
+    App& app_;
+    RunClock& clock_;
+    std::unique_ptr<Watch> watch_;
+};
+
+}  // namespace veltrane

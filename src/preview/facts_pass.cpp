@@ -1,0 +1,672 @@
+#include "preview/facts_pass.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+#include "audio/level_kernels.h"
+#include "audio/scan_engine.h"
+
+namespace veltrane::preview {
+
+namespace {
+
+using scan_engine::Layout;
+using scan_engine::layout_of;
+
+// Values taken in between two looks at the windows, at least.
+constexpr std::int64_t kBatch = std::int64_t{1} << 18;
+// Values per group whose loudest decides whether a window can matter at all, at most.
+constexpr std::int64_t kGroup = 64;
+// Windows worked out at a time, at least; the limit is looked at again between them.
+constexpr std::int64_t kPiece = std::int64_t{1} << 15;
+// Longer windows are left to the sweeps of sweep.cpp (they keep memory small).
+constexpr std::int64_t kLongestWindow = std::int64_t{1} << 22;
+// Bytes read at a time when the gatherer reads for itself.
+constexpr std::int64_t kReadBytes = std::int64_t{1} << 20;
+
+void check(const KeepGoing& keep_going) {
+    if (keep_going && !keep_going()) throw Stopped{};
+}
+
+// The loudest of the `w` values before each value of a sequence that arrives in pieces,
+// worked out only where it can matter: a caller's limit says that windows holding a
+// value at or above it are of no interest, and the values are looked at in groups, so
+// that a stretch of loud groups costs a pass over its values and nothing more. Where
+// it does matter, the window maxima come from log2(w) passes of pairwise maxima over
+// plain arrays (each pass doubles the span), which the compiler turns into vector code.
+// For each value j (counted from 0, the first added) that has w values before it and
+// that lies in a stretch of interest, `judge(j0, maxima, values, n)` hears j0 .. j0 + n - 1
+// with the loudest of the w values before each and the value itself.
+template <class T>
+class Windows {
+  public:
+    // Every window holds a whole group: a window of w values holds one of g when w >= 2g - 1.
+    // `records_only`: the judge has no use for a value that is not louder than every value
+    // of its window, so that a group whose loudest does not exceed the loudest of the
+    // groups surely inside the windows of its values is passed over.
+    Windows(std::int64_t w, bool records_only)
+        : w_(w),
+          group_(std::clamp<std::int64_t>((w + 1) / 2, 1, kGroup)),
+          records_only_(records_only && w >= 2 * kGroup) {}
+
+    template <class Limit, class Judge>
+    void add(const T* v, std::int64_t n, Limit&& limit, Judge&& judge) {
+        std::copy(v, v + n, space(n));
+        commit(n, limit, judge);
+    }
+    // Room for the next n values, to be written there and then committed.
+    T* space(std::int64_t n) {
+        if (size_ + n > capacity_) {
+            capacity_ = std::max(2 * capacity_, size_ + n);
+            auto bigger = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(capacity_));
+            std::copy(a_.get(), a_.get() + size_, bigger.get());
+            a_ = std::move(bigger);
+        }
+        return a_.get() + size_;
+    }
+    template <class Limit, class Judge>
+    void commit(std::int64_t n, Limit&& limit, Judge&& judge) {
+        size_ += n;
+        if (size_ >= w_ + kBatch) run(limit, judge);
+    }
+    template <class Limit, class Judge>
+    void flush(Limit&& limit, Judge&& judge) {
+        run(limit, judge);
+    }
+    std::int64_t added() const { return base_ + size_; }
+
+  private:
+    template <class Limit, class Judge>
+    void run(Limit& limit, Judge& judge) {
+        const std::int64_t len = size_;
+        const T* a = a_.get();
+        std::int64_t next = std::max(w_, judged_) - base_;  // the first value still to judge
+        if (next < len) {
+            const std::int64_t groups = (len + group_ - 1) / group_;
+            loudest_.resize(static_cast<std::size_t>(groups));
+            const std::int64_t whole = len / group_;
+            for (std::int64_t g = 0; g < groups; ++g) {
+                const T* p = a + g * group_;
+                T m = 0;
+                if (g < whole && group_ == kGroup) {
+                    for (std::int64_t i = 0; i < kGroup; ++i) m = std::max(m, p[i]);
+                } else {
+                    const std::int64_t n = std::min(group_, len - g * group_);
+                    for (std::int64_t i = 0; i < n; ++i) m = std::max(m, p[i]);
+                }
+                loudest_[static_cast<std::size_t>(g)] = m;
+            }
+            if (records_only_) {
+                records(next, len, limit, judge);
+                next = len;
+            }
+            std::int64_t g = std::max<std::int64_t>(0, (next - w_) / group_);
+            const std::int64_t piece = std::max(kPiece, 2 * w_);
+            while (g < groups && next < len) {
+                const T lim = limit();
+                if (loudest_[static_cast<std::size_t>(g)] >= lim) {
+                    ++g;
+                    continue;
+                }
+                // A run of quiet groups; a window of interest lies within it and at most
+                // a group less one on either side.
+                const std::int64_t gs = g;
+                while (g < groups && loudest_[static_cast<std::size_t>(g)] < lim) ++g;
+                if ((g - gs) * group_ + 2 * (group_ - 1) < w_) continue;
+                const std::int64_t from = std::max<std::int64_t>(0, (gs - 1) * group_);
+                const std::int64_t to = std::min(len, (g + 1) * group_);
+                const std::int64_t jb = std::max(next, from + w_);
+                const std::int64_t stretch_end = std::min(len, to + 1);
+                const std::int64_t je = std::min(stretch_end, jb + piece);
+                if (jb >= je) continue;
+                evaluate(jb, je, judge);
+                next = je;
+                // Cut short: look again from here, with the limit as it is now.
+                if (je < stretch_end) g = std::max(gs, (next - w_) / group_);
+            }
+        }
+        judged_ = base_ + len;
+        const std::int64_t drop = len - std::min(len, w_);
+        std::copy(a_.get() + drop, a_.get() + len, a_.get());
+        size_ -= drop;
+        base_ += drop;
+    }
+
+    // The loudest of groups lo .. hi (none when lo > hi), from the table of runs of groups.
+    T loudest_of(std::int64_t lo, std::int64_t hi) const {
+        if (lo > hi) return 0;
+        const int k = std::bit_width(static_cast<std::uint64_t>(hi - lo + 1)) - 1;
+        const std::vector<T>& t = table_[static_cast<std::size_t>(k)];
+        return std::max(t[static_cast<std::size_t>(lo)],
+                        t[static_cast<std::size_t>(hi - (std::int64_t{1} << k) + 1)]);
+    }
+
+    // Only the values louder than their window can matter: a group whose loudest is no
+    // louder than the groups inside every window of its values is passed over, and the
+    // rest are worked out a value at a time from the suffix of the group the window
+    // starts in, the whole groups after it and the prefix of the value's own group.
+    template <class Limit, class Judge>
+    void records(std::int64_t next, std::int64_t len, Limit& limit, Judge& judge) {
+        const std::int64_t G = group_;
+        const auto groups = static_cast<std::int64_t>(loudest_.size());
+        const T* a = a_.get();
+        // table_[k][i]: the loudest of groups i .. i + 2^k - 1.
+        table_.resize(1);
+        table_[0] = loudest_;
+        for (std::int64_t span = 1; 2 * span <= groups; span *= 2) {
+            std::vector<T> t(static_cast<std::size_t>(groups - 2 * span + 1));
+            // Plain pointers, so that the loop runs in vector registers.
+            const T* __restrict from = table_.back().data();
+            T* __restrict to = t.data();
+            const auto n = static_cast<std::int64_t>(t.size());
+            for (std::int64_t i = 0; i < n; ++i) to[i] = std::max(from[i], from[i + span]);
+            table_.push_back(std::move(t));
+        }
+        // The groups inside the window of every value of group g are the `d` before it:
+        // their loudest, for every group at once, and whether the group can matter.
+        const std::int64_t g0 = next / G;
+        const std::int64_t d = (w_ - G + 1) / G;
+        const int k = std::bit_width(static_cast<std::uint64_t>(d)) - 1;
+        const std::int64_t sk = std::int64_t{1} << k;
+        worth_.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, groups - g0)), 0);
+        {
+            const T* __restrict tk = table_[static_cast<std::size_t>(k)].data();
+            const T* __restrict gm = loudest_.data();
+            std::uint8_t* __restrict worth = worth_.data();
+            const T lim = limit();
+            for (std::int64_t g = g0; g < groups; ++g) {
+                const T inside = std::max(tk[g - d], tk[g - sk]);
+                worth[g - g0] = (gm[g] > inside) & (inside < lim);
+            }
+        }
+        for (std::int64_t g = g0; g < groups; ++g) {
+            if (!worth_[static_cast<std::size_t>(g - g0)]) continue;
+            const std::int64_t gb = g * G;
+            const std::int64_t jlo = std::max(gb, next), jhi = std::min(gb + G, len);
+            if (jlo >= jhi) continue;
+            const T inside = loudest_of(g - d, g - 1);
+            if (inside >= limit()) continue;
+            // Suffix maxima within the groups the windows start in.
+            const std::int64_t sb = (jlo - w_) / G * G;
+            const std::int64_t se = ((jhi - 1 - w_) / G + 1) * G;
+            suffix_.resize(static_cast<std::size_t>(se - sb));
+            for (std::int64_t p = se - 1; p >= sb; --p)
+                suffix_[static_cast<std::size_t>(p - sb)] =
+                    (p + 1) % G == 0
+                        ? a[p]
+                        : std::max(a[p], suffix_[static_cast<std::size_t>(p + 1 - sb)]);
+            T prefix = 0;
+            for (std::int64_t p = gb; p < jlo; ++p) prefix = std::max(prefix, a[p]);
+            maxima_.resize(static_cast<std::size_t>(jhi - jlo));
+            for (std::int64_t j = jlo; j < jhi; ++j) {
+                const std::int64_t s = j - w_;
+                const std::int64_t hs = (s + G - 1) / G;
+                const T head = s % G != 0 ? suffix_[static_cast<std::size_t>(s - sb)] : T{0};
+                maxima_[static_cast<std::size_t>(j - jlo)] =
+                    std::max({head, loudest_of(hs, g - 1), prefix});
+                prefix = std::max(prefix, a[j]);
+            }
+            judge(base_ + jlo, static_cast<const T*>(maxima_.data()), a + jlo, jhi - jlo);
+        }
+    }
+
+    // The window maxima for the values jb .. je - 1 (indices into a_).
+    template <class Judge>
+    void evaluate(std::int64_t jb, std::int64_t je, Judge& judge) {
+        std::int64_t m = je - jb + w_ - 1;
+        t_.resize(static_cast<std::size_t>(m));
+        u_.resize(static_cast<std::size_t>(m));
+        std::copy(a_.get() + (jb - w_), a_.get() + (je - 1), t_.begin());
+        T* __restrict cur = t_.data();
+        T* __restrict nxt = u_.data();
+        std::int64_t span = 1;
+        while (2 * span <= w_) {
+            const std::int64_t n = m - span;
+            for (std::int64_t i = 0; i < n; ++i) nxt[i] = std::max(cur[i], cur[i + span]);
+            std::swap(cur, nxt);
+            m = n;
+            span *= 2;
+        }
+        // cur[i] is the loudest of the `span` values from i on.
+        const std::int64_t n = je - jb;
+        maxima_.resize(static_cast<std::size_t>(n));
+        T* __restrict out = maxima_.data();
+        const T* __restrict late = cur + (w_ - span);
+        for (std::int64_t i = 0; i < n; ++i) out[i] = std::max(cur[i], late[i]);
+        judge(base_ + jb, static_cast<const T*>(out), a_.get() + jb, n);
+    }
+
+    std::int64_t w_, group_;
+    bool records_only_;
+    std::vector<std::vector<T>> table_;
+    std::vector<T> suffix_;
+    std::vector<std::uint8_t> worth_;
+    std::int64_t base_ = 0;    // the index of a_[0]
+    std::int64_t judged_ = 0;  // every value before this has been judged or passed over
+    std::unique_ptr<T[]> a_;   // the values kept and added: size_ of capacity_
+    std::int64_t size_ = 0, capacity_ = 0;
+    std::vector<T> t_, u_, maxima_, loudest_;
+};
+
+using scan_engine::LevelFn;
+
+// Something the pass follows: units (steps, frames) of bytes at evenly spaced offsets.
+class Part {
+  public:
+    virtual ~Part() = default;
+    // The offset of the next unit wanted, and the end of the bytes any unit reads.
+    virtual std::int64_t next_offset() const = 0;
+    virtual std::int64_t end_offset() const = 0;
+    // Bytes [offset, offset + n) of the file; `end` is where the file's bytes end
+    // (beyond it they read as zero).
+    virtual void take(std::int64_t offset, const std::uint8_t* bytes, std::int64_t n,
+                      std::int64_t end) = 0;
+    virtual bool done() const = 0;
+    // Every unit has been taken in.
+    virtual bool read_all() const = 0;
+    bool wants_more() const { return !done() && !read_all(); }
+};
+
+// One sweep over the Sensitivity values at one speed: the smallest that records a
+// silence, and, when asked, the silences recorded at one Sensitivity.
+class SweepPart final : public Part {
+  public:
+    SweepPart(const ScanParams& p, std::int64_t size, std::int64_t need, std::optional<int> count)
+        : layout_(layout_of(p.situation)),
+          levels_of_(scan_engine::level_kernel(scan_engine::fastest(), p.situation)),
+          first_(p.data_start - 1),
+          need_(need),
+          count_at_(count),
+          windows_(need, true) {
+        const std::int64_t last_from = p.end_mark - layout_.end;
+        total_ = last_from > p.data_start
+                     ? (last_from - p.data_start + layout_.step - 1) / layout_.step + 1
+                     : 1;
+        inside_ =
+            size >= p.data_start ? std::min(total_, (size - p.data_start) / layout_.step + 1) : 0;
+        zero_level_ = level_at_zero();
+    }
+
+    std::int64_t next_offset() const override { return first_ + k_ * layout_.step; }
+    std::int64_t end_offset() const override {
+        return inside_ > 0 ? first_ + (inside_ - 1) * layout_.step + layout_.reach + 1 : 0;
+    }
+    bool done() const override { return best_ <= 1 && !count_at_; }
+
+    void take(std::int64_t offset, const std::uint8_t* bytes, std::int64_t n,
+              std::int64_t end) override {
+        const int step = layout_.step;
+        const int span = layout_.reach + 1;
+        std::int64_t at = next_offset();
+        if (k_ >= inside_ || at < offset || done()) return;
+        const std::int64_t block_end = offset + n;
+        // Steps whose bytes all lie in the block.
+        if (at + span <= block_end) {
+            const std::int64_t whole = std::min(inside_ - k_, (block_end - at - span) / step + 1);
+            for (std::int64_t fed = 0; fed < whole && !done();) {
+                const std::int64_t m = std::min<std::int64_t>(kChunk, whole - fed);
+                std::uint8_t* levels = windows_.space(m);
+                levels_of_(bytes + (at - offset), m, kCap, levels);
+                if (follower_) follower_->follow(k_, levels, m);
+                windows_.commit(
+                    m, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+                k_ += m;
+                fed += m;
+                at += m * step;
+            }
+        }
+        if (block_end < end || done()) return;
+        // The block ends the file's bytes: the steps that reach past them read zeros there.
+        while (k_ < inside_ && at < end && !done()) {
+            std::uint8_t b[4] = {0, 0, 0, 0};
+            for (int i = 0; i < span; ++i)
+                if (at + i < end) b[i] = bytes[at - offset + i];
+            std::uint8_t l = 0;
+            levels_of_(b, 1, kCap, &l);
+            feed(&l, 1);
+            ++k_;
+            at += step;
+        }
+        // Steps that read nothing of the file: all zeros, of which `need` + 1 tell all.
+        if (k_ < inside_ && !done()) {
+            const std::int64_t zeros = std::min(inside_ - k_, need_ + 1);
+            const std::vector<std::uint8_t> z(static_cast<std::size_t>(zeros), zero_level_);
+            feed(z.data(), zeros);
+        }
+        k_ = inside_;
+    }
+    bool read_all() const override { return k_ >= inside_; }
+
+    void answer(std::optional<int>& smallest, std::optional<std::size_t>* finds) {
+        // Steps that read past the end of the file (or all of theirs beyond it) read zeros;
+        // after the first such step nothing changes.
+        if (!done() && k_ < total_) {
+            const std::int64_t zeros = std::min(total_ - k_, need_ + 1);
+            const std::vector<std::uint8_t> z(static_cast<std::size_t>(zeros), zero_level_);
+            feed(z.data(), zeros);
+        }
+        windows_.flush([this] { return limit(); }, [this](auto... a) { judge(a...); });
+        if (best_ <= kMost) smallest = best_;
+        if (finds && count_at_) *finds = found_;
+    }
+    std::size_t found() const { return found_; }
+
+    // Double Speed takes every other step of normal speed (the same bytes, read the same
+    // way): the steps of `follower` are taken from the levels this part works out, as far
+    // as they go, and the follower reads for itself what is left.
+    void lead(SweepPart& follower) { follower_ = &follower; }
+    void follow(std::int64_t k, const std::uint8_t* levels, std::int64_t n) {
+        const std::int64_t j0 = (k + 1) / 2;
+        const std::int64_t j1 = std::min((k + n + 1) / 2, inside_);
+        if (j0 != k_ || j1 <= j0 || done()) return;
+        std::uint8_t* __restrict out = windows_.space(j1 - j0);
+        const std::uint8_t* __restrict in = levels + (2 * j0 - k);
+        for (std::int64_t i = 0; i < j1 - j0; ++i) out[i] = in[2 * i];
+        windows_.commit(
+            j1 - j0, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+        k_ = j1;
+    }
+    // Whether `fast` takes every other step of this part.
+    bool leads(const ScanParams& normal, const ScanParams& fast) const {
+        return fast.data_start == normal.data_start &&
+               layout_of(fast.situation).step == 2 * layout_.step &&
+               layout_of(fast.situation).reach == layout_.reach &&
+               fast.situation == normal.situation + 10;
+    }
+
+  private:
+    static constexpr int kMost = kMostSensitivity;
+    static constexpr int kCap = kMostSensitivity + 1;
+    static constexpr std::int64_t kChunk = std::int64_t{1} << 16;
+
+    std::uint8_t level_at_zero() const {
+        const std::uint8_t zeros[3] = {0, 0, 0};
+        std::uint8_t l = 0;
+        levels_of_(zeros, 1, kCap, &l);
+        return l;
+    }
+
+    void feed(const std::uint8_t* levels, std::int64_t n) {
+        windows_.add(
+            levels, n, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+    }
+    std::uint8_t limit() const {
+        return static_cast<std::uint8_t>(count_at_ ? std::max(best_, *count_at_ + 1) : best_);
+    }
+    void judge(std::int64_t, const std::uint8_t* loudest, const std::uint8_t* level,
+               std::int64_t n) {
+        const std::uint8_t* __restrict m = loudest;
+        const std::uint8_t* __restrict l = level;
+        std::uint8_t best = static_cast<std::uint8_t>(best_);
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::uint8_t c = m[i] < l[i] ? m[i] : 255;
+            best = std::min(best, c);
+        }
+        best_ = best;
+        if (count_at_) {
+            const auto s = static_cast<std::uint8_t>(*count_at_);
+            std::size_t found = 0;
+            for (std::int64_t i = 0; i < n; ++i) found += (m[i] <= s) & (l[i] > s);
+            found_ += found;
+        }
+    }
+
+    Layout layout_;
+    LevelFn levels_of_;
+    std::int64_t first_;  // offset of step 0
+    std::int64_t need_;
+    std::optional<int> count_at_;
+    std::int64_t total_ = 0, inside_ = 0;
+    std::int64_t k_ = 0;  // the next step
+    std::uint8_t zero_level_ = 0;
+    int best_ = kCap;
+    std::size_t found_ = 0;
+    Windows<std::uint8_t> windows_;
+    SweepPart* follower_ = nullptr;
+};
+
+// The quietest stretch of w frames.
+class QuietPart final : public Part {
+  public:
+    QuietPart(const SampleLayout& l, std::int64_t w)
+        : l_(l),
+          peaks_of_(scan_engine::peak_kernel(scan_engine::fastest(), l.sample_bytes, l.channels,
+                                             l.frame_bytes)),
+          w_(w),
+          windows_(w, false) {}
+
+    std::int64_t next_offset() const override { return l_.first + f_ * l_.frame_bytes; }
+    std::int64_t end_offset() const override { return l_.first + l_.frames * l_.frame_bytes; }
+    bool done() const override { return best_ == 0; }
+
+    void take(std::int64_t offset, const std::uint8_t* bytes, std::int64_t n,
+              std::int64_t end) override {
+        const std::int64_t at = next_offset();
+        if (f_ >= l_.frames || at < offset || done()) return;
+        const std::int64_t whole =
+            std::min(l_.frames - f_, std::max<std::int64_t>(0, offset + n - at) / l_.frame_bytes);
+        if (whole > 0) {
+            peaks_of_(bytes + (at - offset), whole, l_.channels, l_.frame_bytes,
+                      windows_.space(whole));
+            windows_.commit(
+                whole, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+            f_ += whole;
+        }
+        if (offset + n >= end && next_offset() + l_.frame_bytes > end)
+            f_ = l_.frames;  // ends early
+    }
+    bool read_all() const override { return f_ >= l_.frames; }
+
+    std::optional<QuietStretch> answer() {
+        if (!done()) {
+            // One more value makes the last window's loudest known.
+            const std::uint16_t after = 0;
+            if (windows_.added() >= w_) {
+                windows_.add(
+                    &after, 1, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+                windows_.flush([this] { return limit(); }, [this](auto... a) { judge(a...); });
+            }
+        }
+        if (best_ == kNone) return std::nullopt;
+        return QuietStretch{best_at_, w_, best_};
+    }
+
+  private:
+    static constexpr int kNone = 65536;
+    std::uint16_t limit() const { return static_cast<std::uint16_t>(std::min(best_, 65535)); }
+    void judge(std::int64_t j0, const std::uint16_t* loudest, const std::uint16_t*,
+               std::int64_t n) {
+        std::uint16_t least = 65535;
+        for (std::int64_t i = 0; i < n; ++i) least = std::min(least, loudest[i]);
+        if (least >= best_) return;
+        for (std::int64_t i = 0; i < n; ++i) {
+            if (loudest[i] == least) {
+                best_ = least;
+                best_at_ = j0 + i - w_;
+                return;
+            }
+        }
+    }
+
+    SampleLayout l_;
+    scan_engine::PeakFn peaks_of_;
+    std::int64_t w_;
+    std::int64_t f_ = 0;  // the next frame
+    int best_ = kNone;
+    std::int64_t best_at_ = 0;
+    Windows<std::uint16_t> windows_;
+};
+
+// Header values lie within 32 bits; the sweeps of sweep.cpp take what lies beyond.
+bool plain_enough(const ScanParams& p, std::int64_t need) {
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;
+    return p.data_start >= 1 && p.data_start < kFar && std::abs(p.end_mark) < kFar &&
+           need <= kLongestWindow;
+}
+
+std::int64_t steps_needed(const ScanParams& p) {
+    const int step = layout_of(p.situation).step;
+    return (scan_engine::shortest_recorded(p.filter_ms, p.byte_rate) + step - 1) / step;
+}
+
+bool asks(const ScanParams& p) {
+    return p.situation != 0 && known_situation(p.situation) && p.byte_rate > 0;
+}
+
+}  // namespace
+
+struct FactsGatherer::Parts {
+    PassQuestions q;
+    std::int64_t size = 0;
+    std::int64_t end = 0;  // where the file's bytes end as read so far
+    std::unique_ptr<SweepPart> normal, fast;
+    std::unique_ptr<QuietPart> quiet;
+    // Answers the pass leaves to the sweeps of sweep.cpp.
+    bool normal_apart = false, fast_apart = false, quiet_apart = false;
+    // The part that follows the scan being explained, and whether it recorded a silence.
+    SweepPart* watched = nullptr;
+    bool recorded = false;
+
+    std::vector<Part*> all() const {
+        std::vector<Part*> v;
+        for (Part* p : {static_cast<Part*>(normal.get()), static_cast<Part*>(fast.get()),
+                        static_cast<Part*>(quiet.get())})
+            if (p) v.push_back(p);
+        return v;
+    }
+};
+
+FactsGatherer::FactsGatherer(const PassQuestions& q, std::int64_t file_size)
+    : parts_(std::make_unique<Parts>()) {
+    Parts& p = *parts_;
+    p.q = q;
+    p.size = p.end = std::max<std::int64_t>(0, file_size);
+    if (asks(q.normal)) {
+        const std::int64_t need = steps_needed(q.normal);
+        const bool watch = q.give_up_at && !q.give_up_fast;
+        if (plain_enough(q.normal, need)) {
+            p.normal = std::make_unique<SweepPart>(q.normal, p.size, need,
+                                                   watch ? q.give_up_at : std::nullopt);
+            if (watch) p.watched = p.normal.get();
+        } else {
+            p.normal_apart = true;
+        }
+    }
+    if (asks(q.fast)) {
+        const std::int64_t need = steps_needed(q.fast);
+        if (plain_enough(q.fast, need) &&
+            (!q.count_fast_at || (*q.count_fast_at >= 1 && *q.count_fast_at <= 50)))
+            p.fast = std::make_unique<SweepPart>(q.fast, p.size, need, q.count_fast_at);
+        else
+            p.fast_apart = true;
+    }
+    if (p.normal && p.fast && p.normal->leads(q.normal, q.fast)) p.normal->lead(*p.fast);
+    const SampleLayout& l = q.layout;
+    if (l.usable() && l.sample_rate > 0 && q.filter_ms >= 0) {
+        const std::int64_t w =
+            std::max<std::int64_t>(1, (std::int64_t{q.filter_ms} * l.sample_rate + 999) / 1000);
+        if (w > kLongestWindow)
+            p.quiet_apart = true;
+        else if (w <= l.frames && l.first >= 0)
+            p.quiet = std::make_unique<QuietPart>(l, w);
+    }
+}
+
+FactsGatherer::~FactsGatherer() = default;
+
+void FactsGatherer::take(std::int64_t offset, std::span<const std::uint8_t> bytes) {
+    if (offset < 0) return;
+    const auto n = static_cast<std::int64_t>(bytes.size());
+    Parts& p = *parts_;
+    if (p.recorded) return;
+    for (Part* part : p.all())
+        if (part->wants_more()) part->take(offset, bytes.data(), n, p.end);
+    p.recorded = p.watched && p.watched->found() > 0;
+}
+
+bool FactsGatherer::done() const {
+    const Parts& p = *parts_;
+    if (p.recorded) return true;
+    if (p.normal_apart || p.fast_apart || p.quiet_apart) return false;
+    for (Part* part : p.all())
+        if (!part->done()) return false;
+    return true;
+}
+
+PassAnswers FactsGatherer::finish(ByteSource& source, const KeepGoing& keep_going) {
+    Parts& p = *parts_;
+    std::vector<std::uint8_t> buffer;
+    while (!p.recorded) {
+        std::int64_t from = std::numeric_limits<std::int64_t>::max(), to = 0;
+        for (Part* part : p.all()) {
+            if (!part->wants_more()) continue;
+            from = std::min(from, part->next_offset());
+            to = std::max(to, part->end_offset());
+        }
+        to = std::min(to, p.end);
+        if (from >= to) {
+            // Only what lies past the end of the file is left.
+            for (Part* part : p.all())
+                if (part->wants_more() && part->next_offset() >= p.end)
+                    part->take(part->next_offset(), nullptr, 0, p.end);
+            break;
+        }
+        check(keep_going);
+        buffer.resize(static_cast<std::size_t>(std::min(kReadBytes, to - from)));
+        const std::size_t got = source.read_at(from, buffer);
+        if (got < buffer.size()) p.end = from + static_cast<std::int64_t>(got);  // it ends early
+        take(from, std::span(buffer).first(got));
+        if (got == 0) {
+            for (Part* part : p.all())
+                if (part->wants_more()) part->take(part->next_offset(), nullptr, 0, p.end);
+            break;
+        }
+    }
+    PassAnswers a;
+    if (p.recorded) {
+        a.recorded = true;
+        return a;
+    }
+    if (p.normal) p.normal->answer(a.smallest_normal, nullptr);
+    if (p.fast) p.fast->answer(a.smallest_fast, p.q.count_fast_at ? &a.fast_finds : nullptr);
+    if (p.watched && p.watched->found() > 0) {
+        // Recorded in the steps that only the end of the pass took in.
+        PassAnswers r;
+        r.recorded = true;
+        return r;
+    }
+    if (p.quiet) a.quietest = p.quiet->answer();
+    if (p.normal_apart)
+        a.smallest_normal = smallest_sensitivity(source, p.q.normal, kMostSensitivity, keep_going);
+    if (p.fast_apart) {
+        a.smallest_fast = smallest_sensitivity(source, p.q.fast, kMostSensitivity, keep_going);
+        if (p.q.count_fast_at) {
+            ScanParams at = p.q.fast;
+            at.sensitivity = *p.q.count_fast_at;
+            std::size_t n = 0;
+            scan(
+                source, at, [&n](const Silence&) { ++n; },
+                [&](const ScanProgress&) { check(keep_going); });
+            a.fast_finds = n;
+        }
+    }
+    if (p.quiet_apart) a.quietest = quietest_stretch(source, p.q.layout, p.q.filter_ms, keep_going);
+    return a;
+}
+
+PassAnswers gather_facts(ByteSource& source, const PassQuestions& questions,
+                         const KeepGoing& keep_going) {
+    FactsGatherer g(questions, source.size());
+    return g.finish(source, keep_going);
+}
+
+std::size_t GatheringSource::read_at(std::int64_t offset, std::span<std::uint8_t> dest) {
+    const std::size_t n = inner_.read_at(offset, dest);
+    gatherer_.take(offset, std::span<const std::uint8_t>(dest.data(), n));
+    return n;
+}
+
+}  // namespace veltrane::preview

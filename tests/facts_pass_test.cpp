@@ -1,0 +1,218 @@
+// The one pass behind the reasons, held to the sweeps it replaces (both of their ways),
+// to one scan per Sensitivity and to a plain count of the silences, on random sound,
+// on synthetic speech and on the system's own recordings when there are any; fed as a
+// whole, in ragged blocks and along with a scan.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include "audio/scan.h"
+#include "preview/facts_pass.h"
+#include "preview/sweep.h"
+#include "preview/why.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace preview;
+
+// Stretches of sound of their own loudness, from digital zero to loud.
+Bytes loudness_stretches(std::mt19937& rng, std::size_t size, bool wide) {
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    Bytes out;
+    while (out.size() < size) {
+        const int length = uniform(1, 100) <= 30 ? uniform(1, 20) : uniform(20, 1500);
+        const int r = uniform(1, 100);
+        const int amplitude = r <= 10 ? 0 : r <= 70 ? uniform(1, 60) : uniform(61, 128);
+        for (int i = 0; i < length; ++i) {
+            const int v = uniform(-amplitude, amplitude);
+            if (wide) {
+                const int x = std::clamp(v * 256 + uniform(-255, 255), -32768, 32767);
+                out.push_back(static_cast<std::uint8_t>(x & 0xFF));
+                out.push_back(static_cast<std::uint8_t>((x >> 8) & 0xFF));
+            } else {
+                out.push_back(static_cast<std::uint8_t>(std::clamp(128 + v, 0, 255)));
+            }
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+std::size_t silences(ByteSource& source, const ScanParams& p) {
+    std::size_t n = 0;
+    scan(source, p, [&n](const Silence&) { ++n; });
+    return n;
+}
+
+// What the sweeps of sweep.cpp and a scan answer to the same questions.
+PassAnswers the_old_way(ByteSource& source, const PassQuestions& q, Method method) {
+    PassAnswers a;
+    if (q.normal.situation != 0)
+        a.smallest_normal = smallest_sensitivity(source, q.normal, kMostSensitivity, {}, method);
+    if (q.fast.situation != 0) {
+        a.smallest_fast = smallest_sensitivity(source, q.fast, kMostSensitivity, {}, method);
+        if (q.count_fast_at) {
+            ScanParams at = q.fast;
+            at.sensitivity = *q.count_fast_at;
+            a.fast_finds = silences(source, at);
+        }
+    }
+    a.quietest = quietest_stretch(source, q.layout, q.filter_ms, {}, method);
+    return a;
+}
+
+void expect_same(const PassAnswers& got, const PassAnswers& want, const std::string& what) {
+    EXPECT_EQ(got.smallest_normal, want.smallest_normal) << what;
+    EXPECT_EQ(got.smallest_fast, want.smallest_fast) << what;
+    EXPECT_EQ(got.fast_finds, want.fast_finds) << what;
+    ASSERT_EQ(got.quietest.has_value(), want.quietest.has_value()) << what;
+    if (got.quietest) {
+        EXPECT_EQ(got.quietest->peak, want.quietest->peak) << what;
+        EXPECT_EQ(got.quietest->first_frame, want.quietest->first_frame) << what;
+        EXPECT_EQ(got.quietest->frames, want.quietest->frames) << what;
+    }
+}
+
+// The bytes handed over in blocks of random lengths that overlap now and then and
+// sometimes leave a gap (which the gatherer reads for itself at the end).
+PassAnswers in_ragged_blocks(ByteSource& source, const PassQuestions& q, std::mt19937& rng) {
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    FactsGatherer g(q, source.size());
+    Bytes block;
+    for (std::int64_t at = 0; at < source.size();) {
+        block.resize(static_cast<std::size_t>(uniform(1, 5000)));
+        const std::size_t got = source.read_at(at, block);
+        g.take(at, std::span(block).first(got));
+        const int r = uniform(1, 100);
+        at += static_cast<std::int64_t>(got) + (r <= 10 ? -uniform(0, 3) : r <= 13 ? 7 : 0);
+        at = std::max<std::int64_t>(at, 1);
+    }
+    return g.finish(source);
+}
+
+PassQuestions questions(const Bytes& file, const Settings& s) {
+    MemorySource source(file);
+    const WavInfo h = read_wav_header(source);
+    return reasons_questions(h, sample_layout(h, header_shape(source), source.size()), s);
+}
+
+TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
+    std::mt19937 rng(4242);
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int answered = 0, counted = 0;
+    for (int round = 0; round < 300 && !::testing::Test::HasFailure(); ++round) {
+        const int channels = uniform(1, 2);
+        const int bits = uniform(0, 1) ? 16 : 8;
+        const synth::Format format{channels, bits, uniform(1, 10) <= 8 ? 1000 : uniform(50, 3000)};
+        Bytes file = synth::wav_bytes(
+            format,
+            loudness_stretches(rng,
+                               // Now and then long enough for the pass to go in batches.
+                               static_cast<std::size_t>(round % 25 == 7 ? uniform(300000, 1200000)
+                                                                        : uniform(0, 40000)),
+                               bits == 16));
+        // Now and then a header that says more or less data than there is.
+        if (uniform(1, 10) == 1 && file.size() >= 44) {
+            const auto size = static_cast<std::uint32_t>(uniform(0, 50000));
+            for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+        }
+        const Settings s{uniform(1, 50), uniform(20, 300), uniform(0, 3) == 0};
+        PassQuestions q = questions(file, s);
+        MemorySource source(file);
+        const std::string what = "round " + std::to_string(round) + " " + std::to_string(channels) +
+                                 "x" + std::to_string(bits) + " S " +
+                                 std::to_string(s.sensitivity) + " F " +
+                                 std::to_string(s.filter_ms);
+        const PassAnswers want = the_old_way(source, q, Method::Queue);
+        expect_same(gather_facts(source, q), want, what + " whole");
+        expect_same(in_ragged_blocks(source, q, rng), want, what + " ragged");
+        if (round % 10 == 0) {
+            expect_same(the_old_way(source, q, Method::Blocks), want, what + " blocks");
+            EXPECT_EQ(want.smallest_normal, smallest_sensitivity_by_scans(source, q.normal))
+                << what;
+        }
+        if (want.smallest_normal) ++answered;
+        if (want.fast_finds && *want.fast_finds > 0) ++counted;
+    }
+    EXPECT_GT(answered, 60) << "the material should give answers often";
+    EXPECT_GT(counted, 10) << "and Double Speed should find something now and then";
+}
+
+TEST(FactsPass, AnswersAsTheSweepsOnSpeechAndOnTheSystemsRecordings) {
+    std::vector<Bytes> files;
+    for (const synth::Format f : {synth::Format{2, 16, 44100}, synth::Format{1, 8, 22050}})
+        files.push_back(synth::wav_bytes(f, synth::speech_data(f, 12, 5)));
+    const std::filesystem::path sounds = "/usr/share/sounds/alsa";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(sounds, ec)) {
+        if (entry.path().extension() != ".wav") continue;
+        auto source = open_recording(entry.path());
+        if (!source) continue;
+        Bytes bytes(static_cast<std::size_t>(source->size()));
+        bytes.resize(source->read_at(0, bytes));
+        files.push_back(std::move(bytes));
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        MemorySource source(files[i]);
+        for (const Settings s : {Settings{1, 20, false}, Settings{15, 50, false},
+                                 Settings{4, 200, false}, Settings{30, 500, true}}) {
+            const PassQuestions q = questions(files[i], s);
+            expect_same(gather_facts(source, q), the_old_way(source, q, Method::Automatic),
+                        "file " + std::to_string(i) + " F " + std::to_string(s.filter_ms));
+        }
+    }
+}
+
+TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
+    const synth::Format format{2, 16, 44100};
+    const Bytes file = synth::wav_bytes(format, synth::speech_data(format, 20, 3));
+    MemorySource memory(file);
+    // A source that is no memory, so that the scan reads in blocks.
+    struct Reader final : ByteSource {
+        explicit Reader(ByteSource& s) : inner(s) {}
+        std::int64_t size() const override { return inner.size(); }
+        std::size_t read_at(std::int64_t o, std::span<std::uint8_t> d) override {
+            const std::size_t n = inner.read_at(o, d);
+            read += static_cast<std::int64_t>(n);
+            return n;
+        }
+        ByteSource& inner;
+        std::int64_t read = 0;
+    } reader(memory);
+    const Settings s{1, 500, false};
+    const PassQuestions q = questions(file, s);
+    const PassAnswers alone = gather_facts(memory, q);
+    FactsGatherer g(q, reader.size());
+    GatheringSource both(reader, g);
+    ScanParams p = q.normal;
+    p.sensitivity = s.sensitivity;
+    scan(both, p, [](const Silence&) {});
+    const std::int64_t by_scan = reader.read;
+    expect_same(g.finish(reader), alone, "along with the scan");
+    EXPECT_LT(reader.read - by_scan, reader.size() / 100) << "nothing read twice";
+
+    // Silence from the start: every answer is known at once, the rest is not read.
+    Bytes quiet = synth::wav_bytes(format, Bytes(12 * 44100 * 4, 0));
+    for (std::size_t i = 44 + 4 * 44100; i < quiet.size(); ++i) quiet[i] = (i * 7919) & 0xFF;
+    MemorySource q_source(quiet);
+    const PassQuestions qq = reasons_questions(
+        read_wav_header(q_source),
+        sample_layout(read_wav_header(q_source), header_shape(q_source), quiet.size()),
+        {5, 50, true});
+    FactsGatherer early(qq, q_source.size());
+    early.take(0, std::span(quiet).first(44 + 8 * 44100 * 4));
+    EXPECT_TRUE(early.done());
+    const PassAnswers a = early.finish(q_source);
+    EXPECT_EQ(a.quietest->peak, 0);
+
+    int asked = 0;
+    EXPECT_THROW(gather_facts(memory, q, [&] { return ++asked < 2; }), Stopped);
+}
+
+}  // namespace
+}  // namespace veltrane::test

@@ -1,0 +1,81 @@
+// generate's run time leaves out the reasons it gives for a file without silences: the
+// completion message and statistic 003 come out as they would without them.
+#include <gtest/gtest.h>
+
+#include "cli/run_clock.h"
+#include "cli/scan_reasons.h"
+#include "fakes.h"
+
+namespace veltrane::test {
+namespace {
+
+// The reasons take 1000 seconds whenever they are worked out: the clock moves on by that
+// much at each reading made while the run's clock is stopped.
+class SlowReasonsClock : public FakeClock {
+  public:
+    RunClock* run = nullptr;
+    double monotonic_seconds() override {
+        if (run && run->paused()) monotonic += 1000;
+        return FakeClock::monotonic_seconds();
+    }
+};
+
+class RunClockTest : public RunTest {
+  protected:
+    RunClockTest() {
+        slow.run = &run_clock;
+        app = std::make_unique<App>(
+            Platform{settings, boxes, dialog, run_clock, sound, process, loop, windows});
+        bind_handlers(*app);
+        loop.during_yield = [this] { slow.monotonic += 1.25; };  // the run itself
+    }
+    SlowReasonsClock slow;
+    RunClock run_clock{slow};
+};
+
+TEST_F(RunClockTest, TheReasonsForAnEmptyScanAreNoPartOfTheRunsTime) {
+    const auto wav = put("take1.wav", worked_example());
+    dispatch(*app, f().Option4.on_focus);
+    f().Slider2.set_value(100);  // too long a Filter for its one silence
+    ScanReasons reasons(*app, run_clock);
+    std::string told;
+    app->on_file_done = [&](const App::FileResult& r) {
+        if (r.gaps == 0) told += reasons.text(r.path);
+    };
+    generate(wav);
+    EXPECT_NE(told.find("smallest Sensitivity"), std::string::npos) << told;
+    EXPECT_GE(run_clock.taken_out(), 1000) << "the reasons were worked out while stopped";
+    EXPECT_EQ(f().Label13.caption, "Procedure completed in 1.25 seconds.");
+    EXPECT_EQ(app->run_seconds, 1.25);
+    EXPECT_EQ(stat("003"), "2") << "1 second of the screen's refresh and 1 of the run";
+
+    // The same run without the reasons takes just as long.
+    app->on_file_done = nullptr;
+    generate(wav);
+    EXPECT_EQ(app->run_seconds, 1.25);
+    EXPECT_EQ(stat("003"), "3");
+}
+
+TEST(RunClock, StopsOnceForNestedPausesAndPassesTheRestOn) {
+    FakeClock inner;
+    RunClock clock(inner);
+    EXPECT_EQ(clock.monotonic_seconds(), 100);
+    inner.monotonic = 110;
+    {
+        const RunClock::Paused outer(clock);
+        inner.monotonic = 150;
+        {
+            const RunClock::Paused nested(clock);
+            inner.monotonic = 170;
+        }
+        EXPECT_EQ(clock.monotonic_seconds(), 110) << "still stopped";
+        inner.monotonic = 200;
+    }
+    EXPECT_EQ(clock.taken_out(), 90);
+    inner.monotonic = 205;
+    EXPECT_EQ(clock.monotonic_seconds(), 115);
+    EXPECT_EQ(clock.time_text(), inner.time_text());
+}
+
+}  // namespace
+}  // namespace veltrane::test
