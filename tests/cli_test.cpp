@@ -486,6 +486,10 @@ TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
                 << o.str();
         }
     }
+    // Counted: the first file of each run, whose scan ended; not the one stopped.
+    const std::string ini = settings();
+    EXPECT_TRUE(has(ini, "002=2\n")) << ini;
+    EXPECT_TRUE(has(ini, "001=4\n")) << ini;  // a.wav's 2 Kb, twice
 }
 
 TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {

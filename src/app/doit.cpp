@@ -35,9 +35,32 @@ bool stereo(Situation s) {
     return s % 10 == 3 || s % 10 == 4;
 }
 
+// Generates the GAP file of one recording; see doit().
+void generate_one(App& app, const std::string& path, const std::string& title);
+
 }  // namespace
 
 void doit(App& app, const std::string& path, const std::string& title) {
+    // Only files whose scan ended are counted: a file stopped part way has its counts
+    // (kilobytes, files, single files) put back as they were before it.
+    constexpr std::string_view kCounts[] = {"001", "002", "004"};
+    std::string before[std::size(kCounts)];
+    for (std::size_t i = 0; i < std::size(kCounts); ++i)
+        before[i] = app.setting(kStatsSection, kCounts[i]);
+    try {
+        generate_one(app, path, title);
+    } catch (const RunStopped&) {
+        for (std::size_t i = 0; i < std::size(kCounts); ++i)
+            if (app.setting(kStatsSection, kCounts[i]) != before[i])
+                app.set_setting(kStatsSection, kCounts[i], before[i].empty() ? "0" : before[i]);
+        app.flush_settings();
+        throw;
+    }
+}
+
+namespace {
+
+void generate_one(App& app, const std::string& path, const std::string& title) {
     // The window is looked up afresh after every yield: a restart may replace it.
     app.log("Generation procedure started");
     app.f().Slider1.visible = true;
@@ -181,5 +204,7 @@ void doit(App& app, const std::string& path, const std::string& title) {
     // The statistics of this file reach the store once, now that it is done.
     app.flush_settings();
 }
+
+}  // namespace
 
 }  // namespace veltrane
