@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "audio/gap_file.h"
 #include "cli/cli.h"
 #include "cli/format.h"
 #include "fakes.h"
@@ -490,6 +491,58 @@ TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
     const std::string ini = settings();
     EXPECT_TRUE(has(ini, "002=2\n")) << ini;
     EXPECT_TRUE(has(ini, "001=4\n")) << ini;  // a.wav's 2 Kb, twice
+}
+
+TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
+    // A header that gives 3 GiB of 16-bit stereo data, three seconds of speech, then a
+    // sparse stretch of silence to past 2 GiB, and three seconds of speech again there.
+    const synth::Format format{2, 16, 44100};
+    const auto speech = synth::speech_data(format, 3);
+    std::vector<std::uint8_t> bytes = synth::wav_bytes(format, speech);
+    const std::uint32_t claimed = 0xC0000000;
+    const auto set32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    set32(4, claimed + 36);
+    set32(40, claimed);
+    put("big.wav", bytes);
+    const std::int64_t again = 44 + (std::int64_t{1} << 31) + 4 * 44100 * 10;
+    {
+        std::ofstream out(dir / "big.wav", std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(again);
+        out.write(reinterpret_cast<const char*>(speech.data()),
+                  static_cast<std::streamsize>(speech.size()));
+    }
+    fs::resize_file(dir / "big.wav",
+                    static_cast<std::uintmax_t>(again) + speech.size() + 4 * 44100);
+    const std::string note =
+        "the header gives 3221225472 bytes of data, past the 2147483647 the "
+        "window reads";
+
+    // The window's reading stays, and is named for what it is.
+    ASSERT_EQ(run("info big.wav"), 0) << err;
+    EXPECT_TRUE(has(out, "File Size: -1048576 Kb\n")) << out;
+    EXPECT_TRUE(has(out, "\nNote: " + note)) << out;
+    ASSERT_EQ(run("info --json big.wav", true), 0) << err;
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_TRUE(has(out,
+                    "\"data_size\": -1073741824, \"data_bytes\": 3221225472, "
+                    "\"data_size_past_window\": true"))
+        << out;
+    ASSERT_EQ(run("generate big.wav"), 0) << err;
+    EXPECT_TRUE(out.starts_with("big.wav: 0 gaps; " + note)) << out;
+    EXPECT_FALSE(fs::exists(dir / "big.gap"));
+
+    // Read as it is, the whole recording is scanned: the silence runs to past 2 GiB.
+    ASSERT_EQ(run("generate --find-chunks --json big.wav", true), 0) << err;
+    EXPECT_TRUE(has(out, "\"data_size_past_window\": false")) << out;
+    const std::vector<GapRecord> records = read_gap_file(dir / "big.gap");
+    const auto ms_at = [](std::int64_t byte) { return byte * 1000 / (4 * 44100); };
+    // (The speech fades in over its first few tenths of a second.)
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const GapRecord& r) {
+        return r.start_ms < ms_at(44 + 4 * 44100 * 3) + 300 && r.end_ms > ms_at(again) &&
+               r.end_ms < ms_at(again) + 300;
+    })) << dump_text(records, DumpFormat::Plain);
 }
 
 TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {

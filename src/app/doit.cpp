@@ -181,6 +181,8 @@ void generate_one(App& app, const std::string& path, const std::string& title) {
             result.not_scanned = why_not_scanned(wav, app.find_chunks);
             if (result.not_scanned.empty()) result.not_scanned = "no sample layout to scan";
         }
+        if (!located && header.is_riff_wave() && header.fmt_id == wav::kFmt)
+            result.data_size_note = data_size_note(static_cast<std::uint32_t>(header.data_size));
         std::error_code ec;
         result.earlier_gap_file_kept =
             gap_count == 0 && std::filesystem::exists(gap_path(path), ec);

@@ -135,7 +135,7 @@ std::string info_text(const FileDetails& d) {
            line("Bytes Per Second:", d.bytes_per_second) +
            line("Bytes Per Sample:", d.bytes_per_sample) +
            line("Bits per Sample:", d.bits_per_sample) + line("Length:", d.length) +
-           line("Header:", header);
+           line("Header:", header) + (d.data_note.empty() ? "" : line("Note:", d.data_note));
 }
 
 std::string info_json(const FileDetails& d) {
@@ -156,7 +156,9 @@ std::string info_json(const FileDetails& d) {
            ", \"bytes_per_second\": " + json_string(d.bytes_per_second) +
            ", \"bytes_per_sample\": " + json_string(d.bytes_per_sample) +
            ", \"length\": " + json_string(length) +
-           ", \"data_size\": " + number(&FileDetails::Header::data_size) +
+           ", \"data_size\": " + number(&FileDetails::Header::data_size) + ", \"data_bytes\": " +
+           (h ? std::to_string(static_cast<std::uint32_t>(h->data_size)) : "null") +
+           ", \"data_size_past_window\": " + (d.data_note.empty() ? "false" : "true") +
            ", \"generate_enabled\": " + (d.generate_enabled ? "true" : "false") +
            ", \"play_enabled\": " + (d.play_enabled ? "true" : "false") +
            ", \"format_tag\": " + number(&FileDetails::Header::format_tag) +
@@ -178,6 +180,7 @@ std::string file_result_text(const App::FileResult& r) {
     else
         text += std::to_string(r.gaps) + (r.gaps == 1 ? " gap" : " gaps");
     if (r.earlier_gap_file_kept) text += "; the GAP file from an earlier run was left unchanged";
+    if (!r.data_size_note.empty()) text += "; " + r.data_size_note;
     return text + "\n";
 }
 
@@ -186,7 +189,8 @@ std::string file_result_json(const App::FileResult& r) {
            ", \"gap_file\": " + (r.gap_file.empty() ? "null" : json_string(r.gap_file)) +
            ", \"scanned\": " + (r.not_scanned.empty() ? "true" : "false") +
            ", \"not_scanned\": " + (r.not_scanned.empty() ? "null" : json_string(r.not_scanned)) +
-           ", \"earlier_gap_file_kept\": " + (r.earlier_gap_file_kept ? "true" : "false") + "}";
+           ", \"earlier_gap_file_kept\": " + (r.earlier_gap_file_kept ? "true" : "false") +
+           ", \"data_size_past_window\": " + (r.data_size_note.empty() ? "false" : "true") + "}";
 }
 
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
