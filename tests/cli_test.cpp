@@ -377,10 +377,11 @@ TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
           "\"format_tag\": 1, \"channel_count\": 2, \"sample_rate_hz\": 44100, "
           "\"byte_rate\": 176400, \"block_align\": 4, \"bits_per_sample\": 16, "
           "\"file_size_bytes\": 1000044, \"length_seconds\": 5.66, \"header\": \"plain\", "
-          "\"data_offset\": 44}",
+          "\"data_offset\": 44, \"data_bytes\": 1000000, \"data_size_past_window\": false}",
           "\"format_tag\": null",
-          "\"length_seconds\": null, \"header\": null, \"data_offset\": null}",
-          "\"header\": \"chunks\", \"data_offset\": 1052}"})
+          "\"length_seconds\": null, \"header\": null, \"data_offset\": null, "
+          "\"data_bytes\": null, \"data_size_past_window\": false}",
+          "\"header\": \"chunks\", \"data_offset\": 1052, \"data_bytes\": 1000"})
         EXPECT_TRUE(has(out, part)) << part << "\n" << out;
 }
 
@@ -525,10 +526,8 @@ TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
     EXPECT_TRUE(has(out, "\nNote: " + note)) << out;
     ASSERT_EQ(run("info --json big.wav", true), 0) << err;
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    EXPECT_TRUE(has(out,
-                    "\"data_size\": -1073741824, \"data_bytes\": 3221225472, "
-                    "\"data_size_past_window\": true"))
-        << out;
+    EXPECT_TRUE(has(out, "\"data_size\": -1073741824, ")) << out;
+    EXPECT_TRUE(has(out, "\"data_bytes\": 3221225472, \"data_size_past_window\": true}")) << out;
     ASSERT_EQ(run("generate big.wav"), 0) << err;
     EXPECT_TRUE(out.starts_with("big.wav: 0 gaps; " + note)) << out;
     EXPECT_FALSE(fs::exists(dir / "big.gap"));

@@ -156,9 +156,7 @@ std::string info_json(const FileDetails& d) {
            ", \"bytes_per_second\": " + json_string(d.bytes_per_second) +
            ", \"bytes_per_sample\": " + json_string(d.bytes_per_sample) +
            ", \"length\": " + json_string(length) +
-           ", \"data_size\": " + number(&FileDetails::Header::data_size) + ", \"data_bytes\": " +
-           (h ? std::to_string(static_cast<std::uint32_t>(h->data_size)) : "null") +
-           ", \"data_size_past_window\": " + (d.data_note.empty() ? "false" : "true") +
+           ", \"data_size\": " + number(&FileDetails::Header::data_size) +
            ", \"generate_enabled\": " + (d.generate_enabled ? "true" : "false") +
            ", \"play_enabled\": " + (d.play_enabled ? "true" : "false") +
            ", \"format_tag\": " + number(&FileDetails::Header::format_tag) +
@@ -170,7 +168,10 @@ std::string info_json(const FileDetails& d) {
            ", \"file_size_bytes\": " + std::to_string(d.file_size_bytes) +
            ", \"length_seconds\": " + optional_number(d.length_seconds) +
            ", \"header\": " + layout +
-           ", \"data_offset\": " + (d.data_offset ? std::to_string(*d.data_offset) : "null") + "}";
+           ", \"data_offset\": " + (d.data_offset ? std::to_string(*d.data_offset) : "null") +
+           ", \"data_bytes\": " +
+           (h ? std::to_string(static_cast<std::uint32_t>(h->data_size)) : "null") +
+           ", \"data_size_past_window\": " + (d.data_note.empty() ? "false" : "true") + "}";
 }
 
 std::string file_result_text(const App::FileResult& r) {
