@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "audio/gap_file.h"
 #include "cli/cli.h"
 #include "cli/format.h"
 #include "fakes.h"
@@ -383,10 +384,11 @@ TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
           "\"format_tag\": 1, \"channel_count\": 2, \"sample_rate_hz\": 44100, "
           "\"byte_rate\": 176400, \"block_align\": 4, \"bits_per_sample\": 16, "
           "\"file_size_bytes\": 1000044, \"length_seconds\": 5.66, \"header\": \"plain\", "
-          "\"data_offset\": 44}",
+          "\"data_offset\": 44, \"data_bytes\": 1000000, \"data_size_past_window\": false}",
           "\"format_tag\": null",
-          "\"length_seconds\": null, \"header\": null, \"data_offset\": null}",
-          "\"header\": \"chunks\", \"data_offset\": 1052}"})
+          "\"length_seconds\": null, \"header\": null, \"data_offset\": null, "
+          "\"data_bytes\": null, \"data_size_past_window\": false}",
+          "\"header\": \"chunks\", \"data_offset\": 1052, \"data_bytes\": 1000"})
         EXPECT_TRUE(has(out, part)) << part << "\n" << out;
 }
 
@@ -473,19 +475,15 @@ TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
             env.program_folder = dir;
             env.settings_file = dir / "settings.ini";
             env.catch_interrupts = [] {};
-            // Ctrl+C after a few progress reports: the big file is half done. With more
-            // jobs another thread scans it: Ctrl+C once its GAP file is being written.
-            env.interrupted = [&] {
-                if (std::string(jobs) == "1") return ++asked > 12 ? SIGINT : 0;
-                for (const auto& entry : fs::directory_iterator(dir))
-                    if (entry.path().filename().string().starts_with(".veltrane")) asked = 1;
-                return asked.load() ? SIGINT : 0;
-            };
+            // Ctrl+C after a few progress reports: the big file is half done (with more
+            // jobs, on another thread).
+            env.interrupted = [&] { return ++asked > 12 ? SIGINT : 0; };
             std::ostringstream o, e;
             std::vector<std::string> args = {"veltrane-cli", "generate", "--jobs", jobs};
             if (json) args.push_back("--json");
             for (const char* f : {"a.wav", "big.wav", "a.wav"}) args.push_back((dir / f).string());
             fs::remove(dir / "a.gap");
+            fs::remove(dir / "settings.ini");
             EXPECT_EQ(run_cli(args, o, e, env), 130) << jobs;
             EXPECT_EQ(e.str(), "veltrane-cli: interrupted\n");
             if (std::string(jobs) == "1") {
@@ -496,6 +494,10 @@ TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
                 EXPECT_FALSE(entry.path().filename().string().starts_with(".veltrane"))
                     << entry.path();
             if (std::string(jobs) != "1") continue;  // a.wav may be stopped too
+            // Counted: the first file, whose scan ended; not the one stopped.
+            const std::string ini = settings();
+            EXPECT_TRUE(has(ini, "002=1\n")) << ini;
+            EXPECT_TRUE(has(ini, "001=2\n")) << ini;  // a.wav's 2 Kb
             if (json) {
                 EXPECT_EQ(JsonCheck::check(o.str()), "") << o.str();
                 EXPECT_TRUE(has(o.str(), "\"error\": \"interrupted\"}\n]\n")) << o.str();
@@ -607,6 +609,56 @@ TEST_F(CliTest, TwoProcessesOverOneSettingsFileLoseNoCount) {
         for (const auto& entry : fs::directory_iterator(dir / side))
             if (entry.path().extension() == ".wav") kb += entry.file_size() / 1024;
     EXPECT_TRUE(has(settings(), "001=" + std::to_string(kb) + "\n")) << settings();
+}
+
+TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
+    // A header that gives 3 GiB of 16-bit stereo data, three seconds of speech, then a
+    // sparse stretch of silence to past 2 GiB, and three seconds of speech again there.
+    const synth::Format format{2, 16, 44100};
+    const auto speech = synth::speech_data(format, 3);
+    std::vector<std::uint8_t> bytes = synth::wav_bytes(format, speech);
+    const std::uint32_t claimed = 0xC0000000;
+    const auto set32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    set32(4, claimed + 36);
+    set32(40, claimed);
+    put("big.wav", bytes);
+    const std::int64_t again = 44 + (std::int64_t{1} << 31) + 4 * 44100 * 10;
+    {
+        std::ofstream out(dir / "big.wav", std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(again);
+        out.write(reinterpret_cast<const char*>(speech.data()),
+                  static_cast<std::streamsize>(speech.size()));
+    }
+    fs::resize_file(dir / "big.wav",
+                    static_cast<std::uintmax_t>(again) + speech.size() + 4 * 44100);
+    const std::string note =
+        "the header gives 3221225472 bytes of data, past the 2147483647 the "
+        "window reads";
+
+    // The window's reading stays, and is named for what it is.
+    ASSERT_EQ(run("info big.wav"), 0) << err;
+    EXPECT_TRUE(has(out, "File Size: -1048576 Kb\n")) << out;
+    EXPECT_TRUE(has(out, "\nNote: " + note)) << out;
+    ASSERT_EQ(run("info --json big.wav", true), 0) << err;
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_TRUE(has(out, "\"data_size\": -1073741824, ")) << out;
+    EXPECT_TRUE(has(out, "\"data_bytes\": 3221225472, \"data_size_past_window\": true}")) << out;
+    ASSERT_EQ(run("generate big.wav"), 0) << err;
+    EXPECT_TRUE(out.starts_with("big.wav: 0 gaps; " + note)) << out;
+    EXPECT_FALSE(fs::exists(dir / "big.gap"));
+
+    // Read as it is, the whole recording is scanned: the silence runs to past 2 GiB.
+    ASSERT_EQ(run("generate --find-chunks --json big.wav", true), 0) << err;
+    EXPECT_TRUE(has(out, "\"data_size_past_window\": false")) << out;
+    const std::vector<GapRecord> records = read_gap_file(dir / "big.gap");
+    const auto ms_at = [](std::int64_t byte) { return byte * 1000 / (4 * 44100); };
+    // (The speech fades in over its first few tenths of a second.)
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const GapRecord& r) {
+        return r.start_ms < ms_at(44 + 4 * 44100 * 3) + 300 && r.end_ms > ms_at(again) &&
+               r.end_ms < ms_at(again) + 300;
+    })) << dump_text(records, DumpFormat::Plain);
 }
 
 TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {

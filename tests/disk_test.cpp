@@ -3,6 +3,8 @@
 // linked GAP files, long names, a full disk.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,9 +13,11 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <set>
 
 #include "app/log.h"
 #include "audio/gap_file.h"
+#include "base/atomic_file.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "fakes.h"
@@ -58,10 +62,12 @@ class DiskTest : public RunTest {
 TEST_F(DiskTest, FoldersFifosAndDevicesAreNamedForWhatTheyAreWithoutWaiting) {
     ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
     fs::create_directories(dir / "folder.wav");
+    ASSERT_EQ(::mknod((dir / "socket.wav").c_str(), S_IFSOCK | 0600, 0), 0);
     fs::create_symlink("/dev/zero", dir / "zero.wav");
-    const std::pair<const char*, const char*> cases[] = {{"pipe.wav", "is not a regular file"},
+    const std::pair<const char*, const char*> cases[] = {{"pipe.wav", "is a FIFO"},
+                                                         {"socket.wav", "is a socket"},
                                                          {"folder.wav", "is a directory"},
-                                                         {"zero.wav", "is not a regular file"}};
+                                                         {"zero.wav", "is a device"}};
     for (const auto& [name, cause] : cases) {
         boxes.shown.clear();
         load(dir / name);
@@ -96,6 +102,106 @@ TEST_F(DiskTest, NamesAsLongAsTheSystemAllowsGetTheirGapFile) {
     generate(put(stem + ".wav", worked_example()));
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
     EXPECT_EQ(read_bytes(dir / (stem + ".gap")), kWorkedRecord);
+}
+
+TEST_F(DiskTest, PathsAsLongAsTheSystemAllowsGetTheirGapFile) {
+    // A chain of folders to a path of 4,079 bytes, and one of 4,089 below it: "a.wav" in
+    // them has a path of 4,085 and of 4,095 bytes, the most the system takes.
+    fs::path deep = dir;
+    while (4079 - deep.string().size() - 1 > 200) deep /= std::string(200, 'd');
+    ASSERT_LT(deep.string().size() + 1, 4079u);
+    deep /= std::string(4079 - deep.string().size() - 1, 'e');
+    const fs::path deeper = deep / "123456789";
+    fs::create_directories(deeper);
+    ASSERT_EQ(deeper.string().size(), 4089u);
+    for (const fs::path& folder : {deep, deeper}) {
+        const fs::path wav = folder / "a.wav";
+        write_bytes(wav, worked_example());
+        generate(wav);
+        EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
+        EXPECT_EQ(read_bytes(folder / "a.gap"), kWorkedRecord) << wav.string().size();
+        // Written again, over the first one.
+        EXPECT_EQ(failure_of([&] {
+                      write_gap_file(folder / "a.gap", std::vector<GapRecord>{{1, 2}});
+                  }),
+                  "");
+    }
+}
+
+TEST_F(DiskTest, AKilledWriterLeavesNothingAndOldLeftoversOfOthersAreCleared) {
+    // Leftovers of killed writers of old, and files that only look like them.
+    const auto plant = [&](const std::string& name, int age_seconds) {
+        write_bytes(dir / name, {1});
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const timespec times[2] = {{now.tv_sec - age_seconds, 0}, {now.tv_sec - age_seconds, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    };
+    plant(".veltrane-Old123", 120);
+    plant(".veltrane-New123", 5);     // may be a writer's that is just starting
+    plant(".veltrane-Held12", 120);   // a live writer holds it
+    plant(".veltrane-Old1234", 120);  // not the pattern: one letter too many
+    plant(".veltrane-Ol.123", 120);
+    plant("veltrane-Old123", 120);
+    plant(".Veltrane-Old123", 120);
+    fs::create_directory(dir / ".veltrane-Dir123");
+    fs::create_symlink("take.wav", dir / ".veltrane-Lnk123");
+    const int held = ::open((dir / ".veltrane-Held12").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    write_gap_file(dir / "one.gap", std::vector<GapRecord>{{1, 2}});
+    ::close(held);
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename() != process.folder.filename())
+            left.insert(e.path().filename().string());
+    EXPECT_EQ(left,
+              (std::set<std::string>{".veltrane-New123", ".veltrane-Held12", ".veltrane-Old1234",
+                                     ".veltrane-Ol.123", "veltrane-Old123", ".Veltrane-Old123",
+                                     ".veltrane-Dir123", ".veltrane-Lnk123", "one.gap"}));
+
+    // A writer killed part way, in a folder of its own.
+    const fs::path alone = dir / "alone";
+    fs::create_directory(alone);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        AtomicFile file(alone / "take.gap");
+        file.write(kWorkedRecord);
+        file.write(std::vector<std::uint8_t>(100000, 1));  // past the buffer: on disk
+        ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(fs::is_empty(alone));
+}
+
+TEST_F(DiskTest, AFolderThatMayNotBeWrittenToIsNamedWhenItsGapFileCannotBeReplaced) {
+    const fs::path locked = dir / "locked";
+    fs::create_directory(locked);
+    write_bytes(locked / "take.gap", {1, 2, 3});
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(locked.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown((locked / "take.gap").c_str(), 65534, 65534), 0);
+    }
+    fs::permissions(locked / "take.gap", static_cast<fs::perms>(0644));
+    fs::permissions(locked, static_cast<fs::perms>(0555));
+    std::string cause;
+    const int outcome = as_ordinary_user([&] {
+        cause = failure_of([&] {
+            write_gap_file(locked / "take.gap", std::vector<GapRecord>{{105, 205}});
+        });
+        return cause == "its folder \"" + locked.string() + "\" may not be written to " +
+                            "(Permission denied)"
+                   ? 0
+                   : 1;
+    });
+    fs::permissions(locked, static_cast<fs::perms>(0755));
+    EXPECT_EQ(outcome, 0);
+    EXPECT_EQ(read_bytes(locked / "take.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(temporaries_left() == false);
 }
 
 TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {

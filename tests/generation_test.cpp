@@ -6,6 +6,7 @@
 #include "app/work.h"
 #include "audio/gap_file.h"
 #include "base/error.h"
+#include "base/text.h"
 #include "fakes.h"
 #include "synth.h"
 
@@ -195,6 +196,13 @@ class StoppedRunTest : public RunTest {
         EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
         EXPECT_EQ(windows.calls.back(), "end_program");
     }
+    // Only the first file, whose scan ended, is counted: its kilobytes and one file.
+    void expect_counted_once() {
+        const auto kb = std::filesystem::file_size(dir / "take001.wav") / 1024;
+        EXPECT_EQ(stat("002"), "1");
+        EXPECT_EQ(stat("001"), std::to_string(kb));
+        EXPECT_EQ(whole(stat("004")), 0);
+    }
 };
 
 TEST_F(StoppedRunTest, ClosingTheWindowStopsTheRunAtItsNextYield) {
@@ -205,6 +213,22 @@ TEST_F(StoppedRunTest, ClosingTheWindowStopsTheRunAtItsNextYield) {
     };
     generate(dir / "take001.wav", "2");
     expect_stopped_in_second_file();
+    expect_counted_once();
+}
+
+TEST_F(StoppedRunTest, ASingleFileStoppedPartWayIsNotCounted) {
+    settings.values = {{"001/001", "7"}, {"001/002", "3"}, {"001/004", "2"}};
+    f().multi.set_value(0);
+    int blocks = 0;
+    app->on_progress = [&] {
+        if (++blocks == 3) loop.stop = true;
+    };
+    generate(dir / "take002.wav", "1");
+    EXPECT_TRUE(processed.empty());
+    EXPECT_EQ(stat("001"), "7");
+    EXPECT_EQ(stat("002"), "3");
+    EXPECT_EQ(stat("004"), "2");
+    EXPECT_FALSE(std::filesystem::exists(dir / "take002.gap"));
 }
 
 TEST_F(StoppedRunTest, ASignalStopsTheRunAtItsNextBlockEvenWithoutMultitasking) {
@@ -215,6 +239,7 @@ TEST_F(StoppedRunTest, ASignalStopsTheRunAtItsNextBlockEvenWithoutMultitasking) 
     };
     generate(dir / "take001.wav", "2");
     expect_stopped_in_second_file();
+    expect_counted_once();
 }
 
 TEST_F(GenerationTest, ARecordingThatShrinksWhileItIsScannedReadsAsSilenceFromItsNewEnd) {

@@ -440,5 +440,27 @@ TEST(PreviewSpeedLine, SaysWhatDoubleSpeedFindsBesideWhatNormalSpeedFinds) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(PreviewSummary, AHeaderSizePastWhatTheWindowReadsIsSaidPlainly) {
+    const auto dir = test::make_temp_folder();
+    Bytes file = synth::wav_bytes({2, 16, 44100}, synth::speech_data({2, 16, 44100}, 1));
+    // 3 GiB of data, by the header; the window reads -1 GiB.
+    std::copy_n(Bytes{0, 0, 0, 0xC0}.begin(), 4, file.begin() + 40);
+    test::write_bytes(dir / "big.wav", file);
+    Session session(64);
+    session.open(dir / "big.wav", {15, 50, false});
+    EXPECT_TRUE(session.records().empty());
+    const std::string english = summary_line(session, Language::English);
+    EXPECT_NE(english.find("\nThe header gives 3221225472 bytes of data, past the 2147483647 "
+                           "the main window reads"),
+              std::string::npos)
+        << english;
+    EXPECT_NE(summary_line(session, Language::German).find("\nDer Kopf nennt 3221225472 Byte"),
+              std::string::npos);
+    test::write_bytes(dir / "take.wav", test::worked_example());
+    session.open(dir / "take.wav", {15, 50, false});
+    EXPECT_EQ(summary_line(session, Language::English).find('\n'), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace veltrane::test

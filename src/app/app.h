@@ -92,6 +92,9 @@ struct App {
         // Nothing was recorded and a GAP file from an earlier run stands beside it,
         // left as it was.
         bool earlier_gap_file_kept = false;
+        // What the user should know of how it was read (a header size past what the
+        // window reads); empty when nothing.
+        std::string data_size_note;
     };
     std::function<void(const FileResult&)> on_file_done;
     // Looks at the bytes of a file as its scan reads them: given the file's path and the

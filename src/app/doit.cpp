@@ -72,9 +72,32 @@ std::size_t scan_here(App& app, ByteSource& wav, const ScanParams& params, const
     return gaps.count();
 }
 
+// Generates the GAP file of one recording; see doit().
+void generate_one(App& app, const std::string& path, const std::string& title);
+
 }  // namespace
 
 void doit(App& app, const std::string& path, const std::string& title) {
+    // Only files whose scan ended are counted: a file stopped part way has its counts
+    // (kilobytes, files, single files) put back as they were before it.
+    constexpr std::string_view kCounts[] = {"001", "002", "004"};
+    std::string before[std::size(kCounts)];
+    for (std::size_t i = 0; i < std::size(kCounts); ++i)
+        before[i] = app.setting(kStatsSection, kCounts[i]);
+    try {
+        generate_one(app, path, title);
+    } catch (const RunStopped&) {
+        for (std::size_t i = 0; i < std::size(kCounts); ++i)
+            if (app.setting(kStatsSection, kCounts[i]) != before[i])
+                app.set_setting(kStatsSection, kCounts[i], before[i].empty() ? "0" : before[i]);
+        app.flush_settings();
+        throw;
+    }
+}
+
+namespace {
+
+void generate_one(App& app, const std::string& path, const std::string& title) {
     // The window is looked up afresh after every yield: a restart may replace it.
     app.log("Generation procedure started");
     app.f().Slider1.visible = true;
@@ -179,6 +202,8 @@ void doit(App& app, const std::string& path, const std::string& title) {
             result.not_scanned = why_not_scanned(wav, app.find_chunks);
             if (result.not_scanned.empty()) result.not_scanned = "no sample layout to scan";
         }
+        if (!located && header.is_riff_wave() && header.fmt_id == wav::kFmt)
+            result.data_size_note = data_size_note(static_cast<std::uint32_t>(header.data_size));
         std::error_code ec;
         result.earlier_gap_file_kept =
             gap_count == 0 && std::filesystem::exists(gap_path(path), ec);
@@ -207,5 +232,7 @@ void doit(App& app, const std::string& path, const std::string& title) {
         app.settings_flushed_at = now;
     }
 }
+
+}  // namespace
 
 }  // namespace veltrane

@@ -76,7 +76,7 @@ WavChunks read_wav_chunks(ByteSource& source) {
 }
 
 std::optional<LocatedLayout> located_layout(const WavChunks& chunks) {
-    if (chunks.plain()) return std::nullopt;
+    if (chunks.plain() && chunks.data->declared_size <= kWindowDataLimit) return std::nullopt;
     LocatedLayout layout;
     if (!chunks.data || !chunks.format || format_refusal(*chunks.format) != "") return layout;
     const WavFmt& f = *chunks.format;
@@ -88,6 +88,14 @@ std::optional<LocatedLayout> located_layout(const WavChunks& chunks) {
     layout.end_mark = static_cast<std::int64_t>(chunks.data->size) + offset -
                       static_cast<std::int64_t>(wav_chunks::kPlainHeaderSize);
     return layout;
+}
+
+std::string data_size_note(std::uint32_t data_size) {
+    if (data_size <= kWindowDataLimit) return "";
+    return "the header gives " + std::to_string(data_size) + " bytes of data, past the " +
+           std::to_string(kWindowDataLimit) +
+           " the window reads: the window takes the size as negative and scans nothing "
+           "(--find-chunks reads it as it is and scans the whole recording)";
 }
 
 std::string why_not_scanned(ByteSource& source, bool find_chunks) {

@@ -34,8 +34,17 @@ struct LocatedLayout {
     std::int64_t data_start = 0;  // 1-based position of the first data byte
     std::int64_t end_mark = 0;
 };
-// Empty for the plain layout, which is scanned exactly as the window scans it.
+// Empty for the plain layout, which is scanned exactly as the window scans it, unless
+// its "data" size is past what the window reads (see data_size_note): then the size is
+// read as the unsigned number it is, and the recording is scanned to its end.
 std::optional<LocatedLayout> located_layout(const WavChunks& chunks);
+
+// The window reads the 32-bit sizes of the plain header as signed numbers: a "data" size
+// of more than 2,147,483,647 bytes (2 GiB) reads as negative, and the window scans
+// nothing of such a recording. The words that say so, for the tools that tell the user;
+// empty when the size is within what the window reads.
+inline constexpr std::uint32_t kWindowDataLimit = 0x7FFFFFFF;
+std::string data_size_note(std::uint32_t data_size);
 
 // Why the samples of a recording cannot be scanned, for the user ("24-bit samples;
 // Veltrane scans 8- and 16-bit PCM", "not a WAV file"); empty when they can. With

@@ -31,11 +31,6 @@ std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
     return stamp_of(st);
 }
 
-const char* not_regular_cause(mode_t mode) {
-    if (S_ISREG(mode)) return "";
-    return S_ISDIR(mode) ? "is a directory" : "is not a regular file";
-}
-
 FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
     // Looked at before opening: opening a FIFO would wait for a writer.
     struct stat st {};

@@ -83,8 +83,4 @@ class FileSource final : public ByteSource {
 // cannot be read.
 std::unique_ptr<FileSource> open_recording(const std::filesystem::path& path);
 
-// Why a path that exists is not a regular file ("is a directory", "is not a regular
-// file"); empty for a regular file.
-const char* not_regular_cause(mode_t mode);
-
 }  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "base/error.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -90,6 +92,19 @@ std::string current_failure_text(Wording wording) {
     } catch (...) {
         return german ? "Unerwarteter Fehler." : "Unexpected failure.";
     }
+}
+
+const char* not_regular_cause(mode_t mode) {
+    if (S_ISREG(mode)) return "";
+    if (S_ISDIR(mode)) return "is a directory";
+    if (S_ISFIFO(mode)) return "is a FIFO";
+    if (S_ISSOCK(mode)) return "is a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
+    return "is not a regular file";
+}
+
+std::string folder_cause(const std::filesystem::path& folder, const std::string& cause) {
+    return "its folder \"" + folder.string() + "\" may not be written to (" + cause + ")";
 }
 
 std::string errno_text() {

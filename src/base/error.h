@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -45,6 +47,14 @@ std::string describe(const Error& e, Wording wording = Wording::English);
 // The text for the exception being handled (call only inside a catch block), worded
 // the same wherever a failure is reported.
 std::string current_failure_text(Wording wording = Wording::English);
+
+// Why a path that exists is not a regular file: "is a directory", "is a FIFO", "is a
+// socket", "is a device" ("is not a regular file" for anything else); empty for a
+// regular file.
+const char* not_regular_cause(mode_t mode);
+// The cause when a file cannot be made or renamed in `folder` because the folder may not
+// be written to: the folder is named, as the file itself may well be writable.
+std::string folder_cause(const std::filesystem::path& folder, const std::string& cause);
 
 // The cause text of the last failed C library or system call.
 std::string errno_text();

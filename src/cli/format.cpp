@@ -135,7 +135,7 @@ std::string info_text(const FileDetails& d) {
            line("Bytes Per Second:", d.bytes_per_second) +
            line("Bytes Per Sample:", d.bytes_per_sample) +
            line("Bits per Sample:", d.bits_per_sample) + line("Length:", d.length) +
-           line("Header:", header);
+           line("Header:", header) + (d.data_note.empty() ? "" : line("Note:", d.data_note));
 }
 
 std::string info_json(const FileDetails& d) {
@@ -168,7 +168,10 @@ std::string info_json(const FileDetails& d) {
            ", \"file_size_bytes\": " + std::to_string(d.file_size_bytes) +
            ", \"length_seconds\": " + optional_number(d.length_seconds) +
            ", \"header\": " + layout +
-           ", \"data_offset\": " + (d.data_offset ? std::to_string(*d.data_offset) : "null") + "}";
+           ", \"data_offset\": " + (d.data_offset ? std::to_string(*d.data_offset) : "null") +
+           ", \"data_bytes\": " +
+           (h ? std::to_string(static_cast<std::uint32_t>(h->data_size)) : "null") +
+           ", \"data_size_past_window\": " + (d.data_note.empty() ? "false" : "true") + "}";
 }
 
 std::string file_result_text(const App::FileResult& r) {
@@ -178,6 +181,7 @@ std::string file_result_text(const App::FileResult& r) {
     else
         text += std::to_string(r.gaps) + (r.gaps == 1 ? " gap" : " gaps");
     if (r.earlier_gap_file_kept) text += "; the GAP file from an earlier run was left unchanged";
+    if (!r.data_size_note.empty()) text += "; " + r.data_size_note;
     return text + "\n";
 }
 
@@ -186,7 +190,8 @@ std::string file_result_json(const App::FileResult& r) {
            ", \"gap_file\": " + (r.gap_file.empty() ? "null" : json_string(r.gap_file)) +
            ", \"scanned\": " + (r.not_scanned.empty() ? "true" : "false") +
            ", \"not_scanned\": " + (r.not_scanned.empty() ? "null" : json_string(r.not_scanned)) +
-           ", \"earlier_gap_file_kept\": " + (r.earlier_gap_file_kept ? "true" : "false") + "}";
+           ", \"earlier_gap_file_kept\": " + (r.earlier_gap_file_kept ? "true" : "false") +
+           ", \"data_size_past_window\": " + (r.data_size_note.empty() ? "false" : "true") + "}";
 }
 
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {

@@ -41,6 +41,7 @@ struct FileDetails {
     std::int64_t file_size_bytes = 0;      // the file's length
     HeaderLayout layout = HeaderLayout::None;
     std::optional<std::uint64_t> data_offset;  // where the first sample byte stands
+    std::string data_note;                     // a "data" size past what the window reads, in words
 };
 // Fills the window's part of `d` from the window.
 void take_window_details(const OpenFile& f, FileDetails& d);

@@ -39,6 +39,7 @@ FileDetails details(HeadlessServices& services, const std::string& path) {
         d.header =
             FileDetails::Header{fmt.format_tag, fmt.channels, fmt.block_align, fmt.bits_per_sample,
                                 w.sample_rate,  w.byte_rate,  w.data_size};
+        d.data_note = data_size_note(static_cast<std::uint32_t>(w.data_size));
     }
     // The length as the window shows it, cut to hundredths.
     if (!d.length.empty() && w.byte_rate != 0)

@@ -90,6 +90,17 @@ std::string summary_line(const Session& session, Language l) {
                                 seconds(t.longest_ms, l) + " s"
                           : ", " + seconds(t.silence_ms, l) + " s in all, the longest " +
                                 seconds(t.longest_ms, l) + " s";
+    // A "data" size past 2 GiB reads as negative where the main window reads it.
+    const WavInfo& h = session.header();
+    if (h.is_riff_wave() && h.fmt_id == wav::kFmt && h.data_size < 0) {
+        const std::string bytes = std::to_string(static_cast<std::uint32_t>(h.data_size));
+        line += german(l) ? "\nDer Kopf nennt " + bytes +
+                                " Byte Daten, mehr als die 2147483647, die das Hauptfenster "
+                                "liest: Es liest die Größe als negativ und durchsucht nichts davon."
+                          : "\nThe header gives " + bytes +
+                                " bytes of data, past the 2147483647 the main window reads: it "
+                                "reads the size as negative and scans nothing of it.";
+    }
     return line;
 }
 
