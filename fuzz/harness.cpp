@@ -443,8 +443,14 @@ void check_ini(const Input& in) {
     ini::Document twice;
     twice.parse(text);
     require(twice.lines == once.lines && twice.keys == once.keys &&
-                twice.sections == once.sections && twice.text() == text,
+                twice.sections == once.sections && twice.bom == once.bom &&
+                twice.crlf == once.crlf && twice.text() == text,
             "a settings text read, written and read again is another document");
+    // A text the store would write is one it would read: its own text passes the check
+    // for settings files whenever the text read did.
+    if (ini::why_not_settings(bytes).empty())
+        require(ini::why_not_settings(text).empty(),
+                "a settings text written again is no longer taken for a settings file");
     const ini::Key key{"Startup Values", "Method"};
     const std::string value(bytes.substr(0, bytes.size() / 2));
     const std::optional<std::string> other = once.get({"001", "002"});

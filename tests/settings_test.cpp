@@ -1,8 +1,14 @@
 // The settings file shared by every Veltrane program of a user: fresh reads, one write
-// per flush, counts merged between programs, values read as the plain text they are.
+// per flush, counts merged between programs, values read as the plain text they are, the
+// file's shape kept, and files that are no settings file left alone.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "app/app.h"
 #include "fakes.h"
@@ -13,6 +19,10 @@ namespace veltrane::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+void write_text(const fs::path& p, const std::string& text) {
+    write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
 
 class SettingsFileTest : public ::testing::Test {
   protected:
@@ -59,6 +69,149 @@ TEST_F(SettingsFileTest, ProgramsSharingTheFileSeeEachOthersWritesAndLoseNoCount
     other.flush();
     window.flush();
     EXPECT_EQ(get(other, "Startup Values", "Sensitivity"), "30");
+}
+
+TEST_F(SettingsFileTest, CountsThatWereMissingWhenReadAreMergedFromZero) {
+    // A fresh file: no program has counted anything yet.
+    write_text(file, "[Startup Values]\nLog=0\n");
+    IniSettingsStore a = store(), b = store(), c = store();
+    for (IniSettingsStore* s : {&a, &b}) {
+        EXPECT_EQ(get(*s, "001", "002"), "");
+        set(*s, "001", "002", "1");
+    }
+    set(a, "001", "001", "200");  // written without a read: based on the file as it was
+    set(b, "001", "001", "300");
+    set(c, "001", "001", "5");
+    a.flush();
+    b.flush();
+    c.flush();
+    EXPECT_EQ(get(a, "001", "002"), "2");
+    EXPECT_EQ(get(a, "001", "001"), "505");
+
+    // Text that is no count, and the sections that hold choices, take the last write.
+    IniSettingsStore d = store(), e = store();
+    EXPECT_EQ(get(d, "Startup Values", "Method"), "");
+    EXPECT_EQ(get(e, "Startup Values", "Method"), "");
+    set(d, "Startup Values", "Method", "2");
+    set(e, "Startup Values", "Method", "3");
+    EXPECT_EQ(get(d, "001", "020"), "");
+    set(d, "001", "020", "yes");
+    set(e, "001", "020", "7");
+    d.flush();
+    e.flush();
+    EXPECT_EQ(get(d, "Startup Values", "Method"), "3");
+    EXPECT_EQ(get(d, "001", "020"), "7");
+}
+
+TEST_F(SettingsFileTest, AByteOrderMarkAndCrlfLineEndsAreReadPastAndKept) {
+    write_text(file, "\xEF\xBB\xBF[001]\r\n002=5\r\n");
+    IniSettingsStore s = store();
+    EXPECT_EQ(get(s, "001", "002"), "5");
+    set(s, "001", "002", "6");
+    set(s, "Startup Values", "Log", "1");
+    s.flush();
+    EXPECT_EQ(read_text(file), "\xEF\xBB\xBF[001]\r\n002=6\r\n\r\n[Startup Values]\r\nLog=1\r\n");
+    // Without either, none is added.
+    write_text(file, "[001]\n002=5\n");
+    set(s, "001", "002", "7");
+    s.flush();
+    EXPECT_EQ(read_text(file), "[001]\n002=7\n");
+}
+
+// A file the store would not have written: nothing is read from it and it is left as it
+// is; the program hears why, naming the file, and its values stay in memory.
+TEST_F(SettingsFileTest, AFileThatIsNoSettingsFileIsNeitherReadNorWritten) {
+    std::vector<std::uint8_t> wav = worked_example();
+    const std::string text_of_wav(wav.begin(), wav.end());
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"a recording", text_of_wav, "RIFF"},
+        {"a NUL byte", std::string("[001]\n002=1\0\n", 13), "NUL"},
+        {"not UTF-8", "[001]\n002=1\n\xC0\xAF=2\n", "UTF-8"},
+        {"a surrogate", "[001]\n002=\xED\xA0\x80\n", "UTF-8"},
+        {"a line of prose", "[001]\n002=1\nDear diary, today\n", "line 3"},
+        {"a section not closed", "\xEF\xBB\xBF[001\r\n002=1\r\n", "line 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_text(file, c.bytes);
+        IniSettingsStore s = store();
+        EXPECT_EQ(get(s, "001", "002"), "");
+        ASSERT_TRUE(s.read_failure().has_value());
+        EXPECT_NE(describe(*s.read_failure()).find(file.string()), std::string::npos);
+        EXPECT_NE(s.read_failure()->cause().find(c.says), std::string::npos)
+            << s.read_failure()->cause();
+        set(s, "001", "002", "1");
+        try {
+            s.flush();
+            ADD_FAILURE() << "written";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.file(), file);
+            EXPECT_NE(e.cause().find(c.says), std::string::npos) << e.cause();
+        }
+        EXPECT_EQ(read_text(file), c.bytes);
+        EXPECT_EQ(get(s, "001", "002"), "1") << "the value stays in memory";
+    }
+    // What a settings file may hold besides: other scripts, quoted values, "\0" as text.
+    write_text(file, "; Grüße\n# note\n[Startup Values]\nName=Zoë \\0\n\n[001]\n002=\n");
+    IniSettingsStore s = store();
+    EXPECT_EQ(get(s, "Startup Values", "Name"), "Zoë \\0");
+    EXPECT_FALSE(s.read_failure().has_value());
+}
+
+TEST_F(SettingsFileTest, AFileWithSeveralHardLinksIsNotPartedFromItsOtherNames) {
+    write_text(file, "[001]\n002=5\n");
+    ASSERT_EQ(::link(file.c_str(), (dir / "copy.conf").c_str()), 0);
+    IniSettingsStore s = store();
+    EXPECT_EQ(get(s, "001", "002"), "5");
+    set(s, "001", "002", "6");
+    try {
+        s.flush();
+        ADD_FAILURE() << "written";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.file(), file);
+        EXPECT_NE(e.cause().find("2 hard links"), std::string::npos) << e.cause();
+    }
+    EXPECT_EQ(read_text(dir / "copy.conf"), "[001]\n002=5\n");
+    EXPECT_TRUE(fs::equivalent(file, dir / "copy.conf"));
+    // Its only name again: the change kept in memory is written.
+    fs::remove(dir / "copy.conf");
+    s.flush();
+    EXPECT_EQ(read_text(file), "[001]\n002=6\n");
+}
+
+// Another program holds the lock: the wait says so once after a second, and ends as soon
+// as the program is asked to stop, with the change kept for a later flush.
+TEST_F(SettingsFileTest, AWaitForAnotherProgramsLockIsToldAndCanBeStopped) {
+    using Clock = std::chrono::steady_clock;
+    const int other = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    IniSettingsStore s = store();
+    std::vector<std::string> notices;
+    Clock::time_point told;
+    s.on_lock_wait(
+        [&](const std::string& text) {
+            notices.push_back(text);
+            told = Clock::now();
+        },
+        [&] { return !notices.empty() && Clock::now() - told > std::chrono::milliseconds(300); });
+    set(s, "001", "002", "1");
+    const auto start = Clock::now();
+    EXPECT_THROW(s.flush(), Error);
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, std::chrono::seconds(1));
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].rfind("Waiting for", 0), 0u) << notices[0];
+    EXPECT_NE(notices[0].find(dir.string()), std::string::npos) << notices[0];
+    EXPECT_FALSE(fs::exists(file));
+
+    ::close(other);
+    s.flush();
+    EXPECT_EQ(read_text(file), "[001]\n002=1\n");
 }
 
 TEST_F(SettingsFileTest, ValuesAreThePlainTextTheyAreAndTheRestOfTheFileIsKept) {

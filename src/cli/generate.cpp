@@ -292,6 +292,10 @@ int run(const Invocation& in) {
     app.settings_interval = 0.5;
 
     Report out(in.out, in.err, c.json, in.env.progress);
+    // A wait for another program's lock on the settings file says so, and Ctrl+C ends it.
+    services.settings.on_lock_wait(
+        [&](const std::string& text) { out.note("veltrane-cli: " + text + "\n"); },
+        [&] { return interrupted() != 0; });
     int status = kExitOk;
     std::size_t files_done = 0;   // in the run going on
     std::size_t slow_16_bit = 0;  // 16-bit mono recordings scanned at normal speed

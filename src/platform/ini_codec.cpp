@@ -34,7 +34,55 @@ std::string percent_decoded(std::string_view s) {
     return out;
 }
 
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// The length of the UTF-8 sequence at the start of `s`; 0 when it is not one (cut
+// short, overlong, a surrogate or past U+10FFFF).
+std::size_t utf8_length(std::string_view s) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = byte(0);
+    if (c < 0x80) return 1;
+    if (c < 0xC2 || c > 0xF4) return 0;
+    const std::size_t n = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (s.size() < n) return 0;
+    // The second byte's range narrows where the first alone does not rule sequences out.
+    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    return n;
+}
+
 }  // namespace
+
+std::string why_not_settings(std::string_view text) {
+    if (text.starts_with("RIFF")) return "it is a RIFF file (a recording), not a settings file";
+    if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '\0') return "it holds binary data (a NUL byte), not settings";
+        const std::size_t n = utf8_length(text.substr(i));
+        if (n == 0) return "it is not UTF-8 text, not a settings file";
+        i += n;
+    }
+    std::size_t number = 0;
+    while (!text.empty()) {
+        ++number;
+        const auto cut = text.find('\n');
+        std::string_view line = text.substr(0, cut);
+        text.remove_prefix(cut == std::string_view::npos ? text.size() : cut + 1);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        line = trim(line);
+        if (line.empty() || line.front() == ';' || line.front() == '#' ||
+            line.find('=') != std::string_view::npos ||
+            (line.size() >= 2 && line.front() == '[' && line.back() == ']'))
+            continue;
+        return "its line " + std::to_string(number) +
+               " is neither a section, a key=value line, a comment nor blank, so it is not a "
+               "settings file";
+    }
+    return {};
+}
 
 std::string decoded_value(std::string_view raw) {
     const std::string_view t = trim(raw);
@@ -68,6 +116,10 @@ void Document::parse(std::string_view text) {
     lines.clear();
     keys.clear();
     sections.clear();
+    bom = text.starts_with(kBom);
+    if (bom) text.remove_prefix(kBom.size());
+    const auto first_end = text.find('\n');
+    crlf = first_end != std::string_view::npos && first_end > 0 && text[first_end - 1] == '\r';
     while (!text.empty()) {
         const auto cut = text.find('\n');
         std::string_view line = text.substr(0, cut);
@@ -115,8 +167,9 @@ void Document::set(const Key& k, const std::string& value) {
 }
 
 std::string Document::text() const {
-    std::string out;
-    for (const std::string& line : lines) out += line + "\n";
+    std::string out(bom ? kBom : "");
+    const std::string_view end = crlf ? "\r\n" : "\n";
+    for (const std::string& line : lines) (out += line) += end;
     return out;
 }
 

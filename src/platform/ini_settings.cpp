@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 
 #include "base/atomic_file.h"
 #include "base/byte_source.h"
@@ -29,13 +31,38 @@ std::optional<std::int64_t> number(const std::optional<std::string>& s) {
     return n;
 }
 
+// A count as a merge takes it: a missing or empty one is 0, other text none.
+std::optional<std::int64_t> count_of(const std::optional<std::string>& s) {
+    return !s || s->empty() ? std::optional<std::int64_t>(0) : number(s);
+}
+
+// How long a writer waits for the lock before it says so, and how often it tries.
+constexpr auto kQuietWait = std::chrono::seconds(1);
+constexpr auto kLockRetry = std::chrono::milliseconds(20);
+
 // A folder locked against the other writers of `file` in it for as long as this lives.
+// Taking it waits for another program's lock; `stop` ends the wait (Error).
 class FolderLock {
   public:
-    FolderLock(const fs::path& folder, const fs::path& file)
+    FolderLock(const fs::path& folder, const fs::path& file,
+               const std::function<void(const std::string&)>& notice,
+               const std::function<bool()>& stop)
         : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
         if (fd_ < 0) throw Error(Errc::Write, file, errno_text());
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        const auto start = std::chrono::steady_clock::now();
+        bool told = false;
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) continue;
+            if (errno != EWOULDBLOCK) fail(file, errno_text());
+            if (stop && stop())
+                fail(file, "stopped while waiting for the lock on \"" + folder.string() +
+                               "\" that another program holds");
+            if (!told && notice && std::chrono::steady_clock::now() - start >= kQuietWait) {
+                notice("Waiting for the lock on \"" + folder.string() +
+                       "\" that another program holds, to write \"" + file.string() + "\"...");
+                told = true;
+            }
+            std::this_thread::sleep_for(kLockRetry);
         }
     }
     ~FolderLock() { ::close(fd_); }
@@ -43,6 +70,11 @@ class FolderLock {
     FolderLock& operator=(const FolderLock&) = delete;
 
   private:
+    [[noreturn]] void fail(const fs::path& file, const std::string& cause) {
+        ::close(fd_);
+        throw Error(Errc::Write, file, cause);
+    }
+
     int fd_;
 };
 
@@ -60,7 +92,13 @@ std::int64_t merged(std::int64_t theirs, std::int64_t mine, std::int64_t was) {
 IniSettingsStore::IniSettingsStore(fs::path file, std::set<std::string> counting_sections)
     : file_(std::move(file)), counting_(std::move(counting_sections)) {}
 
-FileStamp IniSettingsStore::load(Document& doc) const {
+void IniSettingsStore::on_lock_wait(std::function<void(const std::string&)> notice,
+                                    std::function<bool()> stop) {
+    wait_notice_ = std::move(notice);
+    stop_waiting_ = std::move(stop);
+}
+
+FileStamp IniSettingsStore::load(Document& doc, Errc refused) const {
     // A file that is missing holds nothing yet; a folder or a FIFO in its place is refused.
     const std::unique_ptr<FileSource> file = open_recording(file_);
     if (!file) {
@@ -70,6 +108,9 @@ FileStamp IniSettingsStore::load(Document& doc) const {
     std::string text(static_cast<std::size_t>(file->size()), '\0');
     text.resize(
         file->read_at(0, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size())));
+    // A recording being scanned is one of these too: its header holds NUL bytes.
+    if (std::string cause = ini::why_not_settings(text); !cause.empty())
+        throw Error(refused, file_, std::move(cause));
     doc.parse(text);
     return file->stamp();
 }
@@ -78,7 +119,7 @@ void IniSettingsStore::reload_if_changed() {
     const FileStamp now = file_stamp(file_).value_or(FileStamp{});
     if (now == stamp_ && !read_failure_ && now.size >= 0) return;
     try {
-        stamp_ = load(doc_);
+        stamp_ = load(doc_, Errc::Read);
         read_failure_.reset();
     } catch (const Error& e) {
         doc_.parse("");
@@ -123,13 +164,21 @@ void IniSettingsStore::flush() {
     if (ec) throw Error(Errc::Write, file_, ec.message());
     {
         // One writer at a time: the folder is locked while the file is read and replaced.
-        const FolderLock lock(folder, file_);
+        const FolderLock lock(folder, file_, wait_notice_, stop_waiting_);
         Document doc;
-        load(doc);
+        load(doc, Errc::Write);
+        // The new file takes the old one's name: its other names would keep the old one.
+        struct stat st {};
+        if (::stat(file_.c_str(), &st) == 0 && st.st_nlink > 1)
+            throw Error(Errc::Write, file_,
+                        "it has " + std::to_string(st.st_nlink) +
+                            " hard links, and writing it would part them into different files; "
+                            "it is left as it is");
         for (const auto& [k, change] : pending_) {
             const std::optional<std::string> now = doc.get(k);
             std::string value = change.value;
-            const auto was = number(change.base), mine = number(value), theirs = number(now);
+            const auto was = count_of(change.base), theirs = count_of(now);
+            const auto mine = number(value);
             if (now != change.base && counting_.count(k.first) && was && mine && theirs)
                 value = std::to_string(merged(*theirs, *mine, *was));
             doc.set(k, value);

@@ -2,6 +2,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -20,8 +21,14 @@ namespace veltrane {
 // memory (and seen by later reads) until flush(), which writes the file once, whole,
 // under a lock. In the sections that hold counts, a number that this program read and
 // changed while another program changed it too is merged by the difference this program
-// made, so that two programs counting at once lose no count; elsewhere the last write
-// wins.
+// made, so that two programs counting at once lose no count; a count that was missing
+// when it was read counts from 0. Elsewhere the last write wins.
+//
+// A file that is not a settings file this program wrote or could have written (a
+// recording, binary data, text of another kind) is neither read nor written: reads give
+// the defaults and report why (read_failure), flush() throws. Nor is a file with more
+// than one hard link written: it would become two files. The file keeps its byte-order
+// mark and line ends.
 class IniSettingsStore : public SettingsStore {
   public:
     IniSettingsStore(std::filesystem::path file, std::set<std::string> counting_sections);
@@ -34,6 +41,12 @@ class IniSettingsStore : public SettingsStore {
 
     std::optional<Error> read_failure() const override { return read_failure_; }
 
+    // While flush() waits for the lock another program holds, `notice` hears once, after a
+    // second, what it waits for; the wait ends as soon as `stop` says so, and flush()
+    // throws Error with the changes kept. Without them it waits silently for as long as
+    // it takes.
+    void on_lock_wait(std::function<void(const std::string&)> notice, std::function<bool()> stop);
+
     const std::filesystem::path& file() const { return file_; }
 
   private:
@@ -45,8 +58,9 @@ class IniSettingsStore : public SettingsStore {
     };
 
     void reload_if_changed();
-    // Reads the file as it is now into `doc`; returns its stamp. Throws Error.
-    FileStamp load(Document& doc) const;
+    // Reads the file as it is now into `doc`; returns its stamp. Throws Error, with the
+    // code `refused` for a file that is not a settings file.
+    FileStamp load(Document& doc, Errc refused) const;
 
     std::filesystem::path file_;
     std::set<std::string> counting_;
@@ -55,6 +69,8 @@ class IniSettingsStore : public SettingsStore {
     std::optional<Error> read_failure_;  // why the file could not be read, if it could not
     std::map<Key, Pending> pending_;
     std::map<Key, std::optional<std::string>> seen_;  // what reads returned since the last flush
+    std::function<void(const std::string&)> wait_notice_;
+    std::function<bool()> stop_waiting_;
 };
 
 // The user's settings file: the file named by VELTRANE_SETTINGS when it is set, else

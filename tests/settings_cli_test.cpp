@@ -1,0 +1,188 @@
+// veltrane-cli processes over one settings file: many starting at once on a fresh file
+// lose no count, a wait for another program's lock is told and Ctrl+C ends it, and a
+// settings path that names the recording leaves the recording whole.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "fakes.h"
+#include "synth.h"
+
+extern char** environ;
+
+namespace veltrane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// The lock another program writing the settings file holds on its folder.
+class HeldLock {
+  public:
+    explicit HeldLock(const fs::path& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        EXPECT_EQ(::flock(fd_, LOCK_EX), 0);
+    }
+    ~HeldLock() { release(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    void release() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    int fd_;
+};
+
+class SettingsProcessTest : public ::testing::Test {
+  protected:
+    SettingsProcessTest() : dir(make_temp_folder()), settings(dir / "settings.ini") {}
+    ~SettingsProcessTest() override { fs::remove_all(dir); }
+
+    // Starts veltrane-cli with `settings_file` as its settings file, in the plain locale;
+    // its error stream goes to `err`. Returns its process id.
+    pid_t start(const std::vector<std::string>& args, const fs::path& err,
+                const fs::path& settings_file) {
+        std::vector<std::string> env = {"LC_ALL=C.UTF-8",
+                                        "VELTRANE_SETTINGS=" + settings_file.string()};
+        for (char** e = environ; *e; ++e) {
+            const std::string v(*e);
+            if (!v.starts_with("LC_ALL=") && !v.starts_with("VELTRANE_SETTINGS=")) env.push_back(v);
+        }
+        std::vector<std::string> argv = {VELTRANE_CLI};
+        argv.insert(argv.end(), args.begin(), args.end());
+        auto pointers = [](std::vector<std::string>& v) {
+            std::vector<char*> p;
+            for (auto& s : v) p.push_back(s.data());
+            p.push_back(nullptr);
+            return p;
+        };
+        auto argp = pointers(argv);
+        auto envp = pointers(env);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, VELTRANE_CLI, &actions, nullptr, argp.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    // Its exit status; -1 when it did not end within `most` (it is then killed).
+    static int exit_status(pid_t pid, std::chrono::milliseconds most) {
+        for (const auto until = Clock::now() + most; Clock::now() < until;) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(10ms);
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return -1;
+    }
+
+    // Waits until every one of `files` says `text`, for at most `most`.
+    static bool all_say(const std::vector<fs::path>& files, const std::string& text,
+                        std::chrono::milliseconds most) {
+        for (const auto until = Clock::now() + most; Clock::now() < until;) {
+            if (std::all_of(files.begin(), files.end(),
+                            [&](const fs::path& f) { return has(read_text(f), text); }))
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    fs::path dir, settings;
+};
+
+// Eight programs read a file without counts, count, and then write one after the other
+// (another program's lock holds them all at their first write): every count arrives.
+TEST_F(SettingsProcessTest, ManyProcessesStartingOnAFreshFileLoseNoCount) {
+    const synth::Format format{1, 16, 22050};
+    std::uintmax_t kb = 0;
+    const auto recording = [&](const fs::path& path, double seconds, std::uint32_t seed) {
+        fs::create_directories(path.parent_path());
+        write_bytes(path, synth::wav_bytes(format, synth::speech_data(format, seconds, seed)));
+        kb += fs::file_size(path) / 1024;
+    };
+    std::vector<std::vector<std::string>> runs;
+    for (int i = 1; i <= 7; ++i) {
+        const fs::path take = dir / ("take" + std::to_string(i) + ".wav");
+        recording(take, 0.3 + 0.1 * i, static_cast<std::uint32_t>(i));
+        runs.push_back({"generate", take.string()});
+    }
+    for (int i = 1; i <= 5; ++i)
+        recording(dir / "set" / ("take" + std::to_string(i) + ".wav"), 0.4,
+                  static_cast<std::uint32_t>(10 + i));
+    runs.push_back({"generate", "--jobs", "3", "--method", "folder", (dir / "set").string()});
+
+    HeldLock other(dir);
+    std::vector<pid_t> pids;
+    std::vector<fs::path> errs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        errs.push_back(dir / ("err" + std::to_string(i)));
+        pids.push_back(start(runs[i], errs.back(), settings));
+    }
+    EXPECT_TRUE(all_say(errs, "Waiting for", 60s));
+    other.release();
+    for (std::size_t i = 0; i < pids.size(); ++i)
+        EXPECT_EQ(exit_status(pids[i], 60s), 0) << read_text(errs[i]);
+
+    const std::string text = read_text(settings);
+    EXPECT_TRUE(has(text, "\n002=12\n")) << text;
+    EXPECT_TRUE(has(text, "\n001=" + std::to_string(kb) + "\n")) << text;
+    EXPECT_EQ(occurrences(text, "[001]"), 1u) << text;
+}
+
+TEST_F(SettingsProcessTest, CtrlCEndsAWaitForAnotherProgramsLockAtOnce) {
+    write_bytes(dir / "take.wav", worked_example());
+    write_bytes(settings, {'[', '0', '0', '1', ']', '\n', '0', '0', '2', '=', '5', '\n'});
+    HeldLock other(dir);
+    const pid_t pid = start({"generate", (dir / "take.wav").string()}, dir / "err", settings);
+    ASSERT_TRUE(all_say({dir / "err"}, "Waiting for", 60s)) << read_text(dir / "err");
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(exit_status(pid, 5s), 130);
+    const std::string err = read_text(dir / "err");
+    EXPECT_EQ(occurrences(err, "Waiting for"), 1u) << err;
+    EXPECT_TRUE(has(err, "\"" + dir.string() + "\"")) << err;
+    EXPECT_EQ(read_text(settings), "[001]\n002=5\n");
+}
+
+TEST_F(SettingsProcessTest, ASettingsPathThatNamesTheRecordingLeavesItWhole) {
+    const fs::path take = dir / "take.wav";
+    const std::vector<std::uint8_t> wav = worked_example();
+    write_bytes(take, wav);
+    const pid_t pid = start({"generate", take.string()}, dir / "err", take);
+    EXPECT_EQ(exit_status(pid, 60s), 0) << "the run's status is that of its work";
+    EXPECT_EQ(read_bytes(take), wav);
+    EXPECT_TRUE(fs::exists(dir / "take.gap"));
+    const std::string err = read_text(dir / "err");
+    EXPECT_EQ(occurrences(err, "\"" + take.string() + "\""), 1u) << err;
+    EXPECT_TRUE(has(err, "RIFF")) << err;
+}
+
+}  // namespace
+}  // namespace veltrane::test
