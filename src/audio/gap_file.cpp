@@ -70,8 +70,11 @@ void GapWriter::commit() {
     if (count_ > 0) file_.commit();
 }
 
-void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records) {
-    write_file_atomically(path, encode_gap(records));
+void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records,
+                    std::optional<FileId> keep) {
+    AtomicFile file(path, keep);
+    file.write(encode_gap(records));
+    file.commit();
 }
 
 std::vector<GapRecord> read_gap_file(const std::filesystem::path& path) {

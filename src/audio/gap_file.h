@@ -49,8 +49,10 @@ class GapWriter {
 // counting from 1, separated by tabs, a line each.
 std::string label_track(std::span<const GapRecord> records);
 
-// Writes exactly these records as the whole file, atomically.
-void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records);
+// Writes exactly these records as the whole file, atomically, also when there are none.
+// The recording `keep` is never written over.
+void write_gap_file(const std::filesystem::path& path, std::span<const GapRecord> records,
+                    std::optional<FileId> keep = {});
 std::vector<GapRecord> read_gap_file(const std::filesystem::path& path);
 
 }  // namespace veltrane

@@ -13,8 +13,8 @@ namespace veltrane {
 namespace {
 
 // The commands, in the order --help lists them. A new command is one more row.
-const Command* const kCommands[] = {&kInfoCommand, &kGenerateCommand, &kDumpCommand,
-                                    &kPreviewCommand, &kPlotCommand};
+const Command* const kCommands[] = {&kInfoCommand,   &kGenerateCommand, &kDumpCommand,
+                                    &kImportCommand, &kPreviewCommand,  &kPlotCommand};
 
 constexpr std::string_view kHelpHead =
     "Usage: veltrane-cli COMMAND [OPTION]... FILE...\n"

@@ -29,7 +29,8 @@ struct Command {
     int (*run)(const Invocation&);
 };
 
-extern const Command kInfoCommand, kGenerateCommand, kDumpCommand, kPreviewCommand, kPlotCommand;
+extern const Command kInfoCommand, kGenerateCommand, kDumpCommand, kImportCommand, kPreviewCommand,
+    kPlotCommand;
 
 // "veltrane-cli: " + text, as every message of the tool begins.
 void report(std::ostream& err, std::string_view text);

@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <random>
+
+#include "audio/scan_settings.h"
+#include "cli/format.h"
+#include "fakes.h"
+#include "preview/edit_list.h"
+#include "preview/labels.h"
+#include "preview/session.h"
+#include "synth.h"
+
+namespace veltrane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using preview::LabelFormat;
+using preview::LabelsProblem;
+using preview::parse_labels;
+using Records = std::vector<GapRecord>;
+
+constexpr LabelFormat kFormats[] = {LabelFormat::Labels, LabelFormat::Csv, LabelFormat::Json};
+constexpr const char* kOptions[] = {"--labels", "--csv", "--json"};
+
+DumpFormat dump_format(LabelFormat f) {
+    return f == LabelFormat::Labels ? DumpFormat::Labels
+           : f == LabelFormat::Csv  ? DumpFormat::Csv
+                                    : DumpFormat::Json;
+}
+
+// A valid list of silences in a recording `length` ms long: sorted, some touching.
+Records random_records(std::mt19937& random, std::int32_t length) {
+    Records out;
+    std::int32_t at = 0;
+    const int count = static_cast<int>(random() % 40);
+    for (int i = 0; i < count && at < length; ++i) {
+        const std::int32_t start =
+            at + static_cast<std::int32_t>(random() % 3 == 0 ? 0 : random() % 900);
+        const std::int32_t end = start + 1 + static_cast<std::int32_t>(random() % 700);
+        if (end > length) break;
+        out.push_back({start, end});
+        at = end;
+    }
+    return out;
+}
+
+Records parsed(std::string_view text, LabelFormat f, std::int32_t length = 30000) {
+    const preview::LabelsRead r = parse_labels(text, f, length);
+    EXPECT_FALSE(r.problem) << text << " -> line " << r.problem->line << ": " << r.problem->cause;
+    return r.records;
+}
+
+LabelsProblem refused(std::string_view text, LabelFormat f, std::int32_t length = 30000) {
+    const preview::LabelsRead r = parse_labels(text, f, length);
+    EXPECT_TRUE(r.records.empty());
+    return r.problem.value_or(LabelsProblem{0, "not refused"});
+}
+
+TEST(ParseLabels, WhatDumpPrintsReadsBackAsTheSameRecords) {
+    std::mt19937 random(11);
+    for (int run = 0; run < 300; ++run) {
+        const std::int32_t length = 1 + static_cast<std::int32_t>(random() % preview::kGapMaxMs);
+        const Records records = random_records(random, length);
+        for (LabelFormat f : kFormats) {
+            const std::string text = dump_text(records, dump_format(f));
+            EXPECT_EQ(parsed(text, f, length), records) << text;
+        }
+    }
+    // The edges of the range, and the empty list.
+    const Records edges = {{0, 1}, {1, preview::kGapMaxMs}};
+    for (LabelFormat f : kFormats) {
+        EXPECT_EQ(parsed(dump_text(edges, dump_format(f)), f, preview::kGapMaxMs), edges);
+        EXPECT_EQ(parsed(dump_text({}, dump_format(f)), f), Records{});
+    }
+}
+
+TEST(ParseLabels, EditorLabelTracksAreRoundedToTheNearestMillisecondAndTheirTextIgnored) {
+    const std::string track =
+        "\xEF\xBB\xBF"
+        "0.0005\t0.0015\tfirst\r\n"
+        "\\\t100.000000\t2000.000000\r\n"  // the frequencies of the label above
+        "\r\n"
+        "1.2344999\t2\n"
+        "2.5\t3.00049\tlabel with\ttabs and \xC3\xA4\n"
+        "4\t5\n"
+        "  5.1 \t 6 \t\n";
+    EXPECT_EQ(parsed(track, LabelFormat::Labels),
+              (Records{{1, 2}, {1234, 2000}, {2500, 3000}, {4000, 5000}, {5100, 6000}}));
+    EXPECT_EQ(parsed("start_ms,end_ms\r\n 5 , 7\n\n8,9", LabelFormat::Csv),
+              (Records{{5, 7}, {8, 9}}));
+    EXPECT_EQ(parsed("5,7\n", LabelFormat::Csv), (Records{{5, 7}})) << "no heading";
+    EXPECT_EQ(parsed("\n [ {\"end_ms\":9,\"label\":\"x\\\"}\",\"start_ms\":5, \"n\": null},"
+                     "{\"start_ms\": 10, \"end_ms\": 12, \"ok\": true}]\n\n",
+                     LabelFormat::Json),
+              (Records{{5, 9}, {10, 12}}));
+}
+
+struct Bad {
+    LabelFormat format;
+    std::string text;
+    std::size_t line;
+    std::string cause;  // a part of it
+};
+
+TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
+    const Bad bad[] = {
+        {LabelFormat::Labels, "1\t2\n3\t3\tx\n", 2, "a point"},
+        {LabelFormat::Labels, "1\t2\n\n3\t2.5\n", 3, "the start (3000 ms) is after the end"},
+        {LabelFormat::Labels, "-0.5\t1\n", 1, "the start (-500 ms) is negative"},
+        {LabelFormat::Labels, "1\t2\n20\t21\n", 2,
+         "the end (21000 ms) is past the end of the "
+         "recording (20000 ms)"},
+        {LabelFormat::Labels, "5\t6\n1\t2\n", 2, "out of order"},
+        {LabelFormat::Labels, "1\t2\n1.999\t3\n", 2, "overlaps the silence on line 1"},
+        {LabelFormat::Labels, "1\t2\n3 4\n", 2, "separated by a tab"},
+        {LabelFormat::Labels, "1\tabc\n", 1, "\"abc\" is not a time"},
+        {LabelFormat::Labels, "1,5\t2\n", 1, "not a time"},
+        {LabelFormat::Labels, "1.\t2\n", 1, "not a time"},
+        {LabelFormat::Labels, "1e3\t2\n", 1, "not a time"},
+        {LabelFormat::Csv, "start_ms,end_ms\n1,2,3\n", 2, "two numbers"},
+        {LabelFormat::Csv, "start_ms,end_ms\n1.5,2\n", 2, "\"1.5\" is not a whole number"},
+        {LabelFormat::Csv, "1,2\nstart_ms,end_ms\n", 2, "not a whole number"},
+        {LabelFormat::Csv, "1,99999999999999999999\n", 1, "past the end of the recording"},
+        {LabelFormat::Json, "", 1, "expected '['"},
+        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2},\n{\"start_ms\": 2}]", 2,
+         "no \"end_ms\""},
+        {LabelFormat::Json, "[\n{\"start_ms\": 1, \"end_ms\": 2.0}]", 2, "not a whole number"},
+        {LabelFormat::Json, "[{\"start_ms\": 1, \"start_ms\": 1, \"end_ms\": 2}]", 1, "twice"},
+        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2}]\n[]", 2, "nothing after"},
+        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2}", 1, "expected ']'"},
+        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2, \"x\": [1]}]", 1,
+         "expected a string"},
+        {LabelFormat::Json,
+         "[{\"start_ms\": 4, \"end_ms\": 9},\n\n {\"start_ms\": 8, "
+         "\"end_ms\": 12}]",
+         3, "overlaps the silence on line 1"},
+    };
+    for (const Bad& b : bad) {
+        const LabelsProblem p = refused(b.text, b.format, 20000);
+        EXPECT_EQ(p.line, b.line) << b.text << " -> " << p.cause;
+        EXPECT_NE(p.cause.find(b.cause), std::string::npos) << b.text << " -> " << p.cause;
+    }
+    // Past the recording's end, or past what a GAP file holds when the recording is longer.
+    EXPECT_EQ(refused("0\t32.768\n", LabelFormat::Labels, 40000).cause,
+              "the end (32768 ms) is past what a GAP file holds (32767 ms)");
+    EXPECT_EQ(refused("0,32768\n", LabelFormat::Csv, 1000).cause,
+              "the end (32768 ms) is past the end of the recording (1000 ms)");
+    EXPECT_EQ(parsed("0\t32.767\n", LabelFormat::Labels, 40000), (Records{{0, 32767}}));
+    EXPECT_EQ(parsed("0\t1.0004\n", LabelFormat::Labels, 1000), (Records{{0, 1000}}))
+        << "rounded onto the end";
+}
+
+TEST(ParseLabels, TheRecordingsLengthCountsTheHeader) {
+    WavInfo header;
+    header.byte_rate = 8000;
+    EXPECT_EQ(preview::recording_ms(2445, header), 305);
+    EXPECT_EQ(preview::recording_ms(2447, header), 305);
+    EXPECT_EQ(preview::recording_ms(2448, header), 306);
+}
+
+// Runs the built veltrane-cli in a folder of its own.
+class ImportTest : public ::testing::Test {
+  protected:
+    ImportTest() : dir(make_temp_folder()) {}
+    ~ImportTest() override { fs::remove_all(dir); }
+
+    int run(const std::string& args, const std::string& input = "") {
+        write_text(dir / ".in", input);
+        const std::string cmd = "cd '" + dir.string() + "' && VELTRANE_SETTINGS='" +
+                                (dir / "settings.ini").string() + "' '" VELTRANE_CLI "' " + args +
+                                " <.in >.out 2>.err";
+        const int status = std::system(cmd.c_str());
+        out = read_text(dir / ".out");
+        err = read_text(dir / ".err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void write_text(const fs::path& p, const std::string& text) {
+        write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+
+    fs::path dir;
+    std::string out, err;
+};
+
+TEST_F(ImportTest, GoodTextsWriteTheGapFileAndBadOnesLeaveItUntouched) {
+    write_bytes(dir / "take1.wav", worked_example());  // 305 ms with its header
+    ASSERT_EQ(run("import --labels - take1.wav", "0.105\t0.205\tgap 1\n"), 0) << err;
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
+    EXPECT_EQ(out, "take1.gap: 1 gap\n");
+    write_text(dir / "edited.csv", "start_ms,end_ms\n0,10\n10,20\n300,305\n");
+    ASSERT_EQ(run("import --csv edited.csv take1.wav"), 0) << err;
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), encode_gap(Records{{0, 10}, {10, 20}, {300, 305}}));
+    ASSERT_EQ(run("import --json - take1.wav", "[{\"start_ms\": 105, \"end_ms\": 205}]\n"), 0);
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
+
+    const struct {
+        const char* option;
+        std::string text;
+        std::string message;
+    } bad[] = {
+        {"--labels", "0.1\t0.2\n0.3\t0.306\n", "line 2: the end (306 ms) is past the end"},
+        {"--labels", "0.1\t0.1\n", "line 1: a point"},
+        {"--csv", "start_ms,end_ms\n\n5,x\n", "line 3: \"x\" is not a whole number"},
+        {"--json", "[{\"start_ms\": 20, \"end_ms\": 10}]", "line 1: the start (20 ms) is after"},
+        {"--csv", "1,2\n0,5\n", "line 2: out of order"},
+    };
+    for (const auto& b : bad) {
+        EXPECT_EQ(run(std::string("import ") + b.option + " - take1.wav", b.text), 1) << b.text;
+        EXPECT_EQ(err.rfind("veltrane-cli: standard input, line ", 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find(b.message), std::string::npos) << err;
+        EXPECT_NE(err.find("take1.gap was left as it was"), std::string::npos) << err;
+        EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord) << b.text;
+        EXPECT_EQ(out, "");
+    }
+    write_text(dir / "bad.txt", "0\t0.1\n0.2\t0.1\n");
+    EXPECT_EQ(run("import --labels bad.txt take1.wav"), 1);
+    EXPECT_EQ(err.rfind("veltrane-cli: bad.txt, line 2: the start (200 ms)", 0), 0u) << err;
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
+    EXPECT_FALSE(fs::exists(dir / "settings.ini")) << "nothing counted";
+}
+
+TEST_F(ImportTest, TheRecordingAndAReadOnlyGapFileAreNeverWrittenOver) {
+    write_bytes(dir / "take1.wav", worked_example());
+    // A recording whose name is that of its GAP file.
+    write_bytes(dir / "odd.gap", worked_example());
+    EXPECT_EQ(run("import --csv - odd.gap", "1,2\n"), 1);
+    EXPECT_EQ(read_bytes(dir / "odd.gap"), worked_example());
+    EXPECT_NE(err.find("odd.gap"), std::string::npos) << err;
+
+    write_bytes(dir / "take1.gap", kWorkedRecord);
+    ::chmod(dir.c_str(), 0777);
+    ::chmod((dir / "take1.gap").c_str(), 0444);
+    for (const char* f : {".in", ".out", ".err"}) fs::remove(dir / f);
+    EXPECT_EQ(as_ordinary_user([&] { return run("import --csv - take1.wav", "1,2\n"); }), 1);
+    err = read_text(dir / ".err");
+    EXPECT_NE(err.find("take1.gap"), std::string::npos) << err;
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
+
+    // What is not a recording, or not there, and what is not a command line.
+    EXPECT_EQ(run("import --csv - take1.gap", "1,2\n"), 1);
+    EXPECT_EQ(err, "veltrane-cli: \"take1.gap\" is not a WAV file\n");
+    EXPECT_EQ(run("import --csv - none.wav", "1,2\n"), 1);
+    EXPECT_NE(err.find("none.wav"), std::string::npos) << err;
+    EXPECT_EQ(run("import --csv missing.txt take1.wav"), 1);
+    EXPECT_NE(err.find("missing.txt"), std::string::npos) << err;
+    EXPECT_EQ(run("import - take1.wav"), 2);
+    EXPECT_EQ(run("import --csv --json - take1.wav"), 2);
+    EXPECT_EQ(run("import --csv take1.wav"), 2);
+    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
+}
+
+TEST_F(ImportTest, TheHelpTheReadmeTheManPageAndTheManualsDescribeIt) {
+    ASSERT_EQ(run("--help"), 0);
+    EXPECT_NE(out.find("  import --labels | --csv | --json TEXT FILE.wav\n"), std::string::npos);
+    const fs::path source = VELTRANE_SOURCE_DIR;
+    const std::string readme = read_text(source / "README.md");
+    EXPECT_NE(readme.find("veltrane-cli import --labels | --csv | --json TEXT FILE.wav"),
+              std::string::npos);
+    EXPECT_NE(readme.find("### import"), std::string::npos);
+    EXPECT_NE(read_text(source / "data/man/veltrane-cli.1").find(".B veltrane-cli import"),
+              std::string::npos);
+    for (const char* manual : {"data/manual/en/index.html", "data/manual/de/index.html"})
+        EXPECT_NE(read_text(source / manual).find("veltrane-cli import --labels"),
+                  std::string::npos)
+            << manual;
+}
+
+// dump's output piped into import gives back the GAP file byte for byte, for the
+// recordings Generate scans and for any valid list of silences.
+TEST_F(ImportTest, DumpPipedIntoImportGivesBackTheSameBytes) {
+    const synth::Format formats[] = {{1, 16, 22050}, {2, 16, 44100}, {1, 8, 8000}};
+    std::mt19937 random(3);
+    int n = 0;
+    for (const synth::Format& format : formats) {
+        const std::string wav = "take" + std::to_string(++n) + ".wav";
+        const std::string gap = "take" + std::to_string(n) + ".gap";
+        synth::write_file(dir / wav, synth::wav_bytes(format, synth::speech_data(format, 20, n)));
+        ASSERT_EQ(run("generate --double-speed " + wav), 0) << err;
+        std::vector<std::vector<std::uint8_t>> gaps = {read_bytes(dir / gap)};
+        ASSERT_GT(gaps[0].size(), 8u * 5);
+        const std::int32_t length =
+            static_cast<std::int32_t>(fs::file_size(dir / wav) * 1000 /
+                                      (format.sample_rate * format.channels * format.bits / 8));
+        for (int k = 0; k < 3; ++k) gaps.push_back(encode_gap(random_records(random, length)));
+        for (const auto& bytes : gaps) {
+            for (const char* option : kOptions) {
+                write_bytes(dir / gap, bytes);
+                ASSERT_EQ(run("dump " + std::string(option) + " " + gap), 0) << err;
+                ASSERT_EQ(run("import " + std::string(option) + " - " + wav, out), 0)
+                    << option << ": " << err;
+                EXPECT_EQ(read_bytes(dir / gap), bytes) << wav << " " << option;
+            }
+        }
+    }
+}
+
+// The same over the recordings a system may have: skipped where there are none.
+TEST(ParseLabels, RealRecordingsReadBackWhatDumpPrints) {
+    std::vector<fs::path> files;
+    for (const char* folder : {"/usr/share/sounds/alsa", "/usr/share/asterisk/sounds"}) {
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(folder, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            if (it->path().extension() == ".wav") files.push_back(it->path());
+    }
+    if (files.empty()) GTEST_SKIP() << "no recordings installed";
+    std::size_t silences = 0;
+    for (const fs::path& file : files) {
+        FileSource source(file);
+        const WavInfo header = read_wav_header(source);
+        const std::int32_t length = preview::recording_ms(source.size(), header);
+        for (bool fast : {false, true}) {
+            const Records records =
+                preview::records_of(source, generate_params(header, {15, 50, fast}));
+            silences += records.size();
+            // Past 32.767 s a GAP file cannot hold the times: refused, not changed.
+            const bool held = records.empty() || records.back().end_ms <= preview::kGapMaxMs;
+            for (LabelFormat f : kFormats) {
+                const auto read = parse_labels(dump_text(records, dump_format(f)), f, length);
+                EXPECT_EQ(read.records, held ? records : Records{}) << file;
+                EXPECT_EQ(read.problem.has_value(), !held) << file;
+            }
+        }
+    }
+    RecordProperty("silences", std::to_string(silences));
+}
+
+}  // namespace
+}  // namespace veltrane::test
