@@ -281,6 +281,9 @@ TEST_F(QtViewTest, EveryCaptionIsWholeAndClearOfTheOthersInBothLanguagesAndWidth
     f().set9.caption = "Not found!";
     f().Label10.caption = "99999.99 seconds";
     f().comp1.caption = "PCM - Uncompressed";
+    // The same process runs again at 200% (QT_SCALE_FACTOR=2, see CMakeLists.txt).
+    EXPECT_EQ(window->devicePixelRatio(),
+              qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? 2 : 1);
     for (const int width : {kNormalWidth, kRookWidth}) {
         f().Width = width;
         for (int language = 0; language < 2; ++language) {
@@ -385,6 +388,7 @@ TEST_F(QtViewTest, ADroppedFileIsLoadedAsTheFileChosenWithLoadFile) {
     write_bytes(wav, synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(4000, 0)));
 
     // Several files: the first, with its details, the buttons and the dialog's choice.
+    if (f().lan.caption != "1") dispatch(*app, f().Command5.on_click);
     EXPECT_TRUE(drop({wav, dir / "other.wav"}));
     EXPECT_EQ(f().Text1.caption, "take1.wav");
     EXPECT_EQ(f().Text5.caption, "44100 Hz");
@@ -392,6 +396,15 @@ TEST_F(QtViewTest, ADroppedFileIsLoadedAsTheFileChosenWithLoadFile) {
     EXPECT_EQ(f().CommonDialog1.FileName, wav.string());
     EXPECT_EQ(view<QLineEdit>("Text1")->text(), "take1.wav");
     EXPECT_TRUE(boxes.shown.empty());
+    // The status bar says the others were left, in the window's language.
+    EXPECT_EQ(f().StatusBar1.caption, "Loaded take1.wav; 1 other file was left");
+    EXPECT_EQ(view<QLabel>("StatusBar1")->text(), "Loaded take1.wav; 1 other file was left");
+    dispatch(*app, f().Command5.on_click);
+    EXPECT_TRUE(drop({wav, dir / "b.wav", dir / "c.wav"}));
+    EXPECT_EQ(f().StatusBar1.caption, "take1.wav geladen; 2 weitere Dateien wurden nicht geladen");
+    EXPECT_TRUE(drop({wav}));
+    EXPECT_EQ(f().StatusBar1.caption, "Fertig...") << "one file: the load's own status";
+    dispatch(*app, f().Command5.on_click);
 
     // A folder is named, in the language shown, and nothing is loaded.
     if (f().lan.caption != "1") dispatch(*app, f().Command5.on_click);

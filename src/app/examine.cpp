@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/generate_tip.h"
 #include "app/header_notice.h"
 #include "app/log.h"
 #include "app/rook_mode.h"
@@ -25,6 +26,8 @@ void examine(App& app, const std::string& path, const std::string& title, int in
          {&f.Text1, &f.Text2, &f.Text3, &f.Text4, &f.Text5, &f.Text6, &f.Text7, &f.Text8})
         box->caption = " ";
     f.Text1.caption = title;
+    // Only a PCM file's examination writes the length; until then it is the last one's.
+    f.Label10.stale = true;
     app.log("Cleared all information captions and showed proper statusbar message.");
 
     const WavInfo w = read_wav_header(path);
@@ -75,6 +78,7 @@ void examine(App& app, const std::string& path, const std::string& title, int in
         } else {
             f.Label10.caption = "";
         }
+        f.Label10.stale = false;
         f.hid1.caption = std::to_string(w.data_size);
         app.log("All other information are properly displayed");
     }
@@ -104,6 +108,7 @@ void load_chosen_file(App& app, const std::optional<ChosenFile>& chosen) {
     // After entering Rook/Debug mode this is the reloaded window, whose dialog is empty.
     const CommonDialog& dialog = app.f().CommonDialog1;
     if (!dialog.FileName.empty()) examine(app, dialog.FileName, dialog.FileTitle, 1);
+    explain_generate(app);
     note_loaded_file(app, dialog.FileName, dialog.FileTitle);
     app.log("File properly loaded");
     app.log("Current filename is " + dialog.FileName);

@@ -110,7 +110,22 @@ void files_dropped(App& app, const std::vector<std::string>& paths) {
                         "of a folder, load one of them and tick \"Entire Folder\".");
         return;
     }
-    load_chosen_file(app, ChosenFile{paths.front(), first.filename().string()});
+    const std::string title = first.filename().string();
+    load_chosen_file(app, ChosenFile{paths.front(), title});
+    // The load's own status is "Ready..."; with more files than one, the status bar says
+    // that the others were left.
+    if (paths.size() > 1)
+        app.f().StatusBar1.caption = others_left(title, paths.size() - 1, wording(app));
+}
+
+std::string others_left(const std::string& title, std::size_t others, Wording wording) {
+    const std::string n = std::to_string(others);
+    if (wording == Wording::German)
+        return title + " geladen; " + n +
+               (others == 1 ? " weitere Datei wurde nicht geladen"
+                            : " weitere Dateien wurden nicht geladen");
+    return "Loaded " + title + "; " + n +
+           (others == 1 ? " other file was left" : " other files were left");
 }
 
 }  // namespace veltrane

@@ -1,7 +1,9 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "model/controls.h"
 
 namespace veltrane {
@@ -28,7 +30,11 @@ void Command6_Click(App& app);
 
 // Files dropped on the main window: the first is loaded as Load File loads the file
 // chosen in its dialog; a folder is not loaded but named in a message. Nothing happens
-// while Load File is off (during a run).
+// while Load File is off (during a run). With several files, the status bar then says
+// that the others were left.
 void files_dropped(App& app, const std::vector<std::string>& paths);
+
+// The status after a drop of several files: the one loaded and how many others were left.
+std::string others_left(const std::string& title, std::size_t others, Wording wording);
 
 }  // namespace veltrane

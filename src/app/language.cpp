@@ -1,6 +1,7 @@
 #include "app/language.h"
 
 #include "app/app.h"
+#include "app/generate_tip.h"
 
 namespace veltrane {
 
@@ -79,6 +80,7 @@ void translate(App& app) {
         set_captions(f, false);
         f.StatusBar1.caption = "Ready...";
     }
+    word_generate_tip(f);
 }
 
 void Command5_Click(App& app) {

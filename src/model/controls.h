@@ -32,6 +32,9 @@ struct Control {
     bool visible = true;
     Align align = Align::Left;
     std::string tooltip;
+    // Shows a value left from an earlier file: the examination of the file loaded since
+    // did not write it. Only the view reads it, and greys the control.
+    bool stale = false;
     Handler on_click;  // buttons: clicked; check boxes: value changed
     Handler on_focus;  // the user moved the focus onto the control
 };

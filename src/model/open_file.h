@@ -74,6 +74,9 @@ struct OpenFile {
     Control Label13{"Label13", Kind::Label, "", {120, 4080, 6375, 255}};
     Control StatusBar1{"StatusBar1", Kind::StatusBar, "Ready...", {0, 4410, 10920, 375}};
     CommonDialog CommonDialog1;
+    // Why the samples of the file loaded last cannot be scanned, as the scan words it;
+    // empty when they can or none is loaded. Only Generate's tooltip reads it.
+    std::string not_scanned;
 
     // Hidden holders.
     Control Text11{"Text11", Kind::TextBox, "1", {}};

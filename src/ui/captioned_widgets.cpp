@@ -1,5 +1,7 @@
 #include "ui/captioned_widgets.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
@@ -31,8 +33,12 @@ CaptionPlace place_caption(const QFont& font, const QRect& room, const QString& 
     const QFontMetrics fm(font);
     const QRect lines = fm.boundingRect(room, flags, text);
     const QRect letters = fm.tightBoundingRect(text);  // around the baseline
-    const int above = std::max(0, fm.ascent() + letters.top());
-    const int below = std::max(0, fm.descent() - (letters.top() + letters.height()));
+    // The descent as the line height leaves it. On a scaled screen the rounded letters
+    // may reach a pixel past the line's ascent or descent: the ink then reaches past the
+    // lines, so that it is kept inside the room all the same.
+    const int descent = fm.height() - fm.ascent();
+    const int above = fm.ascent() + letters.top();
+    const int below = descent - (letters.top() + letters.height());
     QRect ink(lines.left(), lines.top() + above, lines.width(),
               std::max(0, lines.height() - above - below));
     const int end = room.y() + room.height();
@@ -69,6 +75,23 @@ int mnemonic_flags(const QWidget* w) {
                : Qt::TextShowMnemonic | Qt::TextHideMnemonic;
 }
 
+// A frame as a screen reader finds it: a grouping, named by its caption.
+class AccessibleFrame : public QAccessibleWidget {
+  public:
+    explicit AccessibleFrame(FrameBox* frame) : QAccessibleWidget(frame, QAccessible::Grouping) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<const FrameBox*>(widget())->caption_text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* accessible_frame(const QString& class_name, QObject* object) {
+    if (class_name != QLatin1String(FrameBox::staticMetaObject.className())) return nullptr;
+    auto* frame = qobject_cast<FrameBox*>(object);
+    return frame ? new AccessibleFrame(frame) : nullptr;
+}
+
 }  // namespace
 
 void Captioned::fit(QWidget& self, const QRect& room) {
@@ -87,10 +110,17 @@ void Captioned::fit(QWidget& self, const QRect& room) {
     self.update();
 }
 
+FrameBox::FrameBox(QWidget* parent) : QWidget(parent) {
+    static const bool installed = (QAccessible::installFactory(accessible_frame), true);
+    (void)installed;
+}
+
 void FrameBox::set_title(const QString& title) {
     if (title == title_) return;
     title_ = title;
     update();
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 QRect FrameBox::own_room(const QFont& window_font) const {

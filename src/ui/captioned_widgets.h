@@ -61,10 +61,12 @@ class Captioned : public PlacedCaption {
     QFont fitted_font_;
 };
 
-// A frame: an etched box with its caption set into the top edge.
+// A frame: an etched box with its caption set into the top edge. A screen reader finds
+// a grouping named by its caption.
 class FrameBox : public QWidget, public Captioned {
+    Q_OBJECT
   public:
-    using QWidget::QWidget;
+    explicit FrameBox(QWidget* parent = nullptr);
     void set_title(const QString& title);
     QRect own_room(const QFont& window_font) const override;
     int text_flags() const override;

@@ -30,6 +30,8 @@
 #include "model/open_file.h"
 #include "platform/qt/qstring.h"
 #include "preview/qt/fonts.h"
+#include "ui/accessible_names.h"
+#include "ui/accessible_windows.h"
 #include "ui/captioned_widgets.h"
 
 namespace veltrane {
@@ -94,6 +96,18 @@ int check_value(Qt::CheckState state) {
     return 2;
 }
 
+// A detail left from an earlier file is drawn in the colour of disabled text; the
+// window's own colour comes back with the next file's value.
+void show_stale(QWidget* w, QPalette::ColorRole role, bool stale, const QPalette& window) {
+    if (w->property("stale").toBool() == stale) return;
+    w->setProperty("stale", stale);
+    QPalette pal = w->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        pal.setColor(group, role,
+                     stale ? pal.color(QPalette::Disabled, role) : window.color(group, role));
+    w->setPalette(pal);
+}
+
 bool by_user(Qt::FocusReason reason) {
     return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
@@ -107,6 +121,7 @@ MainWindow::MainWindow(App& app, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       app_(app) {
     setFont(ui_font(8.25));
+    know_windows_as_windows();
     setAcceptDrops(true);
     build();
     make_shortcuts();
@@ -243,13 +258,27 @@ void MainWindow::refresh() {
     setFixedSize(px(f.Width), px(kClientHeightTwips));
 
     const std::vector<Control*> controls = f.controls();
+    QWidget* had_focus = focusWidget();
     // The model alone decides which option is selected, also "none".
     options_->setExclusive(false);
     for (std::size_t i = 0; i < controls.size() && i < widgets_.size(); ++i)
         mirror(*controls[i], widgets_[i]);
     options_->setExclusive(true);
     fit_captions();
+    restore_focus(had_focus);
     mirroring_ = false;
+}
+
+void MainWindow::restore_focus(QWidget* had_focus) {
+    // A run turns the buttons off, and Qt moves the focus from the one that had it; when
+    // that one is back, so is the focus.
+    if (had_focus && !had_focus->isEnabled() &&
+        std::find(widgets_.begin(), widgets_.end(), had_focus) != widgets_.end())
+        focus_back_ = had_focus;
+    if (focus_back_ && focus_back_->isEnabled() && !focus_back_->isHidden()) {
+        focus_back_->setFocus(Qt::OtherFocusReason);
+        focus_back_ = nullptr;
+    }
 }
 
 void MainWindow::mirror(Control& c, QWidget* w) {
@@ -305,6 +334,15 @@ void MainWindow::mirror(Control& c, QWidget* w) {
     }
     w->setEnabled(c.enabled);
     w->setToolTip(q(c.tooltip));
+    OpenFile& f = app_.f();
+    const QString name = q(accessible_name(f, c));
+    if (w->accessibleName() != name) w->setAccessibleName(name);
+    if (c.kind == Kind::Label || c.kind == Kind::TextBox) {
+        show_stale(w, c.kind == Kind::Label ? QPalette::WindowText : QPalette::Text, c.stale,
+                   palette());
+        const QString said = c.stale ? q(stale_description(f)) : QString();
+        if (w->accessibleDescription() != said) w->setAccessibleDescription(said);
+    }
     if (c.kind == Kind::StatusBar) {
         // Docked along the bottom edge, as wide as the window.
         w->setGeometry(0, px(c.place.top), width(), px(c.place.height));
@@ -387,6 +425,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // activated again) does not.
     if (event->type() == QEvent::FocusIn && !mirroring_ &&
         by_user(static_cast<QFocusEvent*>(event)->reason())) {
+        focus_back_ = nullptr;  // the user chose where the focus is
         const auto it = std::find(widgets_.begin(), widgets_.end(), watched);
         if (it != widgets_.end()) {
             forward(static_cast<std::size_t>(it - widgets_.begin()), [](Control& c) {

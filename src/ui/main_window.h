@@ -1,5 +1,6 @@
 #pragma once
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 #include <cstddef>
 #include <functional>
@@ -60,6 +61,9 @@ class MainWindow : public QWidget {
     QWidget* make_widget(std::size_t index, Control& c);
     void mirror(Control& c, QWidget* w);
     void fit_captions();
+    // Gives the focus back to the control that had it before a refresh turned it off,
+    // once it is on again.
+    void restore_focus(QWidget* had_focus);
     // The files of a drag that the window takes, or none.
     std::vector<std::string> dropped_files(const QMimeData* data) const;
     // The control at `index` of the current model, kept alive while its handler runs
@@ -70,6 +74,7 @@ class MainWindow : public QWidget {
     std::vector<QWidget*> widgets_;
     QButtonGroup* options_ = nullptr;
     bool mirroring_ = false;
+    QPointer<QWidget> focus_back_;
     QElapsedTimer last_progress_paint_;
 };
 

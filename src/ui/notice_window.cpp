@@ -5,12 +5,14 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "ui/accessible_windows.h"
 
 namespace veltrane {
 
 NoticeWindow::NoticeWindow(App& app, QWidget& main)
     : QWidget(&main, Qt::Tool), app_(app), main_(main) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    know_windows_as_windows();
     auto* layout = new QVBoxLayout(this);
     label_ = new QLabel(this);
     label_->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "preview/qt/fonts.h"
+#include "ui/accessible_windows.h"
 
 namespace veltrane {
 
@@ -138,6 +139,10 @@ SplashWindow::SplashWindow(QWidget* parent)
     setFixedSize(kSize);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
+    know_windows_as_windows();
+    // The picture's name and line, for a screen reader.
+    setAccessibleName(QStringLiteral("Veltrane"));
+    setAccessibleDescription(QStringLiteral("finds the silence in your recordings"));
 
     caption(this, "Version 1.20", kVersion, ui_font(12, true), Qt::AlignRight);
     caption(this, "Veltrane by the Veltrane developers - October 2002", kCredit, ui_font(8.25),

@@ -1,0 +1,280 @@
+// The main window as a user meets it beyond its old texts: what a screen reader finds
+// for every control, details of the file loaded before shown as such, why Generate
+// cannot scan a file, and the focus kept across a run.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+#include "app/handlers.h"
+#include "app/header_notice.h"
+#include "app/work.h"
+#include "fakes.h"
+#include "qt_app.h"
+#include "synth.h"
+#include "ui/main_window.h"
+#include "ui/notice_window.h"
+#include "ui/splash_window.h"
+#include "wav_build.h"
+
+namespace veltrane::test {
+namespace {
+
+QAccessible::Role role_of(Kind kind) {
+    switch (kind) {
+        case Kind::Button:
+            return QAccessible::Button;
+        case Kind::CheckBox:
+            return QAccessible::CheckBox;
+        case Kind::Option:
+            return QAccessible::RadioButton;
+        case Kind::Frame:
+            return QAccessible::Grouping;
+        case Kind::TextBox:
+            return QAccessible::EditableText;
+        case Kind::Slider:
+            return QAccessible::Slider;
+        case Kind::ProgressBar:
+            return QAccessible::ProgressBar;
+        case Kind::Label:
+        case Kind::StatusBar:
+            break;
+    }
+    return QAccessible::StaticText;
+}
+
+std::string name_of(QWidget* w) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name).trimmed().toStdString() : "";
+}
+
+// Expects every widget in sight among `widgets` to have a name and a role other than
+// Client, the role a plain widget gets when nothing better is known.
+void expect_named(const QList<QWidget*>& widgets) {
+    for (QWidget* w : widgets) {
+        if (!w->isVisible()) continue;
+        SCOPED_TRACE(w->metaObject()->className());
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_NE(a->role(), QAccessible::Client);
+        EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty());
+    }
+}
+
+class QtAccessibilityTest : public AppTest {
+  protected:
+    QtAccessibilityTest() {
+        ensure_qt();
+        load_form(*app);
+        window = std::make_unique<MainWindow>(*app);
+        app->on_refresh = [this] { window->refresh(); };
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QApplication::processEvents();
+        if (f().lan.caption != "1") switch_language();
+    }
+    ~QtAccessibilityTest() override { app->on_refresh = nullptr; }
+
+    void load(const std::filesystem::path& path) {
+        dialog.choices = {ChosenFile{path.string(), path.filename().string()}};
+        dispatch(*app, f().Command1.on_click);
+    }
+    void switch_language() { dispatch(*app, f().Command5.on_click); }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(QtAccessibilityTest, EveryControlInSightHasANameAndItsRoleInBothLanguagesAndWidths) {
+    f().ProgressBar1.visible = true;  // shown in a run, over the message row
+    QAccessibleInterface* whole = QAccessible::queryAccessibleInterface(window.get());
+    EXPECT_EQ(whole->role(), QAccessible::Window);
+    EXPECT_EQ(whole->text(QAccessible::Name), "Veltrane");
+    for (const int width : {kNormalWidth, kRookWidth}) {
+        f().Width = width;
+        for (int language = 0; language < 2; ++language) {
+            SCOPED_TRACE(f().lan.caption + (width == kRookWidth ? ", Rook/Debug" : ""));
+            window->refresh();
+            int checked = 0;
+            for (Control* c : f().controls()) {
+                QWidget* w = window->widget(c->name);
+                if (!w->isVisible()) continue;
+                SCOPED_TRACE(c->name);
+                ++checked;
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                ASSERT_NE(a, nullptr);
+                EXPECT_EQ(a->role(), role_of(c->kind));
+                EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty());
+                if (c->kind == Kind::TextBox) {
+                    EXPECT_TRUE(a->state().readOnly);
+                }
+            }
+            EXPECT_GE(checked, width == kRookWidth ? 60 : 40);
+
+            // Named after the caption beside them, in the language shown.
+            for (const auto& [box, label] : {std::pair{"Text1", &f().Label9},
+                                             {"Text4", &f().Label4},
+                                             {"Text8", &f().Label8},
+                                             {"Text9", &f().Label11},
+                                             {"Slider1", &f().Label11},
+                                             {"Text10", &f().Label12},
+                                             {"Slider2", &f().Label12}})
+                EXPECT_EQ(name_of(window->widget(box)), label->caption) << box;
+            EXPECT_EQ(name_of(window->widget("Frame1")), f().Frame1.caption);
+            EXPECT_EQ(name_of(window->widget("Command3")), f().Command3.caption);
+            EXPECT_EQ(name_of(window->widget("ProgressBar1")),
+                      f().lan.caption == "1" ? "Progress" : "Fortschritt");
+            switch_language();
+        }
+    }
+}
+
+TEST_F(QtAccessibilityTest, SplashAndNoticeWindowsAreNamedToo) {
+    SplashWindow splash;
+    splash.show();
+    QList<QWidget*> shown = splash.findChildren<QWidget*>();
+    shown.prepend(&splash);
+    expect_named(shown);
+
+    const auto wav = dir / "list.wav";
+    write_bytes(wav, inserted(synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(800, 0)),
+                              36, chunk("LIST", 1000)));
+    NoticeWindow notice(*app, *window);
+    for (int language = 0; language < 2; ++language) {
+        load(wav);
+        ASSERT_TRUE(app->header_notice);
+        notice.sync();
+        ASSERT_TRUE(notice.isVisible());
+        shown = notice.findChildren<QWidget*>();
+        shown.prepend(&notice);
+        expect_named(shown);
+        switch_language();
+    }
+}
+
+TEST_F(QtAccessibilityTest, DetailsTheExaminationLeftFromTheFileBeforeAreGreyed) {
+    const std::vector<std::uint8_t> data(16000, 128);
+    const auto pcm = dir / "take1.wav";
+    const auto adpcm = dir / "take2.wav";
+    const auto deep = dir / "take3.wav";
+    write_bytes(pcm, wav_with({1, 1, 8000, 8}, data));
+    write_bytes(adpcm, wav_with({2, 1, 8000, 4, 256}, data));
+    write_bytes(deep, wav_with({1, 1, 8000, 24}, data));
+    auto* length = qobject_cast<QLabel*>(window->widget("Label10"));
+    const QColor normal = length->palette().color(QPalette::Active, QPalette::WindowText);
+    const QColor grey = length->palette().color(QPalette::Disabled, QPalette::WindowText);
+    ASSERT_NE(normal, grey);
+    const auto shown_grey = [&] {
+        return length->palette().color(QPalette::Active, QPalette::WindowText) == grey;
+    };
+
+    load(pcm);
+    EXPECT_EQ(f().Label10.caption, "2 seconds");
+    EXPECT_FALSE(f().Label10.stale);
+    EXPECT_FALSE(shown_grey());
+
+    // The compressed file's examination writes no length: the one shown is take1's.
+    load(adpcm);
+    EXPECT_EQ(f().Text1.caption, "take2.wav");
+    EXPECT_EQ(f().Label10.caption, "2 seconds");
+    EXPECT_TRUE(f().Label10.stale);
+    EXPECT_TRUE(shown_grey());
+    EXPECT_EQ(length->accessibleDescription().toStdString(), "From the file loaded before");
+    switch_language();
+    EXPECT_EQ(length->accessibleDescription().toStdString(), "Von der vorher geladenen Datei");
+    for (const char* box : {"Text1", "Text2", "Text3", "Text5", "comp1"}) {
+        EXPECT_FALSE(find_control(f(), box).stale) << box;
+        EXPECT_TRUE(window->widget(box)->accessibleDescription().isEmpty()) << box;
+    }
+
+    // A file whose examination writes it again shows it in the window's colour.
+    load(deep);
+    EXPECT_FALSE(f().Label10.stale);
+    EXPECT_FALSE(shown_grey());
+    EXPECT_EQ(length->palette().color(QPalette::Active, QPalette::WindowText), normal);
+    EXPECT_TRUE(length->accessibleDescription().isEmpty());
+    EXPECT_EQ(length->toolTip().toStdString(), f().Label10.tooltip) << "its tooltip stays";
+}
+
+TEST_F(QtAccessibilityTest, GeneratesTooltipSaysWhyAFileCannotBeScannedInTheWindowsLanguage) {
+    const std::vector<std::uint8_t> data(4000, 128);
+    const auto pcm = dir / "take1.wav";
+    const auto deep = dir / "take24.wav";
+    const auto words = dir / "notes.wav";
+    write_bytes(pcm, wav_with({1, 1, 8000, 8}, data));
+    write_bytes(deep, wav_with({1, 1, 8000, 24}, data));
+    write_bytes(words, std::vector<std::uint8_t>(100, 'x'));
+    auto* generate = window->widget("Command3");
+    const std::string log_before = log_text();
+
+    load(deep);
+    EXPECT_TRUE(f().Command3.enabled) << "as it always was for PCM";
+    EXPECT_EQ(f().Command3.tooltip, "24-bit samples; Veltrane scans 8- and 16-bit PCM");
+    EXPECT_EQ(generate->toolTip().toStdString(), f().Command3.tooltip);
+    switch_language();
+    EXPECT_EQ(generate->toolTip().toStdString(),
+              "24-Bit-Samples; Veltrane prüft 8- und 16-Bit-PCM");
+    load(words);
+    EXPECT_FALSE(f().Command3.enabled);
+    EXPECT_EQ(generate->toolTip().toStdString(), "Keine WAV-Datei");
+    switch_language();
+    EXPECT_EQ(generate->toolTip().toStdString(), "Not a WAV file");
+
+    load(pcm);
+    EXPECT_TRUE(f().Command3.enabled);
+    EXPECT_EQ(f().Command3.tooltip, "");
+    EXPECT_TRUE(generate->toolTip().isEmpty());
+    EXPECT_EQ(log_text(), log_before) << "the tooltip is not logged";
+}
+
+TEST_F(QtAccessibilityTest, AfterARunTheFocusIsBackWhereItWas) {
+    const auto wav = dir / "take1.wav";
+    write_bytes(wav, synth::wav_bytes({1, 16, 8000}, synth::speech_data({1, 16, 8000}, 2.0)));
+    load(wav);
+    for (const char* name : {"Command3", "Command5", "Command1"}) {
+        SCOPED_TRACE(name);
+        QWidget* had = window->widget(name);
+        had->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), had);
+
+        // The run turns the buttons off: Qt moves the focus on. They come back on.
+        show_run_in_progress(f());
+        window->refresh();
+        EXPECT_NE(QApplication::focusWidget(), had);
+        for (Control* c : {&f().Command1, &f().Command2, &f().Command3, &f().Command4,
+                           &f().Command5, &f().Command6})
+            c->enabled = true;
+        window->refresh();
+        EXPECT_EQ(QApplication::focusWidget(), had);
+    }
+
+    // A whole run started from the keyboard, with the window brought up to date while
+    // it works.
+    bool moved = false;
+    QWidget* generate = window->widget("Command3");
+    app->on_refresh = [&] {
+        window->refresh();
+        moved = moved || QApplication::focusWidget() != generate;
+    };
+    generate->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(generate, Qt::Key_Return);
+    EXPECT_TRUE(moved) << "the run turned Generate off";
+    EXPECT_EQ(QApplication::focusWidget(), generate);
+
+    // A control the user chose meanwhile keeps the focus.
+    show_run_in_progress(f());
+    window->refresh();
+    window->widget("ch7")->setFocus(Qt::MouseFocusReason);
+    f().Command3.enabled = true;
+    window->refresh();
+    EXPECT_EQ(QApplication::focusWidget(), window->widget("ch7"));
+}
+
+}  // namespace
+}  // namespace veltrane::test
