@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # An Entire Folder run over 1,000 short recordings: how many times it forces data to disk
 # (goal: at most 20) and its time beside the time of reading the same files with `cat`
-# (goal: less than 20 times).
+# (goal: at most 4 times, with the default --jobs).
 #   bench/folder_run.sh [BUILD_DIR]      (default: build; needs strace for the sync count)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -17,13 +17,23 @@ rm -f "$VELTRANE_SETTINGS" "$work"/*.gap
 run() { "$build/veltrane-cli" generate --method folder --double-speed "$work/take1.wav" >/dev/null; }
 copy() { cat "$work"/*.wav > /dev/null; }
 
+# The best of three: other work on the machine only ever adds time.
+best() {
+  local best_ms=
+  for _ in 1 2 3; do
+    local t0 t1; t0=$(date +%s%N); "$@"; t1=$(date +%s%N)
+    local ms=$(((t1 - t0) / 1000000))
+    if [ -z "$best_ms" ] || [ "$ms" -lt "$best_ms" ]; then best_ms=$ms; fi
+  done
+  echo "$best_ms"
+}
 copy; run   # warm the cache
-t0=$(date +%s%N); copy; t1=$(date +%s%N); cat_ms=$(((t1 - t0) / 1000000))
-t0=$(date +%s%N); run; t1=$(date +%s%N); run_ms=$(((t1 - t0) / 1000000))
-echo "Entire Folder over 1,000 files of 2 s (16-bit mono), cache warm:"
+cat_ms=$(best copy)
+run_ms=$(best run)
+echo "Entire Folder over 1,000 files of 2 s (16-bit mono), cache warm, best of 3:"
 echo "  cat of all files           ${cat_ms} ms"
 echo "  veltrane-cli generate      ${run_ms} ms"
-awk -v r="$run_ms" -v c="$cat_ms" 'BEGIN { if (c < 1) c = 1; printf "  ratio                      %.1f (goal: less than 20)\n", r / c }'
+awk -v r="$run_ms" -v c="$cat_ms" 'BEGIN { if (c < 1) c = 1; printf "  ratio                      %.1f (goal: at most 4)\n", r / c }'
 if command -v strace >/dev/null; then
   trace="$work/../strace.txt"
   strace -f -qq -e trace=fsync,fdatasync,sync,syncfs,sync_file_range,msync -o "$trace" \

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -14,6 +18,7 @@
 #include "audio/gap_file.h"
 #include "cli/cli.h"
 #include "cli/format.h"
+#include "cli/json.h"
 #include "fakes.h"
 #include "json_check.h"
 #include "synth.h"
@@ -87,7 +92,10 @@ TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
     ASSERT_EQ(run("dump --csv take1.gap", true), 0);
     EXPECT_EQ(out, "start_ms,end_ms\n105,205\n");
     ASSERT_EQ(run("dump --json take1.gap", true), 0);
-    EXPECT_EQ(out, "[{\"start_ms\": 105, \"end_ms\": 205}]\n");
+    EXPECT_EQ(JsonCheck::parse(out).array(),
+              QJsonArray({QJsonObject{{"start_ms", 105}, {"end_ms", 205}}}))
+        << out;
+    EXPECT_FALSE(has(out, ".0")) << "whole milliseconds stay whole numbers: " << out;
     ASSERT_EQ(run("dump --labels take1.gap", true), 0);
     EXPECT_EQ(out, "0.105\t0.205\tgap 1\n");
 }
@@ -208,8 +216,12 @@ TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
     EXPECT_FALSE(has(out, "take003"));
     EXPECT_EQ(run("generate --json --method folder set b.wav"), 1);
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    EXPECT_TRUE(has(out, "\"error\": \"Cannot ")) << out;
-    EXPECT_TRUE(has(out, "\"error\": null}\n]\n")) << out;
+    const QJsonArray runs = JsonCheck::parse(out).array();
+    ASSERT_EQ(runs.size(), 2) << out;
+    EXPECT_TRUE(runs[0]["error"].toString().startsWith("Cannot ")) << out;
+    EXPECT_TRUE(runs[0]["elapsed_seconds"].isNull()) << out;
+    EXPECT_TRUE(runs[1]["error"].isNull()) << out;
+    EXPECT_EQ(runs[1]["file"].toString(), "b.wav") << out;
 
     // dump: a header per file as `head` prints them; one JSON document.
     EXPECT_EQ(run("dump a.gap missing.gap b.gap"), 1);
@@ -217,7 +229,15 @@ TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
     EXPECT_TRUE(has(err, "missing.gap"));
     EXPECT_EQ(run("dump --json a.gap set b.gap", true), 1);
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    EXPECT_TRUE(has(out, "{\"path\": \"b.gap\", \"records\": [{\"start_ms\": 105")) << out;
+    const QJsonArray dumped = JsonCheck::parse(out).array();
+    ASSERT_EQ(dumped.size(), 3) << out;
+    EXPECT_EQ(
+        dumped[2].toObject(),
+        (QJsonObject{{"path", "b.gap"},
+                     {"records", QJsonArray({QJsonObject{{"start_ms", 105}, {"end_ms", 205}}})},
+                     {"error", QJsonValue::Null}}))
+        << out;
+    EXPECT_TRUE(dumped[1]["records"].isNull() && dumped[1]["error"].isString()) << out;
     EXPECT_EQ(err, "veltrane-cli: Cannot open \"set\": is a directory\n");
 }
 
@@ -307,7 +327,9 @@ TEST_F(CliTest, DumpRefusesARecordingInPlaceOfItsGapFile) {
     EXPECT_EQ(out, "==> a.gap <==\n0.105\t0.205\tgap 1\n");
     EXPECT_EQ(run("dump --json take1.wav a.gap"), 1);
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    EXPECT_TRUE(has(out, "\"records\": null, \"error\": \"\\\"take1.wav\\\" is a WAV")) << out;
+    EXPECT_TRUE(JsonCheck::parse(out)[0]["records"].isNull()) << out;
+    EXPECT_TRUE(JsonCheck::parse(out)[0]["error"].toString().startsWith("\"take1.wav\" is a WAV"))
+        << out;
 }
 
 TEST_F(CliTest, AFolderWithoutARecordingFailsTheRun) {
@@ -378,18 +400,68 @@ TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
 
     ASSERT_EQ(run("info --json take1.wav notes.wav list.wav", true), 0);
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    for (const char* part :
-         {"{\"path\": \"take1.wav\", \"file_name\": \"take1.wav\"", "\"length\": \"5.66 seconds\"",
-          "\"data_size\": 1000000, \"generate_enabled\": true, \"play_enabled\": true, "
-          "\"format_tag\": 1, \"channel_count\": 2, \"sample_rate_hz\": 44100, "
-          "\"byte_rate\": 176400, \"block_align\": 4, \"bits_per_sample\": 16, "
-          "\"file_size_bytes\": 1000044, \"length_seconds\": 5.66, \"header\": \"plain\", "
-          "\"data_offset\": 44, \"data_bytes\": 1000000, \"data_size_past_window\": false}",
-          "\"format_tag\": null",
-          "\"length_seconds\": null, \"header\": null, \"data_offset\": null, "
-          "\"data_bytes\": null, \"data_size_past_window\": false}",
-          "\"header\": \"chunks\", \"data_offset\": 1052, \"data_bytes\": 1000"})
-        EXPECT_TRUE(has(out, part)) << part << "\n" << out;
+    const QJsonArray files = JsonCheck::parse(out).array();
+    ASSERT_EQ(files.size(), 3) << out;
+    EXPECT_EQ(files[0].toObject(), (QJsonObject{{"path", "take1.wav"},
+                                                {"file_name", "take1.wav"},
+                                                {"file_type", "Waveform"},
+                                                {"compression", "PCM - Uncompressed"},
+                                                {"file_size", "976 Kb"},
+                                                {"channels", "Stereo"},
+                                                {"sample_rate", "44100 Hz"},
+                                                {"bytes_per_second", "172 Kb/sec"},
+                                                {"bytes_per_sample", "4"},
+                                                {"length", "5.66 seconds"},
+                                                {"data_size", 1000000},
+                                                {"generate_enabled", true},
+                                                {"play_enabled", true},
+                                                {"format_tag", 1},
+                                                {"channel_count", 2},
+                                                {"sample_rate_hz", 44100},
+                                                {"byte_rate", 176400},
+                                                {"block_align", 4},
+                                                {"bits_per_sample", 16},
+                                                {"file_size_bytes", 1000044},
+                                                {"length_seconds", 5.66},
+                                                {"header", "plain"},
+                                                {"data_offset", 44},
+                                                {"data_bytes", 1000000},
+                                                {"data_size_past_window", false}}))
+        << out;
+    // The keys keep the order scripts and readers have seen.
+    const std::string first_line = out.substr(out.find('{'), out.find('\n', 2) - out.find('{'));
+    EXPECT_EQ(JsonCheck::keys_in_order(first_line),
+              (std::vector<std::string>{"path",
+                                        "file_name",
+                                        "file_type",
+                                        "compression",
+                                        "file_size",
+                                        "channels",
+                                        "sample_rate",
+                                        "bytes_per_second",
+                                        "bytes_per_sample",
+                                        "length",
+                                        "data_size",
+                                        "generate_enabled",
+                                        "play_enabled",
+                                        "format_tag",
+                                        "channel_count",
+                                        "sample_rate_hz",
+                                        "byte_rate",
+                                        "block_align",
+                                        "bits_per_sample",
+                                        "file_size_bytes",
+                                        "length_seconds",
+                                        "header",
+                                        "data_offset",
+                                        "data_bytes",
+                                        "data_size_past_window"}))
+        << out;
+    for (const char* key : {"format_tag", "length_seconds", "header", "data_offset", "data_bytes"})
+        EXPECT_TRUE(files[1][key].isNull()) << key << "\n" << out;
+    EXPECT_EQ(files[2]["header"].toString(), "chunks") << out;
+    EXPECT_EQ(files[2]["data_offset"].toInteger(), 1052) << out;
+    EXPECT_EQ(files[2]["data_bytes"].toInteger(), 1000) << out;
 }
 
 TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFileStart) {
@@ -436,7 +508,9 @@ TEST_F(CliTest, PathsAreTheBytesGivenAndJsonIsAlwaysUtf8) {
     ASSERT_EQ(run("generate --json '" + name + "'", true), 0) << err;
     EXPECT_TRUE(fs::exists(dir / "caf\xE9.gap"));
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    EXPECT_TRUE(has(out, "\"path\": \"caf\xEF\xBF\xBD.wav\"")) << out;
+    EXPECT_EQ(JsonCheck::parse(out)[0]["files"][0]["path"].toString(),
+              QString::fromUtf8("caf\xEF\xBF\xBD.wav"))
+        << out;
 
     ASSERT_EQ(run("generate --json --method folder .", true), 0);
     EXPECT_EQ(JsonCheck::check(out), "") << out;
@@ -659,6 +733,128 @@ TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
         return r.start_ms < ms_at(44 + 4 * 44100 * 3) + 300 && r.end_ms > ms_at(again) &&
                r.end_ms < ms_at(again) + 300;
     })) << dump_text(records, DumpFormat::Plain);
+}
+
+// The counters of the statistics kept in a settings file's text.
+std::string counters(const std::string& settings) {
+    std::string kept;
+    std::istringstream lines(settings);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("001=") || line.starts_with("002=") || line.starts_with("004="))
+            kept += line + "\n";
+    return kept;
+}
+// The GAP files of `folder` and their bytes.
+std::map<std::string, std::vector<std::uint8_t>> gap_files(const fs::path& folder) {
+    std::map<std::string, std::vector<std::uint8_t>> found;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".gap")
+            found[e.path().filename().string()] = read_bytes(e.path());
+    return found;
+}
+
+TEST_F(CliTest, AReaderThatGoesAwayDoesNotStopTheRun) {
+    for (int i = 1; i <= 20; ++i) put("rec/take" + std::to_string(i) + ".wav", worked_example());
+    ASSERT_EQ(run("generate --method folder rec"), 0) << err;
+    const auto expected_gaps = gap_files(dir / "rec");
+    const std::string expected_counters = counters(settings());
+    ASSERT_EQ(expected_gaps.size(), 20u);
+
+    for (const char* options : {"--jobs 1", "--jobs 4 --json"}) {
+        for (const auto& [name, bytes] : expected_gaps) fs::remove(dir / "rec" / name);
+        fs::remove(dir / "settings.ini");
+        // The reader has gone before the first line: every write to the pipe fails.
+        int pipe_ends[2];
+        ASSERT_EQ(::pipe(pipe_ends), 0);
+        ::close(pipe_ends[0]);
+        const std::string cmd = "cd " + quoted(dir) + " && LC_ALL=C.UTF-8 VELTRANE_SETTINGS=" +
+                                quoted(dir / "settings.ini") + " exec " + quoted(VELTRANE_CLI) +
+                                " generate --method folder " + options + " rec 2>.err";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGPIPE, SIG_DFL);  // as in a shell, whatever the tests ignore
+            ::dup2(pipe_ends[1], 1);
+            ::close(pipe_ends[1]);
+            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(pipe_ends[1]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << options << ": ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 1) << options;
+        EXPECT_TRUE(has(read_text(dir / ".err"),
+                        "veltrane-cli: Cannot write \"standard output\": Broken pipe\n"))
+            << options << ": " << read_text(dir / ".err");
+        EXPECT_EQ(gap_files(dir / "rec"), expected_gaps) << options;
+        EXPECT_EQ(counters(settings()), expected_counters) << options << ": " << settings();
+    }
+}
+
+TEST_F(CliTest, ANameWithALineBreakStaysOnOneLineOfText) {
+    put("rec/a\nb.wav", worked_example());
+    put("rec/it's\t.wav", worked_example());
+    ASSERT_EQ(run("generate --method folder --jobs 1 rec"), 0) << err;
+    EXPECT_TRUE(has(out, "'rec/a'$'\\n''b.wav': 1 gap\n")) << out;
+    EXPECT_TRUE(has(out, "'rec/it'\\''s'$'\\t''.wav': 1 gap\n")) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3) << "two files and the message: " << out;
+
+    ASSERT_EQ(run("dump rec/*.gap"), 0) << err;
+    EXPECT_TRUE(has(out, "==> 'rec/a'$'\\n''b.gap' <==\n105 205\n")) << out;
+    ASSERT_EQ(run("info rec/a*.wav"), 0) << err;
+    EXPECT_TRUE(out.starts_with("File Name: 'a'$'\\n''b.wav'\n")) << out;
+
+    // JSON gives the name itself.
+    ASSERT_EQ(run("generate --json --method folder rec"), 0) << err;
+    std::set<QString> paths;
+    for (const QJsonValue file : JsonCheck::parse(out)[0]["files"].toArray())
+        paths.insert(file["path"].toString());
+    EXPECT_EQ(paths, (std::set<QString>{"rec/a\nb.wav", "rec/it's\t.wav"})) << out;
+}
+
+TEST(CliFormat, ShownNamesAreQuotedOnlyWhenTheyHoldAControlCharacter) {
+    for (const std::string plain : {"take1.wav", "a b.wav", "it's.wav", "caf\xC3\xA9.wav", "x\\y"})
+        EXPECT_EQ(shown_name(plain), plain);
+    EXPECT_EQ(shown_name("a\nb.wav"), "'a'$'\\n''b.wav'");
+    EXPECT_EQ(shown_name("\n\r\t"), "$'\\n\\r\\t'");
+    EXPECT_EQ(shown_name("x\x01\x7F'"), "'x'$'\\001\\177'''\\'''");
+    // The shell reads each back as the name it stands for.
+    const fs::path folder = make_temp_folder();
+    for (const std::string name : {"a\nb.wav", "it's\t\x01.wav", "\n", "end\n", "\x1B[31mred"}) {
+        write_text(folder / "show.sh", "printf %s " + shown_name(name));
+        FILE* shell = ::popen(("bash " + quoted(folder / "show.sh")).c_str(), "r");
+        ASSERT_NE(shell, nullptr);
+        std::string back;
+        for (int c; (c = std::fgetc(shell)) != EOF;) back += static_cast<char>(c);
+        EXPECT_EQ(::pclose(shell), 0);
+        EXPECT_EQ(back, name) << shown_name(name);
+    }
+    fs::remove_all(folder);
+}
+
+TEST(CliFormat, JsonWriterKeepsKeyOrderLayoutAndRefusesMisuse) {
+    JsonWriter w;
+    w.begin_array(JsonWriter::Lines)
+        .begin_object()
+        .member("z", 1)
+        .member("a", std::optional<int>())
+        .key("list")
+        .begin_array(JsonWriter::Lines);
+    const std::string head = w.take();
+    w.value(2.5).begin_array().value(true).value("s").end_array().end_array().end_object();
+    w.begin_object().end_object().begin_array(JsonWriter::Lines).end_array().end_array();
+    const std::string text = head + w.take();
+    EXPECT_EQ(text,
+              "[\n  {\"z\": 1, \"a\": null, \"list\": [\n    2.5,\n    [true, \"s\"]\n  ]},\n"
+              "  {},\n  []\n]\n");
+    EXPECT_EQ(JsonCheck::check(text), "") << text;
+    EXPECT_EQ(w.take(), "");
+
+    EXPECT_THROW(JsonWriter().begin_object().value(1), Error);  // a value without its key
+    EXPECT_THROW(JsonWriter().begin_array().key("k"), Error);
+    EXPECT_THROW(JsonWriter().begin_array().end_object(), Error);
+    EXPECT_THROW(JsonWriter().end_array(), Error);
 }
 
 TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {

@@ -73,6 +73,10 @@ struct App {
     // every file, as the window does. A run always writes them when it ends.
     double settings_interval = 0;
     double settings_flushed_at = 0;  // monotonic seconds
+    // Rook looks for Data.Qlm in the program folder once and keeps the answer (the
+    // command-line tool's runs); the window looks at every refresh.
+    bool remember_data_file = false;
+    std::optional<bool> data_file_located;
     // The run time of the last run, as its completion message shows it (seconds, cut to
     // hundredths).
     double run_seconds = 0;

@@ -42,7 +42,10 @@ void Rook(App& app, int mode) {
     f.set8.caption = flag_text(app, "020");
     app.log("Showed second groop of info");
 
-    const bool located = file_exists_nonempty(find_in_folder(app.program_folder, "Data.Qlm"));
+    const bool located = app.remember_data_file && app.data_file_located
+                             ? *app.data_file_located
+                             : file_exists_nonempty(find_in_folder(app.program_folder, "Data.Qlm"));
+    if (app.remember_data_file) app.data_file_located = located;
     f.set9.caption = located ? "Located" : "Not found!";
     app.log("Checking for Data.Qlm and displaying proper info");
     app.log("Function Rook finished!");

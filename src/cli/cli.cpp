@@ -108,7 +108,7 @@ int run_cli(std::span<const std::string> args, std::ostream& out, std::ostream& 
     if (out.good()) errno = 0;
     out.flush();
     if (!out.good()) {
-        const int cause = errno;
+        const int cause = env.output_error && env.output_error() ? env.output_error() : errno;
         report(err, describe(Error(Errc::Write, "standard output",
                                    cause ? std::strerror(cause) : "the output was not taken")));
         if (status == kExitOk) status = kExitFailed;

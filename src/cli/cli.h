@@ -22,6 +22,9 @@ struct CliEnvironment {
     std::function<void()> catch_interrupts;
     // The number of the signal that asked for a stop; 0 while none did.
     std::function<int()> interrupted;
+    // Why the first write to standard output that failed did (an errno value); 0 while
+    // none failed. Unset: the errno left when the failure is found.
+    std::function<int()> output_error;
     // Draws the picture of `plot` and reports it on `out`; returns the exit status.
     std::function<int(const PlotRequest&, std::ostream& out)> plot;
 };

@@ -36,16 +36,17 @@ int run(const Invocation& in) {
     const bool json = format == DumpFormat::Json;
     int status = kExitOk;
     bool first = true;
-    if (json && several) in.out << "[";
+    JsonWriter w;
+    if (json && several) w.begin_array(JsonWriter::Lines);
     for (const std::string& path : files) {
         std::string error;
-        std::string records;
+        std::vector<GapRecord> records;
         if (is_recording(path)) {
             error = "\"" + path + "\" is a WAV file, not a GAP file (its GAP file is \"" +
                     gap_path(path) + "\")";
         } else {
             try {
-                records = dump_text(read_gap_file(path), format);
+                records = read_gap_file(path);
             } catch (const Error& e) {
                 error = describe(e);
             }
@@ -55,18 +56,22 @@ int run(const Invocation& in) {
             status = kExitFailed;
         }
         if (json && several) {
-            in.out << (first ? "\n  " : ",\n  ") << "{\"path\": " << json_string(path)
-                   << ", \"records\": " << (error.empty() ? records : "null")
-                   << ", \"error\": " << (error.empty() ? "null" : json_string(error)) << "}";
-            first = false;
+            w.begin_object().member("path", path).key("records");
+            if (error.empty())
+                dump_json(w, records);
+            else
+                w.null();
+            w.member("error", error.empty() ? std::nullopt : std::optional(error)).end_object();
+        } else if (error.empty() && json) {
+            dump_json(w, records);
         } else if (error.empty()) {
-            if (several) in.out << (first ? "" : "\n") << "==> " << path << " <==\n";
-            in.out << records << (json ? "\n" : "");
+            if (several) in.out << (first ? "" : "\n") << "==> " << shown_name(path) << " <==\n";
+            in.out << dump_text(records, format);
             first = false;
         }
-        in.out.flush();
+        in.out << w.take() << std::flush;
     }
-    if (json && several) in.out << "\n]\n";
+    if (json && several) in.out << w.end_array().take();
     return status;
 }
 

@@ -1,8 +1,10 @@
 #include "cli/format.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/text.h"
+#include "cli/json.h"
 #include "model/open_file.h"
 
 namespace veltrane {
@@ -18,85 +20,41 @@ std::string line(const std::string& label, const std::string& value) {
     return value.empty() ? label + "\n" : label + " " + value + "\n";
 }
 
-std::string optional_number(const std::optional<double>& x) {
-    return x ? json_number(*x) : "null";
-}
-
-// The length of the UTF-8 sequence at the start of `s`; 0 when it is not one.
-std::size_t utf8_sequence(std::string_view s) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(0);
-    if (c < 0x80) return 1;
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;  // no overlong forms
-        if (c == 0xED) hi = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (s.size() < n || b(1) < lo || b(1) > hi) return 0;
-    for (std::size_t i = 2; i < n; ++i)
-        if (b(i) < 0x80 || b(i) > 0xBF) return 0;
-    return n;
+bool control(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
 }
 
 }  // namespace
 
-std::string json_string(std::string_view s) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-        const char c = s[i];
-        const std::size_t n = utf8_sequence(s.substr(i));
-        if (n == 0) {
-            out += "\xEF\xBF\xBD";  // U+FFFD for a byte that begins no UTF-8 character
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(s.substr(i, n));
-            i += n;
-            continue;
-        }
-        ++i;
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
+std::string shown_name(std::string_view name) {
+    if (std::none_of(name.begin(), name.end(), control)) return std::string(name);
+    std::string out;
+    for (std::size_t i = 0; i < name.size();) {
+        if (control(name[i])) {
+            out += "$'";
+            for (; i < name.size() && control(name[i]); ++i) {
+                const char c = name[i];
+                if (c == '\n')
+                    out += "\\n";
+                else if (c == '\t')
+                    out += "\\t";
+                else if (c == '\r')
+                    out += "\\r";
+                else {
                     char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    std::snprintf(buf, sizeof buf, "\\%03o", static_cast<unsigned char>(c));
                     out += buf;
-                } else {
-                    out += c;
                 }
+            }
+            out += "'";
+        } else {
+            out += "'";
+            for (; i < name.size() && !control(name[i]); ++i)
+                out += name[i] == '\'' ? std::string("'\\''") : std::string(1, name[i]);
+            out += "'";
         }
     }
-    return out + "\"";
-}
-
-std::string json_number(double x) {
-    return number_text(x, '.');
+    return out;
 }
 
 void take_window_details(const OpenFile& f, FileDetails& d) {
@@ -129,7 +87,7 @@ std::string info_text(const FileDetails& d) {
             header = "no data chunk found";
             break;
     }
-    return line("File Name:", d.file_name) + line("File Type:", d.file_type) +
+    return line("File Name:", shown_name(d.file_name)) + line("File Type:", d.file_type) +
            line("Compression:", d.compression) + line("File Size:", d.file_size) +
            line("Channels Used:", d.channels) + line("Sample Rate:", d.sample_rate) +
            line("Bytes Per Second:", d.bytes_per_second) +
@@ -138,44 +96,51 @@ std::string info_text(const FileDetails& d) {
            line("Header:", header) + (d.data_note.empty() ? "" : line("Note:", d.data_note));
 }
 
-std::string info_json(const FileDetails& d) {
+void info_json(JsonWriter& w, const FileDetails& d) {
     const auto* h = d.header ? &*d.header : nullptr;
-    auto number = [&](auto field) { return h ? std::to_string(h->*field) : "null"; };
+    auto number = [&](auto field) {
+        return h ? std::optional<std::int64_t>(h->*field) : std::nullopt;
+    };
     // The window's length text, with a point whatever the locale.
     const std::string length =
         d.length_seconds ? json_number(*d.length_seconds) + " seconds" : d.length;
-    const char* layout = d.layout == HeaderLayout::Plain    ? "\"plain\""
-                         : d.layout == HeaderLayout::Chunks ? "\"chunks\""
-                                                            : "null";
-    return "{\"path\": " + json_string(d.path) + ", \"file_name\": " + json_string(d.file_name) +
-           ", \"file_type\": " + json_string(d.file_type) +
-           ", \"compression\": " + json_string(d.compression) +
-           ", \"file_size\": " + json_string(d.file_size) +
-           ", \"channels\": " + json_string(d.channels) +
-           ", \"sample_rate\": " + json_string(d.sample_rate) +
-           ", \"bytes_per_second\": " + json_string(d.bytes_per_second) +
-           ", \"bytes_per_sample\": " + json_string(d.bytes_per_sample) +
-           ", \"length\": " + json_string(length) +
-           ", \"data_size\": " + number(&FileDetails::Header::data_size) +
-           ", \"generate_enabled\": " + (d.generate_enabled ? "true" : "false") +
-           ", \"play_enabled\": " + (d.play_enabled ? "true" : "false") +
-           ", \"format_tag\": " + number(&FileDetails::Header::format_tag) +
-           ", \"channel_count\": " + number(&FileDetails::Header::channel_count) +
-           ", \"sample_rate_hz\": " + number(&FileDetails::Header::sample_rate_hz) +
-           ", \"byte_rate\": " + number(&FileDetails::Header::byte_rate) +
-           ", \"block_align\": " + number(&FileDetails::Header::block_align) +
-           ", \"bits_per_sample\": " + number(&FileDetails::Header::bits_per_sample) +
-           ", \"file_size_bytes\": " + std::to_string(d.file_size_bytes) +
-           ", \"length_seconds\": " + optional_number(d.length_seconds) +
-           ", \"header\": " + layout +
-           ", \"data_offset\": " + (d.data_offset ? std::to_string(*d.data_offset) : "null") +
-           ", \"data_bytes\": " +
-           (h ? std::to_string(static_cast<std::uint32_t>(h->data_size)) : "null") +
-           ", \"data_size_past_window\": " + (d.data_note.empty() ? "false" : "true") + "}";
+    const std::optional<std::string> layout =
+        d.layout == HeaderLayout::Plain    ? std::optional<std::string>("plain")
+        : d.layout == HeaderLayout::Chunks ? std::optional<std::string>("chunks")
+                                           : std::nullopt;
+    w.begin_object()
+        .member("path", d.path)
+        .member("file_name", d.file_name)
+        .member("file_type", d.file_type)
+        .member("compression", d.compression)
+        .member("file_size", d.file_size)
+        .member("channels", d.channels)
+        .member("sample_rate", d.sample_rate)
+        .member("bytes_per_second", d.bytes_per_second)
+        .member("bytes_per_sample", d.bytes_per_sample)
+        .member("length", length)
+        .member("data_size", number(&FileDetails::Header::data_size))
+        .member("generate_enabled", d.generate_enabled)
+        .member("play_enabled", d.play_enabled)
+        .member("format_tag", number(&FileDetails::Header::format_tag))
+        .member("channel_count", number(&FileDetails::Header::channel_count))
+        .member("sample_rate_hz", number(&FileDetails::Header::sample_rate_hz))
+        .member("byte_rate", number(&FileDetails::Header::byte_rate))
+        .member("block_align", number(&FileDetails::Header::block_align))
+        .member("bits_per_sample", number(&FileDetails::Header::bits_per_sample))
+        .member("file_size_bytes", d.file_size_bytes)
+        .member("length_seconds", d.length_seconds)
+        .member("header", layout)
+        .member("data_offset", d.data_offset)
+        .member("data_bytes",
+                h ? std::optional<std::int64_t>(static_cast<std::uint32_t>(h->data_size))
+                  : std::nullopt)
+        .member("data_size_past_window", !d.data_note.empty())
+        .end_object();
 }
 
 std::string file_result_text(const App::FileResult& r) {
-    std::string text = r.path + ": ";
+    std::string text = shown_name(r.path) + ": ";
     if (!r.not_scanned.empty())
         text += "not scanned (" + r.not_scanned + ")";
     else
@@ -185,24 +150,32 @@ std::string file_result_text(const App::FileResult& r) {
     return text + "\n";
 }
 
-std::string file_result_json(const App::FileResult& r) {
-    return "{\"path\": " + json_string(r.path) + ", \"gaps\": " + std::to_string(r.gaps) +
-           ", \"gap_file\": " + (r.gap_file.empty() ? "null" : json_string(r.gap_file)) +
-           ", \"scanned\": " + (r.not_scanned.empty() ? "true" : "false") +
-           ", \"not_scanned\": " + (r.not_scanned.empty() ? "null" : json_string(r.not_scanned)) +
-           ", \"earlier_gap_file_kept\": " + (r.earlier_gap_file_kept ? "true" : "false") +
-           ", \"data_size_past_window\": " + (r.data_size_note.empty() ? "false" : "true") + "}";
+void file_result_json(JsonWriter& w, const App::FileResult& r) {
+    const auto unless_empty = [](const std::string& t) {
+        return t.empty() ? std::nullopt : std::optional<std::string>(t);
+    };
+    w.begin_object()
+        .member("path", r.path)
+        .member("gaps", r.gaps)
+        .member("gap_file", unless_empty(r.gap_file))
+        .member("scanned", r.not_scanned.empty())
+        .member("not_scanned", unless_empty(r.not_scanned))
+        .member("earlier_gap_file_kept", r.earlier_gap_file_kept)
+        .member("data_size_past_window", !r.data_size_note.empty())
+        .end_object();
 }
 
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
     if (format == DumpFormat::Labels) return label_track(records);
+    if (format == DumpFormat::Json) {
+        JsonWriter w;
+        dump_json(w, records);
+        return w.take();
+    }
     std::string out;
-    if (format == DumpFormat::Json) out = "[";
     if (format == DumpFormat::Csv) out = "start_ms,end_ms\n";
-    int n = 0;
     for (const GapRecord& r : records) {
         const std::string s = std::to_string(r.start_ms), e = std::to_string(r.end_ms);
-        ++n;
         switch (format) {
             case DumpFormat::Plain:
                 out += s + " " + e + "\n";
@@ -211,15 +184,21 @@ std::string dump_text(std::span<const GapRecord> records, DumpFormat format) {
                 out += s + "," + e + "\n";
                 break;
             case DumpFormat::Json:
-                out += std::string(n > 1 ? ", " : "") + "{\"start_ms\": " + s +
-                       ", \"end_ms\": " + e + "}";
-                break;
             case DumpFormat::Labels:
                 break;
         }
     }
-    if (format == DumpFormat::Json) out += "]";
     return out;
+}
+
+void dump_json(JsonWriter& w, std::span<const GapRecord> records) {
+    w.begin_array();
+    for (const GapRecord& r : records)
+        w.begin_object()
+            .member("start_ms", std::int64_t{r.start_ms})
+            .member("end_ms", std::int64_t{r.end_ms})
+            .end_object();
+    w.end_array();
 }
 
 }  // namespace veltrane

@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "audio/gap_file.h"
+#include "cli/json.h"
 
 namespace veltrane {
 
@@ -47,18 +48,21 @@ struct FileDetails {
 void take_window_details(const OpenFile& f, FileDetails& d);
 
 std::string info_text(const FileDetails& d);
-std::string info_json(const FileDetails& d);  // one object, without a line break
+void info_json(JsonWriter& w, const FileDetails& d);  // one object
 
 // One line (text) or one object (JSON) per processed file of a run.
 std::string file_result_text(const App::FileResult& r);
-std::string file_result_json(const App::FileResult& r);
+void file_result_json(JsonWriter& w, const App::FileResult& r);
 
 enum class DumpFormat { Plain, Json, Csv, Labels };
+// The text forms (Plain, Csv, Labels); JSON is written by dump_json.
 std::string dump_text(std::span<const GapRecord> records, DumpFormat format);
+// The records as an array of {"start_ms", "end_ms"} objects.
+void dump_json(JsonWriter& w, std::span<const GapRecord> records);
 
-// A JSON string: escapes as needed; bytes that are not UTF-8 become U+FFFD.
-std::string json_string(std::string_view s);
-// A JSON number in its shortest form, with a point.
-std::string json_number(double x);
+// A file name in text output: as it is, unless it holds a control character (a line
+// break, a tab...); then quoted for the shell, the control characters written $'\n',
+// $'\t', $'\001' and the rest in single quotes, as GNU ls does: 'a'$'\n''b.wav'.
+std::string shown_name(std::string_view name);
 
 }  // namespace veltrane

@@ -1,6 +1,5 @@
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -24,6 +23,7 @@
 #include "cli/paths.h"
 #include "cli/preview_commands.h"
 #include "cli/run_clock.h"
+#include "cli/run_report.h"
 #include "cli/scan_reasons.h"
 #include "preview/why.h"
 
@@ -101,82 +101,6 @@ void apply(App& app, const Choices& c) {
     if (c.multitasking) f.multi.set_value(1);
     app.find_chunks = c.find_chunks;
 }
-
-// The output of the runs, written as they go: a line per file and the completion message
-// of each run, or one JSON array with an object per run.
-class Report {
-  public:
-    Report(std::ostream& out, std::ostream& err, bool json, bool progress)
-        : out_(out), err_(err), json_(json), progress_(progress) {}
-
-    void progress(const OpenFile& f) {
-        if (!progress_) return;
-        const ProgressBar& bar = f.ProgressBar1;
-        const double span = bar.max - bar.min;
-        const double share = span > 0 ? std::clamp((bar.value - bar.min) / span, 0.0, 1.0) : 1.0;
-        const int filled = static_cast<int>(share * 30);
-        err_ << "\r" << f.Text1.caption << " [" << std::string(filled, '#')
-             << std::string(30 - filled, ' ') << "] " << static_cast<int>(share * 100) << "%"
-             << std::flush;
-        drawn_ = true;
-    }
-    void begin(const std::string& file, int method) {
-        files_ = 0;
-        if (json_)
-            put(std::string(runs_ ? ",\n  " : "[\n  ") + "{\"file\": " + json_string(file) +
-                ", \"method\": \"" + kMethodNames[method] + "\", \"files\": [");
-        ++runs_;
-    }
-    void file(const App::FileResult& r) {
-        put(json_ ? (files_ ? ",\n    " : "\n    ") + file_result_json(r) : file_result_text(r));
-        ++files_;
-    }
-    void warn(const std::string& text) {
-        clear();
-        report(err_, "warning: " + text);
-    }
-    // Lines of their own on the error stream.
-    void note(const std::string& text) {
-        clear();
-        err_ << text << std::flush;
-    }
-    void end(const std::string& message, double seconds) {
-        if (json_)
-            put(std::string(files_ ? "\n  " : "") +
-                "], \"elapsed_seconds\": " + json_number(seconds) +
-                ", \"message\": " + json_string(message) + ", \"error\": null}");
-        else
-            put(message + "\n");
-    }
-    void fail(const std::string& text) {
-        clear();
-        report(err_, text);
-        if (json_)
-            put(std::string(files_ ? "\n  " : "") +
-                "], \"elapsed_seconds\": null, \"message\": null, \"error\": " + json_string(text) +
-                "}");
-    }
-    void close() {
-        clear();
-        if (json_) put(runs_ ? "\n]\n" : "[]\n");
-    }
-
-  private:
-    void clear() {
-        if (drawn_) err_ << "\r\033[K" << std::flush;
-        drawn_ = false;
-    }
-    void put(const std::string& text) {
-        clear();
-        out_ << text << std::flush;
-    }
-
-    std::ostream& out_;
-    std::ostream& err_;
-    bool json_, progress_;
-    bool drawn_ = false;
-    int runs_ = 0, files_ = 0;
-};
 
 // A file whose data stand after other chunks: where they begin, and whether --find-chunks
 // would scan them. Empty for the plain layout and for anything that cannot be read.
@@ -290,8 +214,12 @@ int run(const Invocation& in) {
     }
     // The statistics reach the store twice a second and when a run ends, not per file.
     app.settings_interval = 0.5;
+    // Another program's changes to the settings file are looked for five times a second,
+    // not at every read; Data.Qlm is looked for once.
+    services.settings.set_recheck_interval(std::chrono::milliseconds(200));
+    app.remember_data_file = true;
 
-    Report out(in.out, in.err, c.json, in.env.progress);
+    RunReport out(in.out, in.err, c.json, in.env.progress);
     // A wait for another program's lock on the settings file says so, and Ctrl+C ends it.
     services.settings.on_lock_wait(
         [&](const std::string& text) { out.note("veltrane-cli: " + text + "\n"); },
@@ -350,7 +278,7 @@ int run(const Invocation& in) {
     bool stopped = false;  // the stop has been reported
     for (const std::string& file : files) {
         if (interrupted() != 0) break;
-        out.begin(file, c.method);
+        out.begin(file, kMethodNames[c.method]);
         files_done = 0;
         try {
             run_one(app, c, file);

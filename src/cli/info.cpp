@@ -64,12 +64,13 @@ int run(const Invocation& in) {
     HeadlessServices services(in.err, in.env.program_folder, in.env.settings_file);
     int status = kExitOk;
     bool first = true;
-    if (json) in.out << "[";
+    JsonWriter w;
+    if (json) w.begin_array(JsonWriter::Lines);
     for (const std::string& path : files) {
         try {
             const FileDetails d = details(services, path);
             if (json)
-                in.out << (first ? "\n  " : ",\n  ") << info_json(d);
+                info_json(w, d);
             else
                 in.out << (first ? "" : "\n") << info_text(d);
             first = false;
@@ -77,9 +78,9 @@ int run(const Invocation& in) {
             report(in.err, describe(e));
             status = kExitFailed;
         }
-        in.out.flush();
+        in.out << w.take() << std::flush;
     }
-    if (json) in.out << (first ? "]\n" : "\n]\n");
+    if (json) in.out << w.end_array().take();
     return status;
 }
 

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <iostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,43 @@ void catch_interrupts() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 }
 
+// Standard output, written with write(2), so that the cause of the first failed write is
+// known when the failure is reported at the end.
+class StdoutBuffer : public std::streambuf {
+  public:
+    StdoutBuffer() { setp(buf_, buf_ + sizeof buf_); }
+    int error() const { return error_; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        const char* p = pbase();
+        const char* const end = pptr();
+        setp(buf_, buf_ + sizeof buf_);
+        while (p < end) {
+            const ssize_t n = ::write(1, p, static_cast<std::size_t>(end - p));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (error_ == 0) error_ = n < 0 ? errno : EIO;
+                return -1;
+            }
+            p += n;
+        }
+        return 0;
+    }
+
+  private:
+    char buf_[8192];
+    int error_ = 0;
+};
+
 // `plot` is drawn by the drawing tool beside this program, given the same arguments: only
 // that tool loads the toolkit's drawing part, so that every other command starts light.
 int draw_elsewhere(char** argv, std::ostream& out) {
@@ -48,6 +87,9 @@ int draw_elsewhere(char** argv, std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (`| head -1`) makes the writes fail like a full disk: the
+    // run goes on and every GAP file and count is kept; the failure is reported at the end.
+    std::signal(SIGPIPE, SIG_IGN);
     // The arguments as given: file names are bytes, whatever the locale makes of them.
     const std::vector<std::string> args(argv, argv + argc);
     const QCoreApplication app(argc, argv);
@@ -59,5 +101,8 @@ int main(int argc, char** argv) {
     env.plot = [argv](const veltrane::PlotRequest&, std::ostream& out) {
         return draw_elsewhere(argv, out);
     };
-    return veltrane::run_cli(args, std::cout, std::cerr, env);
+    StdoutBuffer stdout_buffer;
+    std::ostream out(&stdout_buffer);
+    env.output_error = [&] { return stdout_buffer.error(); };
+    return veltrane::run_cli(args, out, std::cerr, env);
 }

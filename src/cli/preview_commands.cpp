@@ -46,10 +46,6 @@ struct StoredWindow {
     App app;
 };
 
-std::string number_or_null(const std::optional<int>& n) {
-    return n ? std::to_string(*n) : "null";
-}
-
 std::string pad(const std::string& s, std::size_t width, bool right) {
     if (s.size() >= width) return s;
     const std::string fill(width - s.size(), ' ');
@@ -82,7 +78,7 @@ FileTable table_of(const std::string& path, int filter_ms) {
 }
 
 std::string table_text(const FileTable& t) {
-    std::string out = t.path + "\n";
+    std::string out = shown_name(t.path) + "\n";
     out += "  preset    sensitivity  filter  speed   gaps  silence ms  longest ms\n";
     for (const preview::PresetRow& r : t.rows) {
         out += "  " + pad(r.preset, 8, false) +
@@ -102,21 +98,25 @@ std::string table_text(const FileTable& t) {
     return out;
 }
 
-std::string table_json(const FileTable& t) {
-    std::string out = "{\"path\": " + json_string(t.path) + ", \"rows\": [";
-    for (std::size_t i = 0; i < t.rows.size(); ++i) {
-        const preview::PresetRow& r = t.rows[i];
-        out += std::string(i ? ", " : "") + "{\"preset\": \"" + r.preset +
-               "\", \"sensitivity\": " + std::to_string(r.settings.sensitivity) +
-               ", \"filter\": " + std::to_string(r.settings.filter_ms) +
-               ", \"double_speed\": " + (r.settings.double_speed ? "true" : "false") +
-               ", \"gaps\": " + std::to_string(r.tally.gaps) +
-               ", \"silence_ms\": " + std::to_string(r.tally.silence_ms) +
-               ", \"longest_ms\": " + std::to_string(r.tally.longest_ms) + "}";
-    }
-    return out +
-           "], \"smallest_sensitivity\": {\"normal_speed\": " + number_or_null(t.smallest_normal) +
-           ", \"double_speed\": " + number_or_null(t.smallest_double) + "}}";
+void table_json(JsonWriter& w, const FileTable& t) {
+    w.begin_object().member("path", t.path).key("rows").begin_array();
+    for (const preview::PresetRow& r : t.rows)
+        w.begin_object()
+            .member("preset", r.preset)
+            .member("sensitivity", r.settings.sensitivity)
+            .member("filter", r.settings.filter_ms)
+            .member("double_speed", r.settings.double_speed)
+            .member("gaps", r.tally.gaps)
+            .member("silence_ms", std::int64_t{r.tally.silence_ms})
+            .member("longest_ms", std::int64_t{r.tally.longest_ms})
+            .end_object();
+    w.end_array()
+        .key("smallest_sensitivity")
+        .begin_object()
+        .member("normal_speed", t.smallest_normal)
+        .member("double_speed", t.smallest_double)
+        .end_object()
+        .end_object();
 }
 
 constexpr CommandOption kPreviewOptions[] = {{"json", ""}, {"filter", "MS"}};
@@ -138,13 +138,12 @@ int preview_run(const Invocation& in) {
             status = kExitFailed;
         }
     }
-    if (json && files.size() == 1) {
-        if (!tables.empty()) in.out << table_json(tables.front()) << "\n";
-    } else if (json) {
-        in.out << "[";
-        for (std::size_t i = 0; i < tables.size(); ++i)
-            in.out << (i ? ",\n  " : "\n  ") << table_json(tables[i]);
-        in.out << (tables.empty() ? "]\n" : "\n]\n");
+    if (json) {
+        JsonWriter w;
+        if (files.size() > 1) w.begin_array(JsonWriter::Lines);
+        for (const FileTable& t : tables) table_json(w, t);
+        if (files.size() > 1) w.end_array();
+        in.out << w.take();
     } else {
         for (std::size_t i = 0; i < tables.size(); ++i)
             in.out << (i ? "\n" : "") << table_text(tables[i]);
@@ -205,7 +204,8 @@ const Command kPlotCommand = {
     "      The preview's picture of the whole file as a PNG, drawn without a display,\n"
     "      with the stored settings unless told otherwise.\n"
     "      -o, --output OUT.png  the picture to write\n"
-    "      --width W, --height H the picture's size in pixels (default 1200 x 300)\n"
+    "      --width W, --height H the picture's size in pixels (default 1200 x 300;\n"
+    "                            at least 160 x 120, at most 16384 x 8192)\n"
     "      --preset normal|noisy|accurate\n"
     "      --sensitivity N       1 to 50;  --filter MS  20 to 500\n"
     "      --double-speed, --normal-speed\n",

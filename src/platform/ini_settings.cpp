@@ -116,6 +116,9 @@ FileStamp IniSettingsStore::load(Document& doc, Errc refused) const {
 }
 
 void IniSettingsStore::reload_if_changed() {
+    const auto looked_at = std::chrono::steady_clock::now();
+    if (checked_at_ && looked_at - *checked_at_ < recheck_) return;
+    checked_at_ = looked_at;
     const FileStamp now = file_stamp(file_).value_or(FileStamp{});
     if (now == stamp_ && !read_failure_ && now.size >= 0) return;
     try {
@@ -190,6 +193,7 @@ void IniSettingsStore::flush() {
     pending_.clear();
     seen_.clear();
     stamp_ = {};  // read afresh next time
+    checked_at_.reset();
 }
 
 fs::path default_settings_file() {

@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -49,6 +50,11 @@ class IniSettingsStore : public SettingsStore {
 
     const std::filesystem::path& file() const { return file_; }
 
+    // Reads look at the file for another program's changes at most once per `interval`
+    // (0, the default: at every read); a flush makes the next read look again. Counts
+    // stay merged whatever the interval.
+    void set_recheck_interval(std::chrono::milliseconds interval) { recheck_ = interval; }
+
   private:
     using Key = ini::Key;
     using Document = ini::Document;
@@ -71,6 +77,8 @@ class IniSettingsStore : public SettingsStore {
     std::map<Key, std::optional<std::string>> seen_;  // what reads returned since the last flush
     std::function<void(const std::string&)> wait_notice_;
     std::function<bool()> stop_waiting_;
+    std::chrono::milliseconds recheck_{0};
+    std::optional<std::chrono::steady_clock::time_point> checked_at_;  // the last look
 };
 
 // The user's settings file: the file named by VELTRANE_SETTINGS when it is set, else
