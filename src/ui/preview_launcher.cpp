@@ -1,9 +1,13 @@
 #include "ui/preview_launcher.h"
 
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "app/app.h"
@@ -40,8 +44,24 @@ QString PreviewLauncher::menu_text() const {
         preview::window_words(preview::language_of(app_.f().lan.caption)).menu_entry);
 }
 
+QPoint beside(const QRect& main, QSize window, const QRect& room) {
+    const int top = std::clamp(main.top(), room.top(),
+                               std::max(room.top(), room.bottom() + 1 - window.height()));
+    if (main.right() + 1 + window.width() <= room.right() + 1) return {main.right() + 1, top};
+    if (main.left() - window.width() >= room.left()) return {main.left() - window.width(), top};
+    return {std::max(room.left(), room.right() + 1 - window.width()), top};
+}
+
 void PreviewLauncher::open() {
-    if (!window_) window_ = new PreviewWindow(app_, &main_);
+    if (!window_) {
+        window_ = new PreviewWindow(app_, &main_);
+        if (const QScreen* screen = main_.screen()) {
+            // The frame's share of the size, as far as the main window shows it.
+            const QSize frame = main_.frameGeometry().size() - main_.geometry().size();
+            window_->move(beside(main_.frameGeometry(), window_->size() + frame,
+                                 screen->availableGeometry()));
+        }
+    }
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -49,8 +69,18 @@ void PreviewLauncher::open() {
 }
 
 bool PreviewLauncher::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick && watched == main_.widget("Text1")) {
+    if (watched != main_.widget("Text1")) return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonDblClick) {
         open();
+        return true;
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        // The box's own menu, with the preview at its end.
+        auto* box = qobject_cast<QLineEdit*>(static_cast<QWidget*>(watched));
+        std::unique_ptr<QMenu> menu(box ? box->createStandardContextMenu() : new QMenu);
+        menu->addSeparator();
+        menu->addAction(menu_text(), this, &PreviewLauncher::open);
+        menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
         return true;
     }
     return QObject::eventFilter(watched, event);

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <memory>
 
@@ -14,6 +16,10 @@ class MainWindow;
 // Opens the preview from the main window: by Ctrl+P, by the window's context menu and by
 // a double click on the file name box. Keeps an open preview in step with the model by
 // hooking into the App's refresh, which runs after every handler.
+// Where a window of `window` size goes beside the main window's frame `main` on a screen
+// whose free room is `room`: to its right, else to its left, else as far right as it fits.
+QPoint beside(const QRect& main, QSize window, const QRect& room);
+
 class PreviewLauncher : public QObject {
     Q_OBJECT
   public:
