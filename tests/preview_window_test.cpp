@@ -460,11 +460,15 @@ TEST_F(PreviewWindowTest, ShowsOnlyTheFileBeingReadOpensBesideAndNamesItsParts) 
     PreviewWindow* w = settle();
     ASSERT_NE(w, nullptr);
     ASSERT_GT(w->list()->model()->rowCount(), 0);
-    // Beside the main window: right, else left, else as far right as the screen allows.
+    // Beside the main window: right, else left, else narrower on the roomier side, else
+    // as far right as the screen allows.
     const QRect screen(0, 0, 1280, 1024);
-    EXPECT_EQ(beside({10, 20, 400, 300}, {700, 500}, screen), QPoint(410, 20));
-    EXPECT_EQ(beside({700, 20, 400, 300}, {600, 500}, screen), QPoint(100, 20));
-    EXPECT_EQ(beside({300, 700, 400, 300}, {900, 500}, screen), QPoint(380, 524));
+    EXPECT_EQ(beside({10, 20, 400, 300}, {700, 500}, 500, screen), QRect(410, 20, 700, 500));
+    EXPECT_EQ(beside({700, 20, 400, 300}, {600, 500}, 500, screen), QRect(100, 20, 600, 500));
+    EXPECT_EQ(beside({0, 0, 470, 330}, {910, 630}, 600, screen), QRect(470, 0, 810, 630));
+    EXPECT_EQ(beside({700, 0, 270, 330}, {910, 630}, 600, screen), QRect(0, 0, 700, 630));
+    EXPECT_EQ(beside({300, 700, 400, 300}, {900, 500}, 600, screen), QRect(380, 524, 900, 500));
+    EXPECT_EQ(beside({0, 0, 400, 300}, {900, 1500}, 600, screen).height(), 1024);
     EXPECT_FALSE(w->picture()->accessibleName().isEmpty());
     EXPECT_FALSE(w->picture()->accessibleDescription().isEmpty());
     EXPECT_FALSE(w->list()->accessibleName().isEmpty());

@@ -44,22 +44,33 @@ QString PreviewLauncher::menu_text() const {
         preview::window_words(preview::language_of(app_.f().lan.caption)).menu_entry);
 }
 
-QPoint beside(const QRect& main, QSize window, const QRect& room) {
-    const int top = std::clamp(main.top(), room.top(),
-                               std::max(room.top(), room.bottom() + 1 - window.height()));
-    if (main.right() + 1 + window.width() <= room.right() + 1) return {main.right() + 1, top};
-    if (main.left() - window.width() >= room.left()) return {main.left() - window.width(), top};
-    return {std::max(room.left(), room.right() + 1 - window.width()), top};
+QRect beside(const QRect& main, QSize window, int least_width, const QRect& room) {
+    const int height = std::min(window.height(), room.height());
+    const int top = std::clamp(main.top(), room.top(), room.bottom() + 1 - height);
+    const int right_room = room.right() - main.right(), left_room = main.left() - room.left();
+    if (window.width() <= right_room) return {main.right() + 1, top, window.width(), height};
+    if (window.width() <= left_room)
+        return {main.left() - window.width(), top, window.width(), height};
+    // Narrower, on the side with more room, as long as it stays usable.
+    if (std::max(right_room, left_room) >= least_width) {
+        if (right_room >= left_room) return {main.right() + 1, top, right_room, height};
+        return {room.left(), top, left_room, height};
+    }
+    const int width = std::min(window.width(), room.width());
+    return {std::max(room.left(), room.right() + 1 - width), top, width, height};
 }
 
 void PreviewLauncher::open() {
     if (!window_) {
         window_ = new PreviewWindow(app_, &main_);
         if (const QScreen* screen = main_.screen()) {
-            // The frame's share of the size, as far as the main window shows it.
+            // In frame sizes, the frame's share as far as the main window shows it.
             const QSize frame = main_.frameGeometry().size() - main_.geometry().size();
-            window_->move(beside(main_.frameGeometry(), window_->size() + frame,
-                                 screen->availableGeometry()));
+            const QRect at = beside(main_.frameGeometry(), window_->size() + frame,
+                                    window_->minimumSizeHint().width() + frame.width(),
+                                    screen->availableGeometry());
+            window_->resize(at.size() - frame);
+            window_->move(at.topLeft());
         }
     }
     window_->show();

@@ -1,6 +1,5 @@
 #pragma once
 #include <QObject>
-#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -16,9 +15,11 @@ class MainWindow;
 // Opens the preview from the main window: by Ctrl+P, by the window's context menu and by
 // a double click on the file name box. Keeps an open preview in step with the model by
 // hooking into the App's refresh, which runs after every handler.
-// Where a window of `window` size goes beside the main window's frame `main` on a screen
-// whose free room is `room`: to its right, else to its left, else as far right as it fits.
-QPoint beside(const QRect& main, QSize window, const QRect& room);
+// Where a window of `window` size (its frame included) goes beside the main window's
+// frame `main` on a screen whose free room is `room`: to its right, else to its left,
+// else narrowed on the side with more room when that leaves it `least_width`, else as far
+// right as it fits.
+QRect beside(const QRect& main, QSize window, int least_width, const QRect& room);
 
 class PreviewLauncher : public QObject {
     Q_OBJECT
