@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <cmath>
 
@@ -268,10 +269,17 @@ TEST_F(PreviewWindowTest, PlaysFromTheCursorAndMovesThePlayheadWithTheBytesHeard
     const std::vector<std::uint8_t> bytes = read_bytes(wav);
     const preview::SampleLayout& layout = w->session().layout();
     const double per_ms = w->session().bytes_per_ms();
+    const auto log_before = log_text();
+    const auto settings_before = settings.values;
 
     // No cursor: from the left edge of the view, which starts at the first frame.
     w->play_pause();
     EXPECT_EQ(out->state(), Playback::State::Playing);
+    // The playhead moves on at least 30 times a second.
+    bool ticking = false;
+    for (const QTimer* t : w->findChildren<QTimer*>())
+        ticking = ticking || (t->isActive() && t->interval() > 0 && t->interval() <= 33);
+    EXPECT_TRUE(ticking);
     EXPECT_EQ(out->from, layout.first);
     EXPECT_EQ(out->to, layout.first + layout.frames * layout.frame_bytes);
     EXPECT_EQ(out->format, (PcmFormat{8000, 2, 2}));
@@ -327,6 +335,10 @@ TEST_F(PreviewWindowTest, PlaysFromTheCursorAndMovesThePlayheadWithTheBytesHeard
     w->close();
     EXPECT_EQ(out->state(), Playback::State::Stopped);
     EXPECT_TRUE(sound.played.empty());  // nothing through the main window's sound
+    // Listening writes, counts and logs nothing.
+    EXPECT_EQ(settings.values, settings_before);
+    EXPECT_EQ(log_text(), log_before);
+    EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
 }
 
 // The playhead leaving the view takes the view with it, unless the user is scrolling.
