@@ -7,7 +7,8 @@
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libgl-dev libxkbcommon-dev \
             fonts-liberation2 xdg-utils qt6-translations-l10n
 # Only for the tests and benchmarks (make build, make test).
-TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev clang-format desktop-file-utils
+TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev clang-format desktop-file-utils \
+  pulseaudio pulseaudio-utils
 # What `make run` builds: the two programs, the manuals and their launchers, the
 # notification sound and the example recording; no tests, benchmarks or fuzz harness.
 RUN_TARGETS := veltrane veltrane-cli veltrane-manual-en veltrane-manual-de veltrane_manuals \

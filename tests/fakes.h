@@ -76,10 +76,72 @@ class FakeClock : public Clock {
     }
 };
 
+// A sound output that plays only when told to: pull() takes the next bytes of the
+// stretch as an output device would, and `heard` keeps every byte taken.
+class FakePlayback : public Playback {
+  public:
+    Fault fault_now = Fault::None;
+    std::vector<std::uint8_t> heard;
+    std::int64_t from = -1, to = -1;
+    PcmFormat format;
+    int starts = 0;
+
+    Fault fault() const override { return fault_now; }
+    bool start(std::shared_ptr<ByteSource> s, std::int64_t f, std::int64_t t,
+               const PcmFormat& pcm) override {
+        if (fault_now != Fault::None) return false;
+        source = std::move(s);
+        from = next = f;
+        to = t;
+        format = pcm;
+        heard.clear();
+        state_ = State::Playing;
+        ++starts;
+        return true;
+    }
+    void pause() override {
+        if (state_ == State::Playing) state_ = State::Paused;
+    }
+    void resume() override {
+        if (state_ == State::Paused) state_ = State::Playing;
+    }
+    void stop() override {
+        state_ = State::Stopped;
+        source.reset();
+    }
+    State state() const override { return state_; }
+    std::int64_t position() const override { return state_ == State::Stopped ? -1 : next; }
+    // Takes up to `bytes` more of the stretch; the stretch played out, it stops.
+    void pull(std::int64_t bytes) {
+        if (state_ != State::Playing) return;
+        const std::int64_t n = std::min(bytes, to - next);
+        std::vector<std::uint8_t> block(static_cast<std::size_t>(n));
+        const std::size_t got = source->read_at(next, block);
+        heard.insert(heard.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
+        next += static_cast<std::int64_t>(got);
+        if (next >= to || got == 0) stop();
+    }
+
+    std::shared_ptr<ByteSource> source;
+    std::int64_t next = -1;
+
+  private:
+    State state_ = State::Stopped;
+};
+
 class FakeSound : public Sound {
   public:
     std::vector<std::filesystem::path> played;
+    // The output the last playback() handed out; `no_output` makes it one without a device.
+    FakePlayback* output = nullptr;
+    bool no_output = false;
     void play_async(const std::filesystem::path& f) override { played.push_back(f); }
+    std::unique_ptr<Playback> playback() override {
+        auto p = std::make_unique<FakePlayback>();
+        if (no_output) p->fault_now = Playback::Fault::NoDevice;
+        output = p.get();
+        return p;
+    }
 };
 
 class FakeProcess : public Process {

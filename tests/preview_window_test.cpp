@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QShortcut>
+#include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <cmath>
 
@@ -15,6 +19,7 @@
 #include "app/startup_values.h"
 #include "fakes.h"
 #include "preview/qt/preview_picture.h"
+#include "preview/selection.h"
 #include "preview/session.h"
 #include "preview/zoom.h"
 #include "qt_app.h"
@@ -247,6 +252,254 @@ TEST_F(PreviewWindowTest, TellsWhenNoFileIsLoadedOrItCannotBeRead) {
     dispatch(*app, [] {});
     settle();
     EXPECT_TRUE(w->session().is_open());
+}
+
+// Listening through a fake output: the bytes handed over come from the cursor's frame
+// on, the playhead moves on with them, pausing holds them, Esc and closing stop them,
+// and "Play around" hands over a second either side of the silence.
+TEST_F(PreviewWindowTest, PlaysFromTheCursorAndMovesThePlayheadWithTheBytesHeard) {
+    const auto wav = speech("take1.wav", 2, 16);
+    load(wav);
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(w->can_play());
+    FakePlayback* out = sound.output;
+    ASSERT_NE(out, nullptr);
+    const std::vector<std::uint8_t> bytes = read_bytes(wav);
+    const preview::SampleLayout& layout = w->session().layout();
+    const double per_ms = w->session().bytes_per_ms();
+    const auto log_before = log_text();
+    const auto settings_before = settings.values;
+
+    // No cursor: from the left edge of the view, which starts at the first frame.
+    w->play_pause();
+    EXPECT_EQ(out->state(), Playback::State::Playing);
+    // The playhead moves on at least 30 times a second.
+    bool ticking = false;
+    for (const QTimer* t : w->findChildren<QTimer*>())
+        ticking = ticking || (t->isActive() && t->interval() > 0 && t->interval() <= 33);
+    EXPECT_TRUE(ticking);
+    EXPECT_EQ(out->from, layout.first);
+    EXPECT_EQ(out->to, layout.first + layout.frames * layout.frame_bytes);
+    EXPECT_EQ(out->format, (PcmFormat{8000, 2, 2}));
+
+    // A click puts the cursor; playing goes on from there.
+    const QRect wave = picture_geometry(w->picture()->size(), false).wave;
+    const double x = wave.left() + wave.width() * 0.3;
+    QTest::mouseClick(w->picture(), Qt::LeftButton, {},
+                      QPoint(static_cast<int>(x), wave.center().y()));
+    ASSERT_TRUE(w->cursor_ms().has_value());
+    EXPECT_NEAR(*w->cursor_ms(), ms_at(w->scene(), wave, static_cast<int>(x)), 1e-6);
+    const std::int64_t from = out->from;
+    EXPECT_EQ((from - layout.first) % layout.frame_bytes, 0);
+    EXPECT_NEAR(from / per_ms, *w->cursor_ms(), 1000.0 * layout.frame_bytes / (8000 * 4) + 1e-6);
+    out->pull(4000);
+    ASSERT_EQ(out->heard.size(), 4000u);
+    EXPECT_TRUE(std::equal(out->heard.begin(), out->heard.end(), bytes.begin() + from));
+    w->follow_playback();
+    ASSERT_TRUE(w->playhead_ms().has_value());
+    EXPECT_DOUBLE_EQ(*w->playhead_ms(), (from + 4000) / per_ms);
+    EXPECT_EQ(w->scene().playhead_ms, w->playhead_ms());
+
+    // Space pauses and plays on; Esc stops, and the playhead goes.
+    QShortcut* space = nullptr;
+    for (QShortcut* s : w->findChildren<QShortcut*>())
+        if (s->key() == QKeySequence(Qt::Key_Space)) space = s;
+    ASSERT_NE(space, nullptr);
+    emit space->activated();
+    EXPECT_EQ(out->state(), Playback::State::Paused);
+    out->pull(4000);
+    EXPECT_EQ(out->heard.size(), 4000u);
+    emit space->activated();
+    EXPECT_EQ(out->state(), Playback::State::Playing);
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_EQ(out->state(), Playback::State::Stopped);
+    EXPECT_FALSE(w->playhead_ms().has_value());
+    EXPECT_TRUE(w->isVisible());  // Esc with nothing playing closes
+
+    // Played out: the playhead goes by itself.
+    w->play_pause();
+    out->pull(1LL << 40);
+    w->follow_playback();
+    EXPECT_FALSE(w->playhead_ms().has_value());
+    EXPECT_EQ(out->heard.size(), static_cast<std::size_t>(out->to - out->from));
+
+    // Around the second silence: a second either side, in whole frames.
+    w->select(1);
+    w->play_around();
+    const GapRecord r = w->session().records()[1];
+    EXPECT_NEAR(out->from / per_ms, std::max(r.start_ms - 1000.0, layout.first / per_ms), 1);
+    EXPECT_NEAR(out->to / per_ms, r.end_ms + 1000.0, 1);
+    EXPECT_EQ((out->to - out->from) % layout.frame_bytes, 0);
+    w->close();
+    EXPECT_EQ(out->state(), Playback::State::Stopped);
+    EXPECT_TRUE(sound.played.empty());  // nothing through the main window's sound
+    // Listening writes, counts and logs nothing.
+    EXPECT_EQ(settings.values, settings_before);
+    EXPECT_EQ(log_text(), log_before);
+    EXPECT_FALSE(std::filesystem::exists(dir / "take1.gap"));
+}
+
+// The playhead leaving the view takes the view with it, unless the user is scrolling.
+TEST_F(PreviewWindowTest, TheViewFollowsThePlayheadUnlessTheUserScrolls) {
+    load(speech("take1.wav", 1, 16));
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    w->show_range(0, 500);
+    w->play_pause();
+    FakePlayback* out = sound.output;
+    out->pull(static_cast<std::int64_t>(800 * w->session().bytes_per_ms()));
+    w->follow_playback();
+    EXPECT_LE(w->from_ms(), *w->playhead_ms());
+    EXPECT_GE(w->to_ms(), *w->playhead_ms());
+    EXPECT_NEAR(w->to_ms() - w->from_ms(), 500, 1e-6);
+
+    QTest::keyClick(w->picture(), Qt::Key_Home);  // the user takes the view back
+    out->pull(static_cast<std::int64_t>(800 * w->session().bytes_per_ms()));
+    w->follow_playback();
+    EXPECT_EQ(w->from_ms(), 0);
+    EXPECT_GT(*w->playhead_ms(), w->to_ms());
+}
+
+// Without an output the window says so in one line, in its language, and cannot play.
+TEST_F(PreviewWindowTest, SaysThereIsNoSoundOutputAndDisablesThePlayKeys) {
+    sound.no_output = true;
+    load(speech("take1.wav", 1, 8));
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->can_play());
+    EXPECT_FALSE(w->sound_line()->isHidden());
+    EXPECT_EQ(w->sound_line()->text().toStdString(), "No sound output: no audio device was found");
+    EXPECT_FALSE(w->play_button()->isEnabled());
+    for (QShortcut* s : w->findChildren<QShortcut*>()) {
+        if (s->key() == QKeySequence(Qt::Key_Space) || s->key() == QKeySequence(Qt::Key_P)) {
+            EXPECT_FALSE(s->isEnabled());
+        }
+    }
+    w->play_pause();
+    w->play_around();
+    EXPECT_EQ(sound.output->starts, 0);
+    dispatch(*app, f().Command5.on_click);  // German
+    settle();
+    EXPECT_EQ(w->sound_line()->text().toStdString(), "Keine Tonausgabe: kein Audiogerät gefunden");
+}
+
+// The list and the picture show one selection: N and Shift+N, the list's arrow keys and
+// a click all move both; a change of the settings keeps it on the silence most like it.
+TEST_F(PreviewWindowTest, ListAndPictureKeepOneSelectionAcrossKeysAndSettings) {
+    load(speech("take1.wav", 1, 16));
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    ASSERT_GT(w->session().records().size(), 3u);
+    const auto both = [&](int row) {
+        EXPECT_EQ(w->selected(), row);
+        EXPECT_EQ(w->scene().selected, row);
+        EXPECT_EQ(w->list()->currentIndex().row(), row);
+    };
+    QShortcut* n = nullptr;
+    QShortcut* shift_n = nullptr;
+    for (QShortcut* s : w->findChildren<QShortcut*>()) {
+        if (s->key() == QKeySequence(Qt::Key_N)) n = s;
+        if (s->key() == QKeySequence(Qt::SHIFT | Qt::Key_N)) shift_n = s;
+    }
+    ASSERT_TRUE(n && shift_n);
+    emit n->activated();
+    both(0);
+    emit n->activated();
+    emit n->activated();
+    both(2);
+    const GapRecord r2 = w->session().records()[2];
+    EXPECT_LE(w->from_ms(), r2.start_ms);
+    EXPECT_GE(w->to_ms(), r2.end_ms);
+    emit shift_n->activated();
+    both(1);
+    w->list()->setFocus();
+    QTest::keyClick(w->list(), Qt::Key_Down);
+    both(2);
+    w->picture()->setFocus();
+    QTest::keyClick(w->picture(), Qt::Key_Tab);
+    both(3);
+
+    // A lower Sensitivity: the silence that overlaps the old one most stays selected.
+    const std::vector<GapRecord> before = w->session().records();
+    dispatch(*app, [&] { f().Slider1.set_value(4); });
+    settle();
+    const int kept = preview::kept_selection(before, 3, w->session().records());
+    both(kept);
+    if (kept >= 0) {
+        const GapRecord k = w->session().records()[static_cast<std::size_t>(kept)];
+        EXPECT_LT(k.start_ms, before[3].end_ms);
+        EXPECT_GT(k.end_ms, before[3].start_ms);
+    }
+}
+
+// Another program writing the GAP file is seen within a second, without a poll.
+TEST_F(PreviewWindowTest, NoticesAGapFileWrittenByAnotherProgram) {
+    const auto wav = speech("take1.wav", 1, 8);
+    load(wav);
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    ASSERT_FALSE(w->session().disk().exists);
+    const std::vector<GapRecord> written{{10, 20}, {30, 45}};
+    write_gap_file(gap_path(wav.string()), written);
+    QElapsedTimer waited;
+    waited.start();
+    while (!w->session().disk().exists && waited.elapsed() < 1000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(w->session().disk().exists) << "not seen within a second";
+    EXPECT_EQ(w->session().disk().records, written);
+    EXPECT_EQ(w->session().comparison().removed,
+              preview::compare(w->session().records(), written).removed);
+    // Written again in place.
+    const std::vector<GapRecord> again{{10, 20}};
+    write_gap_file(gap_path(wav.string()), again);
+    waited.start();
+    while (w->session().disk().records != again && waited.elapsed() < 1000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(w->session().disk().records, again);
+}
+
+// A file being read shows nothing of the one before; the preview's entry is in the
+// file name box's own menu; the window opens beside the main window; its parts have names.
+TEST_F(PreviewWindowTest, ShowsOnlyTheFileBeingReadOpensBesideAndNamesItsParts) {
+    load(speech("one.wav", 1, 16));
+    launcher->open();
+    PreviewWindow* w = settle();
+    ASSERT_NE(w, nullptr);
+    ASSERT_GT(w->list()->model()->rowCount(), 0);
+    // Beside the main window: right, else left, else narrower on the roomier side, else
+    // as far right as the screen allows.
+    const QRect screen(0, 0, 1280, 1024);
+    EXPECT_EQ(beside({10, 20, 400, 300}, {700, 500}, 500, screen), QRect(410, 20, 700, 500));
+    EXPECT_EQ(beside({700, 20, 400, 300}, {600, 500}, 500, screen), QRect(100, 20, 600, 500));
+    EXPECT_EQ(beside({0, 0, 470, 330}, {910, 630}, 600, screen), QRect(470, 0, 810, 630));
+    EXPECT_EQ(beside({700, 0, 270, 330}, {910, 630}, 600, screen), QRect(0, 0, 700, 630));
+    EXPECT_EQ(beside({300, 700, 400, 300}, {900, 500}, 600, screen), QRect(380, 524, 900, 500));
+    EXPECT_EQ(beside({0, 0, 400, 300}, {900, 1500}, 600, screen).height(), 1024);
+    EXPECT_FALSE(w->picture()->accessibleName().isEmpty());
+    EXPECT_FALSE(w->picture()->accessibleDescription().isEmpty());
+    EXPECT_FALSE(w->list()->accessibleName().isEmpty());
+    EXPECT_FALSE(w->list()->accessibleDescription().isEmpty());
+
+    // The next file: before it is read the window holds nothing of the last one.
+    const auto two = speech("two.wav", 2, 8);
+    f().CommonDialog1.FileName = two.string();
+    w->sync_once_shown();
+    EXPECT_EQ(w->list()->model()->rowCount(), 0);
+    EXPECT_TRUE(w->scene().now.empty());
+    EXPECT_FALSE(w->save_button()->isEnabled());
+    EXPECT_NE(w->windowTitle().toStdString().find("two.wav"), std::string::npos);
+    settle();
+    QElapsedTimer waited;
+    waited.start();
+    while (!w->session().is_open() && waited.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(w->session().path(), two);
 }
 
 // The view's arithmetic alone: fitted into the recording, zoomed around a time that stays

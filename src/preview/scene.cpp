@@ -71,14 +71,77 @@ Scene make_scene(const Session& session, Language language, double from_ms, doub
               count_text(session.records().size(), language);
     if (s.band > 0)
         s.band_label = (de ? "Band " : "band ") + decibels(dbfs(s.band), language) + " dBFS";
-    if (session.is_open()) s.scale_label = decibels(dbfs(s.full_scale), language) + " dBFS";
+    s.has_file = session.is_open();
+    if (s.has_file) {
+        // The edges as shares of full scale, the positive one above the negative one.
+        const double share = 100.0 * s.full_scale / 32768;
+        const std::string edge = fixed(share, share < 9.95 ? 1 : 0, language) + " %";
+        s.scale_top = "+" + edge;
+        s.scale_bottom = "−" + edge;
+    }
     s.now_label = de ? "jetzt" : "now";
     s.disk_label = de ? "GAP-Datei" : "GAP file";
+    s.moved_label = de ? "verschoben" : "moved";
+    s.new_label = de ? "neu" : "new";
+    s.only_label = de ? "nur in der Datei" : "only in the file";
+    if (scanned(session) && s.band > 0 && whole.buckets() > 0 && s.ms_per_frame > 0) {
+        // The quiet buckets at the end, after the last silence recorded.
+        std::size_t b = whole.buckets();
+        while (b > 0 && (whole.lo[b - 1] > whole.hi[b - 1] ||
+                         (whole.lo[b - 1] > -s.band && whole.hi[b - 1] < s.band)))
+            --b;
+        const double from =
+            s.first_frame_ms + static_cast<double>(whole.bucket_start(b)) * s.ms_per_frame;
+        const double to = total_ms(session);
+        const double last_end = s.now.empty() ? 0 : s.now.back().end_ms;
+        if (b < whole.buckets() && from >= last_end &&
+            to - from >= std::max(1, session.settings().filter_ms))
+            s.unrecorded_tail = GapRecord{static_cast<std::int32_t>(std::lround(from)),
+                                          static_cast<std::int32_t>(std::lround(to))};
+    }
     if (!scanned(session))
         s.note = de ? "Erstellen durchsucht diese Datei nicht" : "Generate does not scan this file";
     else if (session.records().empty())
         s.note = de ? "Keine Pause bei diesen Einstellungen" : "No silence at these settings";
     return s;
+}
+
+double tick_step(double min_step_ms) {
+    const double wanted = std::max(min_step_ms, 1e-3);
+    if (wanted <= 20000) {
+        double step = std::pow(10.0, std::floor(std::log10(wanted)));
+        for (double f : {1.0, 2.0, 5.0, 10.0})
+            if (step * f >= wanted * (1 - 1e-12)) return step * f;
+        return step * 10;
+    }
+    for (double minutes : {1.0, 2.0, 5.0, 10.0, 20.0, 30.0})
+        if (minutes * 60000 >= wanted) return minutes * 60000;
+    const double hours = wanted / 3600000;
+    double step = std::pow(10.0, std::floor(std::log10(hours)));
+    for (double f : {1.0, 2.0, 5.0, 10.0})
+        if (step * f >= hours * (1 - 1e-12)) return step * f * 3600000;
+    return step * 10 * 3600000;
+}
+
+std::optional<int> peak_between(const Scene& s, double from_ms, double to_ms) {
+    const Waveform* w = s.waveform;
+    if (!w || w->buckets() == 0 || w->to <= w->from || s.ms_per_frame <= 0) return std::nullopt;
+    const double n = static_cast<double>(w->buckets());
+    const double frames = static_cast<double>(w->to - w->from);
+    const auto bucket_of = [&](double ms) {
+        return ((ms - s.first_frame_ms) / s.ms_per_frame - static_cast<double>(w->from)) * n /
+               frames;
+    };
+    const double b0 = bucket_of(from_ms), b1 = bucket_of(to_ms);
+    if (b1 <= 0 || b0 >= n) return std::nullopt;
+    const auto first = static_cast<std::size_t>(std::clamp(std::floor(b0), 0.0, n - 1));
+    const auto last = static_cast<std::size_t>(std::clamp(std::ceil(b1) - 1, 0.0, n - 1));
+    std::optional<int> peak;
+    for (std::size_t b = first; b <= std::max(first, last); ++b) {
+        if (w->lo[b] > w->hi[b]) continue;
+        peak = std::max({peak.value_or(0), -int{w->lo[b]}, int{w->hi[b]}});
+    }
+    return peak;
 }
 
 std::string summary_line(const Session& session, Language l) {

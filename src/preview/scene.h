@@ -1,6 +1,7 @@
 #pragma once
 // What the preview's picture shows, ready to draw: the window and `veltrane-cli plot`
 // draw the same scene with the same code.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,19 @@ struct Scene {
     std::vector<Match> disk_marks;
     int selected = -1;  // a record of `now`, or -1
     Language language = Language::English;
+    bool has_file = false;  // a recording is open: the axes are drawn
+    // Where playback starts and where it has come to, when they are to be shown.
+    std::optional<double> cursor_ms, playhead_ms;
+    // The quiet stretch at the end that no silence was recorded for, since no sound
+    // follows it.
+    std::optional<GapRecord> unrecorded_tail;
 
-    std::string title;        // the line above the waveform; none when empty
-    std::string band_label;   // the band's level
-    std::string scale_label;  // the level at the edges
+    std::string title;                    // the line above the waveform; none when empty
+    std::string band_label;               // the band's level
+    std::string scale_top, scale_bottom;  // the level at the top and bottom edges
     std::string now_label, disk_label;
+    // The legend of the marks: a silence moved, new, or only in the GAP file.
+    std::string moved_label, new_label, only_label;
     std::string note;  // across the waveform, when there is something to say there
 };
 
@@ -39,6 +48,15 @@ struct Scene {
 // long as the session stays as it is.
 Scene make_scene(const Session& session, Language language, double from_ms, double to_ms,
                  const Waveform* waveform = nullptr, int selected = -1);
+
+// The step between the ticks of a time axis at least `min_step_ms` apart: 1, 2 or 5 times
+// a power of ten seconds under a minute, then 1, 2, 5, 10, 20 and 30 minutes, then 1, 2,
+// 5, 10… hours, so that minute labels fall on round minutes.
+double tick_step(double min_step_ms);
+
+// The highest level of the waveform shown between two times, in 16-bit units; none where
+// it holds no frame.
+std::optional<int> peak_between(const Scene& scene, double from_ms, double to_ms);
 
 // The settings in words ("Sensitivity 15, Filter 50 ms, normal speed").
 std::string settings_text(const Settings& settings, Language language);

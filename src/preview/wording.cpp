@@ -13,8 +13,8 @@ constexpr WindowWords kEnglish{
     .why_title = "Why nothing was found",
     .looking_for_reason = "Looking for the reason…",
     .hint =
-        "Wheel: zoom · Shift+wheel or arrow keys: scroll · 0: whole file · "
-        "a click on a silence shows it",
+        "Wheel: zoom · Shift+wheel or arrow keys: scroll · 0: whole file · a click puts the "
+        "cursor · Space: play/pause · P: play around the silence · N, Shift+N: next, previous",
     .whole_file = "Whole file",
     .save_labels = "Save labels…",
     .save_labels_title = "Save labels",
@@ -31,6 +31,26 @@ constexpr WindowWords kEnglish{
     .moved = "moved",
     .added = "new",
     .only_in_file = "only in the file",
+    .play = "Play",
+    .pause = "Pause",
+    .play_around = "Play around",
+    .no_sound = "No sound output: %1",
+    .no_device = "no audio device was found",
+    .refused = "the audio device does not take %1",
+    .failed = "the audio device could not be opened",
+    .readout = "%1 · %2 dBFS",
+    .unrecorded_tail =
+        "Quiet to the end of the file: no silence is recorded here, because no sound "
+        "follows it",
+    .picture_name = "Waveform",
+    .picture_description =
+        "The recording from %2 to %3 with the %1 silences the settings record shaded; a "
+        "lane below compares them with the GAP file",
+    .list_name = "Silences",
+    .list_description =
+        "The silences the settings record, then those only in the GAP file; Enter plays "
+        "around the one selected",
+    .scroll_name = "Time shown",
 };
 
 constexpr WindowWords kGerman{
@@ -40,8 +60,9 @@ constexpr WindowWords kGerman{
     .why_title = "Warum nichts gefunden wurde",
     .looking_for_reason = "Suche nach dem Grund…",
     .hint =
-        "Mausrad: Zoom · Umschalt+Mausrad oder Pfeiltasten: blättern · 0: ganze "
-        "Datei · ein Klick auf eine Pause zeigt sie",
+        "Mausrad: Zoom · Umschalt+Mausrad oder Pfeiltasten: blättern · 0: ganze Datei · ein "
+        "Klick setzt den Cursor · Leertaste: abspielen/anhalten · P: um die Pause herum "
+        "abspielen · N, Umschalt+N: nächste, vorige",
     .whole_file = "Ganze Datei",
     .save_labels = "Marken speichern…",
     .save_labels_title = "Marken speichern",
@@ -58,6 +79,26 @@ constexpr WindowWords kGerman{
     .moved = "verschoben",
     .added = "neu",
     .only_in_file = "nur in der Datei",
+    .play = "Abspielen",
+    .pause = "Anhalten",
+    .play_around = "Um die Pause abspielen",
+    .no_sound = "Keine Tonausgabe: %1",
+    .no_device = "kein Audiogerät gefunden",
+    .refused = "das Audiogerät nimmt %1 nicht an",
+    .failed = "das Audiogerät ließ sich nicht öffnen",
+    .readout = "%1 · %2 dBFS",
+    .unrecorded_tail =
+        "Still bis zum Dateiende: hier wird keine Pause aufgezeichnet, weil kein Ton mehr "
+        "folgt",
+    .picture_name = "Wellenform",
+    .picture_description =
+        "Die Aufnahme von %2 bis %3 mit den %1 Pausen, die die Einstellungen aufzeichnen, "
+        "schattiert; eine Spur darunter vergleicht sie mit der GAP-Datei",
+    .list_name = "Pausen",
+    .list_description =
+        "Die Pausen, die die Einstellungen aufzeichnen, dann die nur in der GAP-Datei; "
+        "Eingabe spielt um die gewählte herum",
+    .scroll_name = "Gezeigte Zeit",
 };
 
 }  // namespace

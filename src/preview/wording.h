@@ -45,6 +45,22 @@ struct WindowWords {
     const char* moved;
     const char* added;
     const char* only_in_file;
+    // Listening.
+    const char* play;         // the button while nothing plays
+    const char* pause;        // the button while it plays
+    const char* play_around;  // a second either side of the selected silence
+    const char* no_sound;     // %1: why
+    const char* no_device;
+    const char* refused;  // %1: the format
+    const char* failed;
+    const char* readout;  // %1 the time, %2 the level
+    const char* unrecorded_tail;
+    // For screen readers.
+    const char* picture_name;
+    const char* picture_description;  // %1 silences, %2 from, %3 to
+    const char* list_name;
+    const char* list_description;
+    const char* scroll_name;
 };
 
 const WindowWords& window_words(Language language);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <memory>
 
@@ -14,6 +15,12 @@ class MainWindow;
 // Opens the preview from the main window: by Ctrl+P, by the window's context menu and by
 // a double click on the file name box. Keeps an open preview in step with the model by
 // hooking into the App's refresh, which runs after every handler.
+// Where a window of `window` size (its frame included) goes beside the main window's
+// frame `main` on a screen whose free room is `room`: to its right, else to its left,
+// else narrowed on the side with more room when that leaves it `least_width`, else as far
+// right as it fits.
+QRect beside(const QRect& main, QSize window, int least_width, const QRect& room);
+
 class PreviewLauncher : public QObject {
     Q_OBJECT
   public:

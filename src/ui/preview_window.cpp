@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -27,6 +29,7 @@
 #include "platform/qt/qstring.h"
 #include "preview/qt/fonts.h"
 #include "preview/qt/preview_picture.h"
+#include "preview/selection.h"
 #include "preview/wording.h"
 #include "preview/zoom.h"
 #include "ui/preview_table.h"
@@ -40,6 +43,10 @@ using preview::Language;
 // Buckets of the waveform of the whole file: enough for a wide window and some zoom
 // before the visible part is read again.
 constexpr std::size_t kBuckets = 8192;
+// How often the playhead moves on (40 times a second), and how long after a zoom or
+// scroll of the user's the view leaves the playhead alone.
+constexpr int kPlayheadMs = 25;
+constexpr qint64 kUserViewMs = 1500;
 
 const preview::WindowWords& words(Language l) {
     return preview::window_words(l);
@@ -78,10 +85,35 @@ class PreviewWindow::Picture : public QWidget {
         setFocusPolicy(Qt::StrongFocus);
         setMinimumSize(480, 200);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        setMouseTracking(true);
     }
     QRect wave() const { return picture_geometry(size(), false).wave; }
 
   protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ToolTip) {
+            // The hatched end says why no silence is recorded there.
+            const auto* help = static_cast<QHelpEvent*>(e);
+            const preview::Scene& s = owner_->scene();
+            const double ms = ms_at(s, wave(), help->pos().x());
+            if (s.unrecorded_tail && wave().contains(help->pos()) &&
+                ms >= s.unrecorded_tail->start_ms && ms <= s.unrecorded_tail->end_ms)
+                QToolTip::showText(help->globalPos(),
+                                   text(words(owner_->language()).unrecorded_tail), this);
+            else
+                QToolTip::hideText();
+            return true;
+        }
+        return QWidget::event(e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { owner_->point_at(e->position().x()); }
+    void leaveEvent(QEvent*) override { owner_->readout_->clear(); }
+    bool focusNextPrevChild(bool next) override {
+        // Tab steps through the silences; past the last (or the first) it leaves.
+        const int before = owner_->selected_;
+        owner_->select_next(next ? 1 : -1);
+        return owner_->selected_ != before || QWidget::focusNextPrevChild(next);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         draw_picture(p, size(), owner_->scene());
@@ -99,6 +131,7 @@ class PreviewWindow::Picture : public QWidget {
         const bool sideways =
             e->modifiers() & Qt::ShiftModifier || std::abs(d.x()) > std::abs(d.y());
         const double steps = (sideways ? (d.x() != 0 ? d.x() : d.y()) : d.y()) / 120.0;
+        owner_->user_moved_view();
         if (sideways)
             owner_->scroll_by(-steps * 0.1);
         else
@@ -110,7 +143,11 @@ class PreviewWindow::Picture : public QWidget {
         if (e->button() == Qt::LeftButton) owner_->click_at(e->position().x());
     }
     void keyPressEvent(QKeyEvent* e) override {
-        switch (e->key()) {
+        const int k = e->key();
+        if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_PageUp ||
+            k == Qt::Key_PageDown || k == Qt::Key_Home || k == Qt::Key_End)
+            owner_->user_moved_view();
+        switch (k) {
             case Qt::Key_Left:
                 return owner_->scroll_by(-0.1);
             case Qt::Key_Right:
@@ -144,6 +181,7 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     picture_ = new Picture(this);
     scroll_ = new QScrollBar(Qt::Horizontal, this);
     connect(scroll_, &QScrollBar::valueChanged, this, [this](int v) {
+        user_moved_view();
         const double span = to_ms_ - from_ms_;
         show_range(v, v + span);
     });
@@ -174,11 +212,28 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     for (int c = 1; c < 4; ++c)
         list_->setColumnWidth(c, digits.horizontalAdvance("Length (ms)") + 24);
     list_->setMinimumHeight(120);
+    // Whatever moves the list's current row (a click, the arrow keys) selects that silence
+    // in the picture too; Enter plays around it.
+    connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& i) {
+                if (!listing_ && i.isValid()) select(i.row());
+            });
     connect(list_, &QTreeView::clicked, this, [this](const QModelIndex& i) { select(i.row()); });
-    connect(list_, &QTreeView::activated, this, [this](const QModelIndex& i) { select(i.row()); });
+    list_->installEventFilter(this);
 
     hint_ = new QLabel(this);
     hint_->setWordWrap(true);
+    sound_line_ = new QLabel(this);
+    sound_line_->setTextFormat(Qt::PlainText);
+    sound_line_->setVisible(false);
+    readout_ = new QLabel(this);
+    readout_->setTextFormat(Qt::PlainText);
+    readout_->setMinimumWidth(
+        QFontMetrics(readout_->font()).horizontalAdvance("0:00:00.000 · −100.0 dBFS"));
+    play_ = new QPushButton(this);
+    around_ = new QPushButton(this);
+    connect(play_, &QPushButton::clicked, this, &PreviewWindow::play_pause);
+    connect(around_, &QPushButton::clicked, this, &PreviewWindow::play_around);
     whole_ = new QPushButton(this);
     save_ = new QPushButton(this);
     close_ = new QPushButton(this);
@@ -195,9 +250,28 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
         connect(s, &QShortcut::activated, this, [this] { zoom(0.5, (from_ms_ + to_ms_) / 2); });
     connect(out, &QShortcut::activated, this, [this] { zoom(2, (from_ms_ + to_ms_) / 2); });
     connect(all, &QShortcut::activated, this, &PreviewWindow::show_whole_file);
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    auto* around = new QShortcut(QKeySequence(Qt::Key_P), this);
+    connect(space, &QShortcut::activated, this, &PreviewWindow::play_pause);
+    connect(around, &QShortcut::activated, this, &PreviewWindow::play_around);
+    play_keys_ = {space, around};
+    auto* next = new QShortcut(QKeySequence(Qt::Key_N), this);
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_N), this);
+    connect(next, &QShortcut::activated, this, [this] { select_next(1); });
+    connect(previous, &QShortcut::activated, this, [this] { select_next(-1); });
+
+    play_timer_ = new QTimer(this);
+    play_timer_->setInterval(kPlayheadMs);
+    connect(play_timer_, &QTimer::timeout, this, &PreviewWindow::follow_playback);
+    playback_ = app_.platform.sound.playback();
+    // Watched, not polled: another program writing the GAP file shows at once.
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &PreviewWindow::changed_on_disk);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &PreviewWindow::changed_on_disk);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
+    layout->addWidget(sound_line_);
     layout->addWidget(picture_, 3);
     layout->addWidget(scroll_);
     layout->addWidget(why_title_);
@@ -205,18 +279,23 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     layout->addWidget(disk_);
     layout->addWidget(list_, 2);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(hint_, 1);
+    buttons->addWidget(readout_, 1);
+    buttons->addWidget(play_);
+    buttons->addWidget(around_);
     buttons->addWidget(whole_);
     buttons->addWidget(save_);
     buttons->addWidget(close_);
     layout->addLayout(buttons);
+    layout->addWidget(hint_);
 
     language_ = preview::language_of(app_.f().lan.caption);
     retranslate();
     rebuild();
 }
 
-PreviewWindow::~PreviewWindow() = default;
+PreviewWindow::~PreviewWindow() {
+    stop_playing();
+}
 
 QWidget* PreviewWindow::picture() const {
     return picture_;
@@ -229,6 +308,12 @@ void PreviewWindow::retranslate() {
     whole_->setText(text(words(l).whole_file));
     save_->setText(text(words(l).save_labels));
     close_->setText(text(words(l).close));
+    around_->setText(text(words(l).play_around));
+    picture_->setAccessibleName(text(words(l).picture_name));
+    list_->setAccessibleName(text(words(l).list_name));
+    list_->setAccessibleDescription(text(words(l).list_description));
+    scroll_->setAccessibleName(text(words(l).scroll_name));
+    update_play_controls();
 }
 
 void PreviewWindow::sync_once_shown() {
@@ -236,6 +321,8 @@ void PreviewWindow::sync_once_shown() {
     // A new file: the window shows first, then reads it. A window that is never
     // painted reads it all the same, a little later.
     const QString name = q(std::filesystem::path(loaded_file(app_)).filename().string());
+    show_nothing();
+    setWindowTitle(text(words(language()).title) + name);
     summary_->setText(text(words(language()).reading).arg(name));
     load_after_paint_ = true;
     picture_->update();
@@ -265,6 +352,9 @@ void PreviewWindow::sync() {
         return;
     }
     bool changed = false;
+    // The silence selected before, to select the one most like it afterwards.
+    std::vector<GapRecord> before;
+    if (selected_ >= 0) before = session_.records();
     try {
         changed = session_.update(settings);
     } catch (const Error& e) {
@@ -276,16 +366,32 @@ void PreviewWindow::sync() {
         // The recording may have changed length: the view stays inside it.
         const double total = preview::total_ms(session_);
         if (to_ms_ > total) show_range(std::max(0.0, total - (to_ms_ - from_ms_)), total);
-        if (selected_ >= static_cast<int>(session_.records().size())) selected_ = -1;
+        selected_ = preview::kept_selection(before, selected_, session_.records());
+        watch();
     }
     if (changed || retold) rebuild();
 }
 
-void PreviewWindow::open_file(const preview::Settings& settings) {
-    problem_.clear();
+void PreviewWindow::show_nothing() {
+    stop_playing();
+    cursor_ms_.reset();
     selected_ = -1;
     detail_.reset();
     session_ = preview::Session(kBuckets);
+    from_ms_ = 0;
+    to_ms_ = 1;
+    table_->show({}, false, language());
+    disk_->clear();
+    save_->setEnabled(false);
+    why_title_->setVisible(false);
+    why_->setVisible(false);
+    redraw();
+    update_play_controls();
+}
+
+void PreviewWindow::open_file(const preview::Settings& settings) {
+    problem_.clear();
+    show_nothing();
     const Language l = language();
     if (path_.empty()) {
         problem_ = words(l).no_file;
@@ -294,6 +400,9 @@ void PreviewWindow::open_file(const preview::Settings& settings) {
     }
     const QString name = q(std::filesystem::path(path_).filename().string());
     setWindowTitle(text(words(l).title) + name);
+    // Nothing of the file before stays on screen while this one is read.
+    picture_->repaint();
+    list_->viewport()->repaint();
     QElapsedTimer shown;
     shown.start();
     try {
@@ -311,6 +420,7 @@ void PreviewWindow::open_file(const preview::Settings& settings) {
     }
     from_ms_ = 0;
     to_ms_ = std::max(1.0, preview::total_ms(session_));
+    watch();
     rebuild();
 }
 
@@ -346,7 +456,9 @@ void PreviewWindow::rebuild() {
                 rows.push_back({disk[i], 0, preview::Match::OnlyOnDisk});
     }
     table_->show(std::move(rows), compared, l);
+    list_to_selection();
     save_->setEnabled(!records.empty());
+    update_play_controls();
 
     const bool nothing = open && records.empty();
     why_title_->setVisible(nothing);
@@ -442,6 +554,12 @@ void PreviewWindow::redraw() {
     scene_ = preview::make_scene(session_, language(), from_ms_, to_ms_, shown, selected_);
     scene_.title.clear();  // the line above the picture says it
     if (!session_.is_open()) scene_.note = problem_;
+    scene_.cursor_ms = cursor_ms_;
+    scene_.playhead_ms = playhead_ms_;
+    picture_->setAccessibleDescription(text(words(language()).picture_description)
+                                           .arg(static_cast<qulonglong>(session_.records().size()))
+                                           .arg(q(preview::axis_time(from_ms_, 1, language())))
+                                           .arg(q(preview::axis_time(to_ms_, 1, language()))));
 
     const double total = std::max(1.0, preview::total_ms(session_));
     const double span = to_ms_ - from_ms_;
@@ -483,8 +601,12 @@ void PreviewWindow::select(int row) {
     if (row < 0 || row >= table_->rowCount()) return;
     const PreviewTable::Row& r = table_->row(row);
     selected_ = r.number > 0 ? r.number - 1 : -1;
-    const QModelIndex at = table_->index(row, 0);
-    if (list_->currentIndex().row() != row) list_->setCurrentIndex(at);
+    if (list_->currentIndex().row() != row) {
+        listing_ = true;
+        list_->setCurrentIndex(table_->index(row, 0));
+        listing_ = false;
+    }
+    list_->scrollTo(list_->currentIndex());
     const double start = r.record.start_ms, end = r.record.end_ms;
     const double margin = std::max(250.0, (end - start) / 2);
     show_range(start - margin, end + margin);
@@ -493,20 +615,199 @@ void PreviewWindow::select(int row) {
 void PreviewWindow::click_at(double x) {
     const QRect wave = picture_->wave();
     const double ms = ms_at(scene_, wave, x);
+    if (!session_.is_open()) return;
+    // The cursor: where playback starts. Playing goes on from there.
+    cursor_ms_ = std::clamp(ms, 0.0, preview::total_ms(session_));
+    if (playback_ && playback_->state() != Playback::State::Stopped) {
+        stop_playing();
+        play_pause();
+    }
     const auto& records = session_.records();
     // The silence under the pointer, if any; records follow each other in time.
     const auto it = std::lower_bound(records.begin(), records.end(), ms,
                                      [](const GapRecord& r, double t) { return r.end_ms < t; });
-    if (it == records.end() || ms < it->start_ms) return;
-    selected_ = static_cast<int>(it - records.begin());
-    list_->setCurrentIndex(table_->index(selected_, 0));
-    list_->scrollTo(list_->currentIndex());
+    if (it != records.end() && ms >= it->start_ms) {
+        selected_ = static_cast<int>(it - records.begin());
+        list_to_selection();
+    }
     redraw();
 }
 
+void PreviewWindow::list_to_selection() {
+    const QModelIndex at = selected_ >= 0 ? table_->index(selected_, 0) : QModelIndex();
+    listing_ = true;
+    if (at.isValid())
+        list_->setCurrentIndex(at);
+    else
+        list_->selectionModel()->clear();
+    listing_ = false;
+    if (at.isValid()) list_->scrollTo(at);
+}
+
+void PreviewWindow::select_next(int step) {
+    const int next = preview::stepped_selection(session_.records(), selected_, step,
+                                                cursor_ms_.value_or(from_ms_));
+    if (next >= 0 && next != selected_) select(next);
+}
+
+void PreviewWindow::point_at(double x) {
+    const QRect wave = picture_->wave();
+    if (!session_.is_open() || x < wave.left() || x > wave.right()) return readout_->clear();
+    const double ms = ms_at(scene_, wave, x);
+    const std::optional<int> peak = preview::peak_between(scene_, ms, ms_at(scene_, wave, x + 1));
+    const double span = to_ms_ - from_ms_;
+    const double step = span < 2000 ? 1 : span < 20000 ? 10 : 100;
+    readout_->setText(
+        text(words(language()).readout)
+            .arg(q(preview::axis_time(ms, step, language())))
+            .arg(peak ? q(preview::decibels(preview::dbfs(*peak), language())) : "–"));
+}
+
+void PreviewWindow::update_play_controls() {
+    const Language l = language();
+    std::string why;
+    if (!playback_)
+        why = words(l).no_device;
+    else if (playback_->fault() == Playback::Fault::NoDevice)
+        why = words(l).no_device;
+    else if (playback_->fault() == Playback::Fault::Failed)
+        why = words(l).failed;
+    else if (session_.is_open() && !preview::play_format(session_.layout()))
+        why = preview::unplayable_cause(session_.layout(), l);
+    else if (playback_->fault() == Playback::Fault::Refused)
+        why = QString(words(l).refused)
+                  .arg(q(preview::unplayable_cause(session_.layout(), l)))
+                  .toStdString();
+    can_play_ = why.empty() && session_.is_open();
+    sound_line_->setText(why.empty() ? QString() : text(words(l).no_sound).arg(q(why)));
+    sound_line_->setVisible(!why.empty());
+    const bool playing = playback_ && playback_->state() == Playback::State::Playing;
+    play_->setText(text(playing ? words(l).pause : words(l).play) + " (" +
+                   QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText) + ")");
+    around_->setText(text(words(l).play_around) + " (P)");
+    play_->setEnabled(can_play_);
+    around_->setEnabled(can_play_ && selected_ >= 0);
+    for (QShortcut* k : play_keys_) k->setEnabled(can_play_);
+}
+
+void PreviewWindow::play(preview::ByteRange range) {
+    if (!can_play_ || range.empty()) return;
+    std::shared_ptr<ByteSource> source;
+    try {
+        // A reader of its own: the session may open the file afresh meanwhile.
+        source = open_recording(session_.path());
+    } catch (const Error&) {
+    }
+    if (!source) return;
+    if (!playback_->start(std::move(source), range.from, range.to,
+                          *preview::play_format(session_.layout()))) {
+        update_play_controls();
+        return;
+    }
+    playhead_ms_ = preview::ms_of(range.from, session_.bytes_per_ms());
+    play_timer_->start();
+    update_play_controls();
+    redraw();
+}
+
+void PreviewWindow::play_pause() {
+    if (!can_play_) return;
+    switch (playback_->state()) {
+        case Playback::State::Playing:
+            playback_->pause();
+            break;
+        case Playback::State::Paused:
+            playback_->resume();
+            break;
+        case Playback::State::Stopped: {
+            const double from = cursor_ms_.value_or(from_ms_);
+            play(preview::frames_between(session_.layout(), session_.bytes_per_ms(), from,
+                                         preview::total_ms(session_)));
+            break;
+        }
+    }
+    update_play_controls();
+}
+
+void PreviewWindow::play_around() {
+    const auto& records = session_.records();
+    if (!can_play_ || selected_ < 0 || selected_ >= static_cast<int>(records.size())) return;
+    stop_playing();
+    play(preview::around(session_.layout(), session_.bytes_per_ms(),
+                         records[static_cast<std::size_t>(selected_)]));
+}
+
+void PreviewWindow::stop_playing() {
+    if (playback_) playback_->stop();
+    if (play_timer_) play_timer_->stop();
+    const bool shown = playhead_ms_.has_value();
+    playhead_ms_.reset();
+    if (play_) update_play_controls();
+    if (shown) redraw();
+}
+
+void PreviewWindow::follow_playback() {
+    if (!playback_) return;
+    const std::int64_t at = playback_->position();
+    if (playback_->state() == Playback::State::Stopped || at < 0) return stop_playing();
+    playhead_ms_ = preview::ms_of(at, session_.bytes_per_ms());
+    const double span = to_ms_ - from_ms_;
+    const bool user_busy = user_moved_.isValid() && user_moved_.elapsed() < kUserViewMs;
+    if (!user_busy && (*playhead_ms_ < from_ms_ || *playhead_ms_ > to_ms_)) {
+        show_range(*playhead_ms_, *playhead_ms_ + span);  // a page on
+        return;
+    }
+    scene_.playhead_ms = playhead_ms_;
+    picture_->update();
+}
+
+void PreviewWindow::watch() {
+    const QStringList old = watcher_->files() + watcher_->directories();
+    if (!old.isEmpty()) watcher_->removePaths(old);
+    if (!session_.is_open()) return;
+    // The folder tells of a GAP file made or replaced, the file of one written in place.
+    QStringList paths{
+        q(session_.path().parent_path().empty() ? std::string(".")
+                                                : session_.path().parent_path().string()),
+        q(session_.path().string())};
+    if (session_.disk().exists) paths << q(session_.disk().path.string());
+    watcher_->addPaths(paths);
+}
+
+void PreviewWindow::changed_on_disk() {
+    // A burst of writes is looked at once, when it is over.
+    if (disk_pending_) return;
+    disk_pending_ = true;
+    QTimer::singleShot(100, this, [this] {
+        disk_pending_ = false;
+        if (isVisible()) sync();
+        watch();  // a file replaced is a new file to watch
+    });
+}
+
 void PreviewWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) return void(close());
+    if (event->key() == Qt::Key_Escape) {
+        // Esc stops what plays; with nothing playing it closes the window.
+        if (playback_ && playback_->state() != Playback::State::Stopped) return stop_playing();
+        return void(close());
+    }
     QWidget::keyPressEvent(event);
+}
+
+void PreviewWindow::closeEvent(QCloseEvent* event) {
+    stop_playing();
+    QWidget::closeEvent(event);
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            play_around();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PreviewWindow::save_labels() {

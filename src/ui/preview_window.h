@@ -2,16 +2,22 @@
 // The preview window: the loaded file's waveform with the silences the main window's
 // settings would record, their list, the GAP file on disk beside them, and why nothing
 // was found. It follows the main window's model and never changes it.
+#include <QElapsedTimer>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/sound.h"
+#include "preview/listening.h"
 #include "preview/scene.h"
 #include "preview/session.h"
 
+class QFileSystemWatcher;
 class QLabel;
+class QShortcut;
+class QTimer;
 class QPushButton;
 class QScrollBar;
 class QTreeView;
@@ -37,8 +43,32 @@ class PreviewWindow : public QWidget {
     // The time shown, in milliseconds from the start of the file.
     void show_range(double from_ms, double to_ms);
     void show_whole_file();
-    // Shows a silence of the list zoomed, with some sound either side.
+    // Shows a silence of the list zoomed, with some sound either side; the list and the
+    // picture show the same one.
     void select(int row);
+    // The next (`step` > 0) or previous silence.
+    void select_next(int step);
+    int selected() const { return selected_; }
+
+    // Listening. Playback starts at the cursor (a click in the picture puts it), else at
+    // the left edge of the view, and runs to the end of the recording.
+    void play_pause();
+    // From a second before the selected silence to a second after it.
+    void play_around();
+    void stop_playing();
+    bool can_play() const { return can_play_; }
+    Playback* playback() const { return playback_.get(); }
+    const std::optional<double>& cursor_ms() const { return cursor_ms_; }
+    const std::optional<double>& playhead_ms() const { return playhead_ms_; }
+    // Moves the playhead on to where playback has come (the window's timer does this at
+    // least 30 times a second), the view following it unless the user is scrolling.
+    void follow_playback();
+    QLabel* sound_line() const { return sound_line_; }
+    QLabel* readout() const { return readout_; }
+    QPushButton* play_button() const { return play_; }
+    QPushButton* around_button() const { return around_; }
+    // The time and level under the pointer at a column of the picture.
+    void point_at(double x);
 
     const preview::Session& session() const { return session_; }
     const preview::Scene& scene() const { return scene_; }
@@ -61,9 +91,22 @@ class PreviewWindow : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     class Picture;
+
+    // Shows no file at all: nothing of a file read before stays while another is read.
+    void show_nothing();
+    // Watches the recording's folder and its GAP file for writes by other programs.
+    void watch();
+    void changed_on_disk();
+    // The list's current row to the selected silence, without moving the view.
+    void list_to_selection();
+    void play(preview::ByteRange range);
+    void update_play_controls();
+    void user_moved_view() { user_moved_.start(); }
 
     void open_file(const preview::Settings& settings);
     void rebuild();
@@ -90,6 +133,16 @@ class PreviewWindow : public QWidget {
     bool explaining_ = false;        // the reasons are being worked out, events running meanwhile
     bool resync_ = false;            // a change came in meanwhile
     bool load_after_paint_ = false;  // a file waits to be read until the window shows
+    bool listing_ = false;           // the list's current row is being set from here
+
+    std::unique_ptr<Playback> playback_;
+    bool can_play_ = false;
+    std::optional<double> cursor_ms_, playhead_ms_;
+    QElapsedTimer user_moved_;  // since the user last zoomed or scrolled
+    QTimer* play_timer_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
+    bool disk_pending_ = false;
+    std::vector<QShortcut*> play_keys_;
 
     QLabel* summary_ = nullptr;
     Picture* picture_ = nullptr;
@@ -100,6 +153,10 @@ class PreviewWindow : public QWidget {
     QTreeView* list_ = nullptr;
     PreviewTable* table_ = nullptr;
     QLabel* hint_ = nullptr;
+    QLabel* sound_line_ = nullptr;
+    QLabel* readout_ = nullptr;
+    QPushButton* play_ = nullptr;
+    QPushButton* around_ = nullptr;
     QPushButton* whole_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* close_ = nullptr;

@@ -11,6 +11,7 @@
 
 #include "base/error.h"
 #include "platform/qt/qstring.h"
+#include "platform/qt/qt_playback.h"
 #include "platform/qt/stop_signals.h"
 #include "platform/qt/toolkit_language.h"
 #include "platform/user_folders.h"
@@ -50,6 +51,10 @@ void QtSound::play_async(const std::filesystem::path& file) {
                      });
     effect_->setSource(QUrl::fromLocalFile(QString::fromStdString(file.string())));
     effect_->play();
+}
+
+std::unique_ptr<Playback> QtSound::playback() {
+    return std::make_unique<QtPlayback>();
 }
 
 std::string QtProcess::command_line() {

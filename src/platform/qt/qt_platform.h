@@ -30,6 +30,7 @@ class QtFileDialog : public FileDialog {
 class QtSound : public Sound {
   public:
     void play_async(const std::filesystem::path& file) override;
+    std::unique_ptr<Playback> playback() override;
 
   private:
     std::unique_ptr<QSoundEffect> effect_;

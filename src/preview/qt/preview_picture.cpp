@@ -34,16 +34,9 @@ const QColor kOnlyOnDisk(215, 30, 30);
 const QColor kLaneBack(238, 238, 238);
 const QColor kText(30, 30, 30);
 const QColor kQuietText(120, 120, 120);
-
-// The steps of a time axis: 1, 2 and 5 times a power of ten milliseconds.
-double axis_step(double span_ms, int width) {
-    const double wanted = span_ms / std::max(1, width / 90);
-    double step = std::pow(10.0, std::floor(std::log10(std::max(wanted, 1e-3))));
-    for (double f : {1.0, 2.0, 5.0, 10.0}) {
-        if (step * f >= wanted) return step * f;
-    }
-    return step * 10;
-}
+const QColor kPlayhead(200, 0, 120);
+const QColor kCursor(90, 90, 90);
+const QColor kTail(120, 120, 120, 110);
 
 // A bar of a record between two columns, at least a pixel wide.
 QRectF bar(const Scene& s, const QRect& wave, const QRect& lane, const GapRecord& r) {
@@ -104,7 +97,8 @@ void draw_axis(QPainter& p, const QRect& r, const QRect& wave, const Scene& s) {
     p.setPen(kFrame);
     p.drawLine(wave.left(), r.top(), wave.right(), r.top());
     const double span = s.to_ms - s.from_ms;
-    const double step = axis_step(span, wave.width());
+    // A label for at most every 90 pixels.
+    const double step = preview::tick_step(span / std::max(1, wave.width() / 90));
     p.setFont(ui_font(7.5));
     const QFontMetrics fm(p.font());
     double last_right = -1e9;
@@ -181,27 +175,97 @@ void draw_shades(QPainter& p, const QRect& wave, const Scene& s) {
     p.drawImage(wave, strip);
 }
 
-// Small red triangles over the waveform where a silence is new or only in the GAP file.
+// The marks of the differences: a silence moved is a diamond, a new one a triangle
+// pointing down, one only in the GAP file a cross; each in its colour as well.
+void draw_mark(QPainter& p, Match m, QPointF at) {
+    const double x = at.x(), y = at.y();
+    QPainterPath path;
+    if (m == Match::Changed) {
+        path.moveTo(x, y - 4);
+        path.lineTo(x + 4, y);
+        path.lineTo(x, y + 4);
+        path.lineTo(x - 4, y);
+        path.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(kChanged);
+        p.drawPath(path);
+    } else if (m == Match::New) {
+        path.moveTo(x - 4, y - 3);
+        path.lineTo(x + 4, y - 3);
+        path.lineTo(x, y + 4);
+        path.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(kNew);
+        p.drawPath(path);
+    } else if (m == Match::OnlyOnDisk) {
+        p.setPen(QPen(kOnlyOnDisk, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawLine(QPointF(x - 3.5, y - 3.5), QPointF(x + 3.5, y + 3.5));
+        p.drawLine(QPointF(x - 3.5, y + 3.5), QPointF(x + 3.5, y - 3.5));
+    }
+}
+
+// Marks along the top of the waveform where a silence differs from the GAP file, and
+// their legend in its top right corner.
 void draw_differences(QPainter& p, const QRect& wave, const Scene& s) {
     if (!s.disk_exists) return;
     p.save();
     p.setClipRect(wave);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kOnlyOnDisk);
-    const auto mark = [&](const GapRecord& r) {
-        if (!visible(s, r)) return;
-        const double x = x_at(s, wave, r.start_ms);
-        QPainterPath tri;
-        tri.moveTo(x - 4, wave.top() + 1);
-        tri.lineTo(x + 4, wave.top() + 1);
-        tri.lineTo(x, wave.top() + 7);
-        tri.closeSubpath();
-        p.drawPath(tri);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const auto mark = [&](const GapRecord& r, Match m) {
+        if (m == Match::Same || !visible(s, r)) return;
+        draw_mark(p, m, QPointF(x_at(s, wave, r.start_ms), wave.top() + 6));
     };
     for (std::size_t i = 0; i < s.now.size() && i < s.now_marks.size(); ++i)
-        if (s.now_marks[i] == Match::New) mark(s.now[i]);
+        mark(s.now[i], s.now_marks[i]);
     for (std::size_t i = 0; i < s.disk.size() && i < s.disk_marks.size(); ++i)
-        if (s.disk_marks[i] == Match::OnlyOnDisk) mark(s.disk[i]);
+        if (s.disk_marks[i] == Match::OnlyOnDisk) mark(s.disk[i], Match::OnlyOnDisk);
+
+    p.setFont(ui_font(7.5));
+    const QFontMetrics fm(p.font());
+    const std::pair<Match, const std::string*> entries[] = {{Match::Changed, &s.moved_label},
+                                                            {Match::New, &s.new_label},
+                                                            {Match::OnlyOnDisk, &s.only_label}};
+    int width = 4;
+    for (const auto& [m, label] : entries) width += 14 + fm.horizontalAdvance(q(*label)) + 8;
+    const QRectF box(wave.right() - width - 4, wave.bottom() - fm.height() - 6, width,
+                     fm.height() + 4);
+    p.setPen(kFrame);
+    p.setBrush(QColor(255, 255, 255, 225));
+    p.drawRect(box);
+    double x = box.left() + 4;
+    for (const auto& [m, label] : entries) {
+        draw_mark(p, m, QPointF(x + 5, box.center().y()));
+        p.setPen(kText);
+        const QString text = q(*label);
+        p.drawText(QPointF(x + 14, box.top() + 2 + fm.ascent()), text);
+        x += 14 + fm.horizontalAdvance(text) + 8;
+    }
+    p.restore();
+}
+
+// The quiet end that no silence was recorded for: hatched.
+void draw_tail(QPainter& p, const QRect& wave, const Scene& s) {
+    if (!s.unrecorded_tail || !visible(s, *s.unrecorded_tail)) return;
+    const QRectF b = bar(s, wave, wave, *s.unrecorded_tail);
+    p.save();
+    p.setClipRect(wave);
+    p.fillRect(b, QBrush(kTail, Qt::BDiagPattern));
+    p.restore();
+}
+
+// The cursor, where playback starts, and the playhead, where it has come to.
+void draw_lines(QPainter& p, const QRect& wave, const Scene& s) {
+    p.save();
+    p.setClipRect(wave.adjusted(0, 0, 1, 1));
+    const auto line = [&](double ms, const QColor& colour, Qt::PenStyle style) {
+        if (ms < s.from_ms || ms > s.to_ms) return;
+        const double x = std::round(x_at(s, wave, ms)) + 0.5;
+        p.setPen(QPen(colour, style == Qt::SolidLine ? 2 : 1, style));
+        p.drawLine(QPointF(x, wave.top()), QPointF(x, wave.bottom()));
+    };
+    if (s.cursor_ms) line(*s.cursor_ms, kCursor, Qt::DashLine);
+    if (s.playhead_ms) line(*s.playhead_ms, kPlayhead, Qt::SolidLine);
     p.restore();
 }
 
@@ -253,6 +317,7 @@ void draw_picture(QPainter& p, QSize size, const Scene& s) {
     p.setPen(kCentre);
     p.drawLine(QPointF(g.wave.left(), centre), QPointF(g.wave.right(), centre));
     draw_shades(p, g.wave, s);
+    draw_tail(p, g.wave, s);
     draw_wave(p, g.wave, s);
     if (s.band > 0) {
         p.setPen(QPen(kBandEdge, 1, Qt::DashLine));
@@ -271,6 +336,7 @@ void draw_picture(QPainter& p, QSize size, const Scene& s) {
     }
     p.restore();
     draw_differences(p, g.wave, s);
+    draw_lines(p, g.wave, s);
     if (!s.note.empty()) {
         p.setFont(ui_font(9, true));
         const QFontMetrics fm(p.font());
@@ -284,20 +350,20 @@ void draw_picture(QPainter& p, QSize size, const Scene& s) {
     p.setPen(kFrame);
     p.setBrush(Qt::NoBrush);
     p.drawRect(g.wave.adjusted(0, 0, -1, -1));
-    if (!s.scale_label.empty() && g.wave.height() > 40) {
+    if (!s.scale_top.empty() && g.wave.height() > 40) {
         // The level of the edges, in the margin.
         p.setFont(ui_font(7.5));
         p.setPen(kQuietText);
         const QFontMetrics fm(p.font());
         const int room = g.wave.left() - 6;
-        const QString edge = q(s.scale_label);
         p.drawText(QRect(0, g.wave.top(), room, fm.height()), Qt::AlignRight | Qt::AlignTop,
-                   fm.elidedText(edge, Qt::ElideRight, room));
+                   fm.elidedText(q(s.scale_top), Qt::ElideRight, room));
         p.drawText(QRect(0, g.wave.bottom() - fm.height(), room, fm.height()),
-                   Qt::AlignRight | Qt::AlignBottom, fm.elidedText(edge, Qt::ElideRight, room));
+                   Qt::AlignRight | Qt::AlignBottom,
+                   fm.elidedText(q(s.scale_bottom), Qt::ElideRight, room));
     }
     draw_lanes(p, g, s);
-    draw_axis(p, g.axis, g.wave, s);
+    if (s.has_file) draw_axis(p, g.axis, g.wave, s);
 }
 
 QImage render_picture(const Scene& scene, QSize size) {
