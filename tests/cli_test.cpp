@@ -19,6 +19,7 @@
 #include "cli/cli.h"
 #include "cli/format.h"
 #include "cli/json.h"
+#include "cli_run.h"
 #include "fakes.h"
 #include "json_check.h"
 #include "synth.h"
@@ -28,51 +29,6 @@ namespace veltrane::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string quoted(const fs::path& p) {
-    return "'" + p.string() + "'";
-}
-
-void write_text(const fs::path& p, const std::string& text) {
-    write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// Runs the built programs in a folder of their own, with their own settings file.
-class CliTest : public ::testing::Test {
-  protected:
-    CliTest() : dir(make_temp_folder()) {}
-    ~CliTest() override { fs::remove_all(dir); }
-
-    // Runs veltrane-cli in `dir`; returns the exit status. Human messages follow the
-    // locale, as the window's do; these tests read them in the plain one. Machine-readable
-    // output never follows it: `any_locale` runs keep the locale the tests run in.
-    int run(const std::string& args, bool any_locale = false) {
-        return run_program(VELTRANE_CLI, args, any_locale ? "" : "LC_ALL=C.UTF-8");
-    }
-    int run_program(const char* program, const std::string& args, const std::string& env) {
-        const std::string cmd = "cd " + quoted(dir) + " && " + env +
-                                " VELTRANE_SETTINGS=" + quoted(dir / "settings.ini") + " " +
-                                quoted(program) + " " + args + " >" + stdout_to + " 2>" +
-                                quoted(dir / ".err");
-        const int status = std::system(cmd.c_str());
-        out = read_text(dir / ".out");
-        err = read_text(dir / ".err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    void put(const fs::path& name, const std::vector<std::uint8_t>& bytes) {
-        fs::create_directories((dir / name).parent_path());
-        write_bytes(dir / name, bytes);
-    }
-    std::string settings() { return read_text(dir / "settings.ini"); }
-
-    fs::path dir;
-    std::string stdout_to = quoted(dir / ".out");
-    std::string out, err;
-};
 
 TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
     put("take1.wav", worked_example());
@@ -347,13 +303,7 @@ TEST_F(CliTest, SixteenBitMonoAtNormalSpeedGetsOneNotePerCommand) {
     put("set/b.wav", mono16);
     put("set/c.wav", worked_example());  // 8-bit
     put("stereo.wav", synth::wav_bytes({2, 16, 8000}, std::vector<std::uint8_t>(16'000)));
-    auto notes = [&] {
-        std::size_t n = 0;
-        for (auto at = err.find("veltrane-cli: note: "); at != std::string::npos;
-             at = err.find("veltrane-cli: note: ", at + 1))
-            ++n;
-        return n;
-    };
+    auto notes = [&] { return occurrences(err, "veltrane-cli: note: "); };
     EXPECT_EQ(run("generate --method folder --normal-speed set"), 0) << err;
     EXPECT_EQ(notes(), 1u) << err;
     EXPECT_TRUE(has(err, "note: 2 16-bit mono recordings were scanned at normal speed")) << err;

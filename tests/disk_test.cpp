@@ -29,10 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // The cause of the Error that `fn` throws; empty when it throws none.
 std::string failure_of(const std::function<void()>& fn) {
     try {
@@ -74,8 +70,8 @@ TEST_F(DiskTest, FoldersFifosAndDevicesAreNamedForWhatTheyAreWithoutWaiting) {
         generate(dir / name);
         ASSERT_EQ(boxes.shown.size(), 2u) << name;
         for (const std::string& shown : boxes.shown) {
-            EXPECT_TRUE(contains(shown, (dir / name).string())) << shown;
-            EXPECT_TRUE(contains(shown, cause)) << shown;
+            EXPECT_TRUE(has(shown, (dir / name).string())) << shown;
+            EXPECT_TRUE(has(shown, cause)) << shown;
         }
         EXPECT_TRUE(f().Command1.enabled);
     }
@@ -90,7 +86,7 @@ TEST_F(DiskTest, TheRecordingIsNeverWrittenOverByItsGapFile) {
         boxes.shown.clear();
         generate(wav);
         ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_TRUE(contains(boxes.shown[0], "recording being scanned")) << boxes.shown[0];
+        EXPECT_TRUE(has(boxes.shown[0], "recording being scanned")) << boxes.shown[0];
         EXPECT_EQ(read_bytes(wav), worked_example());
     }
     EXPECT_TRUE(fs::is_symlink(dir / "take.gap"));
@@ -257,7 +253,7 @@ TEST_F(DiskTest, ALinkPlantedInASharedFolderByAnotherUserIsNotFollowed) {
     const std::string cause = failure_of([&] {
         write_gap_file(shared / "take.gap", std::vector<GapRecord>{{1, 2}});
     });
-    EXPECT_TRUE(contains(cause, "not followed")) << cause;
+    EXPECT_TRUE(has(cause, "not followed")) << cause;
     EXPECT_EQ(read_bytes(victim), (std::vector<std::uint8_t>{7, 7, 7}));
     EXPECT_TRUE(fs::is_symlink(shared / "take.gap"));
 }
@@ -295,7 +291,7 @@ TEST_F(DiskTest, ALogRecordThatDoesNotFitLeavesTheLogAsItWas) {
 
     EXPECT_EQ(log_text(), before);
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(contains(boxes.shown[0], (process.folder / "log.txt").string())) << boxes.shown[0];
+    EXPECT_TRUE(has(boxes.shown[0], (process.folder / "log.txt").string())) << boxes.shown[0];
 }
 
 TEST(LogSeparators, ThePlainSeparatorsOfALocaleOrTheEnglishOnes) {

@@ -233,6 +233,21 @@ inline std::string read_text(const std::filesystem::path& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+inline void write_text(const std::filesystem::path& p, const std::string& text) {
+    write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+inline bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// How often `part` occurs in `text`, overlaps included.
+inline std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 // An App over fakes, its program folder a temporary folder, the window bound to it.
 class AppTest : public ::testing::Test {
   protected:

@@ -15,10 +15,6 @@
 namespace veltrane::test {
 namespace {
 
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // What the window keeps of a load: every caption, the statistics, the log, the boxes.
 struct Trace {
     std::vector<std::string> captions;

@@ -4,9 +4,9 @@
 
 #include <QImage>
 #include <cmath>
-#include <cstdlib>
 #include <random>
 
+#include "cli_run.h"
 #include "fakes.h"
 #include "synth.h"
 #include "wav_build.h"
@@ -14,22 +14,9 @@
 namespace veltrane::test {
 namespace {
 
-class PreviewCliTest : public ::testing::Test {
+class PreviewCliTest : public CliTest {
   protected:
-    PreviewCliTest() : dir(make_temp_folder()) {}
-    ~PreviewCliTest() override { std::filesystem::remove_all(dir); }
-
-    int run(const std::string& args) {
-        const std::string cmd = "LC_ALL=C.UTF-8 VELTRANE_SETTINGS='" +
-                                (dir / "settings.ini").string() + "' '" + VELTRANE_CLI + "' " +
-                                args + " >'" + (dir / "out").string() + "' 2>'" +
-                                (dir / "err").string() + "'";
-        const int status = std::system(cmd.c_str());
-        out = read_text(dir / "out");
-        err = read_text(dir / "err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string quoted(const std::string& name) { return "'" + (dir / name).string() + "'"; }
+    std::string quoted(const std::string& name) { return test::quoted(dir / name); }
     // 8-bit mono at 8000 bytes/s: one silence of 100 ms, from 105 to 205 ms.
     std::string put_worked_example(const std::string& name) {
         write_bytes(dir / name, worked_example());
@@ -41,9 +28,6 @@ class PreviewCliTest : public ::testing::Test {
         write_bytes(dir / name, synth::wav_bytes({1, 16, 8000}, hissing_speech_samples()));
         return quoted(name);
     }
-
-    std::filesystem::path dir;
-    std::string out, err;
 };
 
 TEST_F(PreviewCliTest, PreviewComparesThePresetsAndCountsNothing) {

@@ -25,16 +25,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::size_t occurrences(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 // The lock another program writing the settings file holds on its folder.
 class HeldLock {
   public:

@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void write_text(const fs::path& p, const std::string& text) {
-    write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
 class SettingsFileTest : public ::testing::Test {
   protected:
     SettingsFileTest() : dir(make_temp_folder()), file(dir / "Veltrane.conf") {}
