@@ -53,18 +53,6 @@ TEST_F(SettingsFileTest, ProgramsSharingTheFileSeeEachOthersWritesAndLoseNoCount
     window.flush();
     EXPECT_EQ(get(tool, "001", "001"), "1688");
     EXPECT_EQ(get(tool, "001", "002"), "1");
-
-    // A choice is not a count: the last one written stands.
-    IniSettingsStore other = store();
-    EXPECT_EQ(get(window, "Startup Values", "Sensitivity"), "");
-    set(window, "Startup Values", "Sensitivity", "15");
-    window.flush();
-    EXPECT_EQ(get(window, "Startup Values", "Sensitivity"), "15");
-    set(window, "Startup Values", "Sensitivity", "30");
-    set(other, "Startup Values", "Sensitivity", "40");
-    other.flush();
-    window.flush();
-    EXPECT_EQ(get(other, "Startup Values", "Sensitivity"), "30");
 }
 
 TEST_F(SettingsFileTest, CountsThatWereMissingWhenReadAreMergedFromZero) {
@@ -84,7 +72,7 @@ TEST_F(SettingsFileTest, CountsThatWereMissingWhenReadAreMergedFromZero) {
     EXPECT_EQ(get(a, "001", "002"), "2");
     EXPECT_EQ(get(a, "001", "001"), "505");
 
-    // Text that is no count, and the sections that hold choices, take the last write.
+    // A choice is not a count, nor is text that is no number: the last write stands.
     IniSettingsStore d = store(), e = store();
     EXPECT_EQ(get(d, "Startup Values", "Method"), "");
     EXPECT_EQ(get(e, "Startup Values", "Method"), "");
