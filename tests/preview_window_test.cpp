@@ -884,6 +884,17 @@ TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
             settle();
             EXPECT_EQ(asker.questions, 1);
         }
+    // Staying on the edited recording while another is loaded: once saved, the other shows.
+    ASSERT_TRUE(w->editing());
+    w->select(0);
+    QTest::keyClick(w->picture(), Qt::Key_Delete);
+    load(other);
+    settle();
+    ASSERT_EQ(w->session().path(), wav);
+    QTest::keyClick(w->picture(), Qt::Key_S, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(w->session().path(), other);
+    EXPECT_FALSE(w->editing());
 }
 
 // "Open labels…" reads what dump prints in its three forms into one edit; a refusal
