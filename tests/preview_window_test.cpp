@@ -3,6 +3,7 @@
 // the log.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -14,10 +15,12 @@
 #include <QTimer>
 #include <QTreeView>
 #include <cmath>
+#include <functional>
 
 #include "app/presets.h"
 #include "app/startup_values.h"
 #include "fakes.h"
+#include "preview/labels.h"
 #include "preview/qt/preview_picture.h"
 #include "preview/selection.h"
 #include "preview/session.h"
@@ -26,6 +29,8 @@
 #include "synth.h"
 #include "ui/main_window.h"
 #include "ui/preview_launcher.h"
+#include "ui/preview_table.h"
+#include "ui/preview_window.h"
 
 namespace veltrane::test {
 namespace {
@@ -529,6 +534,411 @@ TEST(PreviewZoom, ViewsStayInsideTheRecordingAndZoomAroundTheirTime) {
     const View back = preview::scrolled({100, 300}, -0.1);
     EXPECT_DOUBLE_EQ(back.from_ms, 80);
     EXPECT_DOUBLE_EQ(back.to_ms, 280);
+}
+
+namespace {
+
+// Answers the preview's questions about edits in the user's place and keeps what it
+// was asked and told.
+class ScriptedAsker : public EditAsker {
+  public:
+    Unsaved answer = Unsaved::Cancel;
+    StartFrom start = StartFrom::GapFile;
+    QString labels;
+    int questions = 0;
+    std::vector<std::string> warnings;
+
+    Unsaved unsaved(QWidget*, preview::Language, const QString&) override {
+        ++questions;
+        return answer;
+    }
+    StartFrom start_from(QWidget*, preview::Language) override { return start; }
+    void warn(QWidget*, const QString& message) override {
+        warnings.push_back(message.toStdString());
+    }
+    QString labels_file(QWidget*, preview::Language, const QString&) override { return labels; }
+};
+
+}  // namespace
+
+// Editing by hand: a recording with a GAP file of three silences, edited from the file.
+class PreviewEditTest : public PreviewWindowTest {
+  protected:
+    const std::vector<GapRecord> start{{500, 800}, {1200, 1500}, {2000, 2300}};
+
+    PreviewWindow* open_editing() {
+        wav = speech("take1.wav", 1, 16);
+        write_gap_file(gap_path(wav.string()), start);
+        load(wav);
+        launcher->open();
+        PreviewWindow* w = settle();
+        w->set_asker(&asker);
+        w->show_range(0, 3000);
+        QTest::keyClick(w->picture(), Qt::Key_E);  // from the GAP file, as the asker says
+        EXPECT_TRUE(w->editing());
+        EXPECT_EQ(w->records_shown(), start);
+        return w;
+    }
+    QRect wave(PreviewWindow* w) { return picture_geometry(w->picture()->size(), false).wave; }
+    QPoint at_ms(PreviewWindow* w, double ms) {
+        return {static_cast<int>(std::lround(x_at(w->scene(), wave(w), ms))), wave(w).center().y()};
+    }
+    // The time the window reads at a column, as a drag there makes it.
+    std::int32_t ms_of(PreviewWindow* w, QPoint p) {
+        return static_cast<std::int32_t>(std::lround(ms_at(w->scene(), wave(w), p.x())));
+    }
+    void drag(PreviewWindow* w, double from_ms, QPoint to, Qt::KeyboardModifiers held = {}) {
+        QWidget* p = w->picture();
+        QTest::mousePress(p, Qt::LeftButton, held, at_ms(w, from_ms));
+        // Several moves on the way: one undo step all the same.
+        const QPoint from = at_ms(w, from_ms);
+        for (int i = 1; i <= 4; ++i) QTest::mouseMove(p, from + (to - from) * i / 4);
+        QTest::mouseRelease(p, Qt::LeftButton, held, to);
+    }
+
+    void write_text(const std::filesystem::path& file, const std::string& text) {
+        write_bytes(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+
+    std::filesystem::path wav;
+    ScriptedAsker asker;
+};
+
+// Every operation by mouse or key, the edges' rules on the way, and its undo and redo as
+// one step each.
+TEST_F(PreviewEditTest, EachOperationIsOneStepThatUndoesAndRedoes) {
+    PreviewWindow* w = open_editing();
+    ASSERT_TRUE(w->editing());
+    const std::int32_t limit =
+        preview::recording_ms(w->session().file_size(), w->session().header());
+    ASSERT_GT(limit, 3000);
+    QWidget* p = w->picture();
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(p, k, m); };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::function<std::vector<GapRecord>()> want;
+        int steps = 1;
+    };
+    QPoint to;
+    const std::vector<Case> cases{
+        {"drag a start earlier",
+         [&] {
+             to = at_ms(w, 1100);
+             drag(w, 1200, to);
+         },
+         [&] {
+             return std::vector<GapRecord>{{500, 800}, {ms_of(w, to), 1500}, {2000, 2300}};
+         }},
+        {"drag an end into the next silence: it stops there", [&] { drag(w, 800, at_ms(w, 1400)); },
+         [&] {
+             return std::vector<GapRecord>{{500, 1200}, {1200, 1500}, {2000, 2300}};
+         }},
+        {"drag the first start before the recording: it stops at 0",
+         [&] {
+             w->show_range(0, 3000);
+             drag(w, 500, QPoint(wave(w).left() - 50, 0));
+         },
+         [&] {
+             return std::vector<GapRecord>{{0, 800}, {1200, 1500}, {2000, 2300}};
+         }},
+        {"drag the last end past the recording's end: it stops there",
+         [&] {
+             w->show_range(1500, limit + 1000.0);
+             drag(w, 2300, QPoint(wave(w).right() + 50, 0));
+         },
+         [&] {
+             return std::vector<GapRecord>{{500, 800}, {1200, 1500}, {2000, limit}};
+         }},
+        {"Ctrl+drag over an empty stretch adds a silence",
+         [&] {
+             to = at_ms(w, 2700);
+             drag(w, 2500, to, Qt::ControlModifier);
+         },
+         [&] {
+             return std::vector<GapRecord>{
+                 {500, 800}, {1200, 1500}, {2000, 2300}, {ms_of(w, at_ms(w, 2500)), ms_of(w, to)}};
+         }},
+        {"Ctrl+drag into a silence stops at it",
+         [&] { drag(w, 1000, at_ms(w, 1400), Qt::ControlModifier); },
+         [&] {
+             return std::vector<GapRecord>{
+                 {500, 800}, {ms_of(w, at_ms(w, 1000)), 1200}, {1200, 1500}, {2000, 2300}};
+         }},
+        {"Delete removes the selected silence",
+         [&] {
+             w->select(1);
+             key(Qt::Key_Delete);
+         },
+         [&] {
+             return std::vector<GapRecord>{{500, 800}, {2000, 2300}};
+         }},
+        {"M merges with the next",
+         [&] {
+             w->select(0);
+             key(Qt::Key_M);
+         },
+         [&] {
+             return std::vector<GapRecord>{{500, 1500}, {2000, 2300}};
+         }},
+        {"M on the last silence does nothing",
+         [&] {
+             w->select(2);
+             key(Qt::Key_M);
+         },
+         [&] { return std::vector<GapRecord>{}; }},
+        {"S splits at the cursor",
+         [&] {
+             to = at_ms(w, 1350);
+             QTest::mouseClick(p, Qt::LeftButton, {}, to);
+             key(Qt::Key_S);
+         },
+         [&] {
+             const std::int32_t t = static_cast<std::int32_t>(std::lround(*w->cursor_ms()));
+             return std::vector<GapRecord>{{500, 800}, {1200, t}, {t, 1500}, {2000, 2300}};
+         }},
+        {"the arrow key moves the grabbed edge by 1 ms",
+         [&] {
+             drag(w, 1500, at_ms(w, 1500));
+             key(Qt::Key_Right);
+         },
+         [&] {
+             return std::vector<GapRecord>{{500, 800}, {1200, 1501}, {2000, 2300}};
+         }},
+        {"Shift+arrow by 10 ms, the first start stopping at 0",
+         [&] {
+             w->select(0);
+             drag(w, 500, at_ms(w, 500));
+             for (int i = 0; i < 60; ++i) key(Qt::Key_Left, Qt::ShiftModifier);
+         },
+         [&] {
+             return std::vector<GapRecord>{{0, 800}, {1200, 1500}, {2000, 2300}};
+         },
+         50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Afresh from the GAP file.
+        w->back_to_detection();
+        asker.answer = Unsaved::Discard;
+        ASSERT_FALSE(w->editing());
+        w->show_range(0, 3000);
+        key(Qt::Key_E);
+        ASSERT_TRUE(w->editing());
+        c.act();
+        const std::vector<GapRecord> want = c.want();
+        if (want.empty()) {  // refused: nothing changed, no step
+            EXPECT_EQ(w->records_shown(), start);
+            EXPECT_EQ(w->edits()->stack().count(), 0);
+            continue;
+        }
+        EXPECT_EQ(w->records_shown(), want);
+        EXPECT_EQ(w->scene().now, want);
+        EXPECT_EQ(w->edits()->stack().count(), c.steps);
+        EXPECT_TRUE(w->edits()->unsaved());
+        // The silences changed or made are marked, in the list and in the picture.
+        const auto made = std::count_if(want.begin(), want.end(), [&](const GapRecord& r) {
+            return std::find(start.begin(), start.end(), r) == start.end();
+        });
+        const auto* table = static_cast<const PreviewTable*>(w->list()->model());
+        EXPECT_EQ(std::count(w->scene().now_edited.begin(), w->scene().now_edited.end(), true),
+                  made);
+        int rows_marked = 0;
+        for (int r = 0; r < table->rowCount(); ++r) rows_marked += table->row(r).edited;
+        EXPECT_EQ(rows_marked, made);
+        for (int i = 0; i < c.steps; ++i) key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(w->records_shown(), start);
+        EXPECT_EQ(w->scene().now, start);
+        EXPECT_FALSE(w->edits()->unsaved());
+        for (int i = 0; i < c.steps; ++i) key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(w->records_shown(), want);
+    }
+}
+
+// Playing around the selected silence plays the edited one.
+TEST_F(PreviewEditTest, PlaysAroundTheEditedSilence) {
+    PreviewWindow* w = open_editing();
+    FakePlayback* out = sound.output;
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(w->can_play());
+    w->select(1);
+    w->nudge(-100);  // the start, 1100
+    ASSERT_EQ(w->records_shown()[1], (GapRecord{1100, 1500}));
+    QTest::keyClick(w->picture(), Qt::Key_P);
+    const double per_ms = w->session().bytes_per_ms();
+    EXPECT_NEAR(out->from / per_ms, 100, 1);
+    EXPECT_NEAR(out->to / per_ms, 2500, 1);
+}
+
+// Saving writes the GAP file as Generate would and counts and logs nothing; a read-only
+// GAP file and the recording itself are never written over.
+TEST_F(PreviewEditTest, SavesAsGenerateWouldAndKeepsWhatItMayNotWrite) {
+    PreviewWindow* w = open_editing();
+    const auto log_before = log_text();
+    const auto settings_before = settings.values;
+    w->select(2);
+    QTest::keyClick(w->picture(), Qt::Key_Delete);
+    const std::vector<GapRecord> edited{{500, 800}, {1200, 1500}};
+    QTest::keyClick(w->picture(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(asker.warnings.empty());
+    EXPECT_EQ(read_gap_file(gap_path(wav.string())), edited);
+    EXPECT_FALSE(w->edits()->unsaved());
+    EXPECT_EQ(w->disk_line()->text().toStdString(), "GAP file: 2 silences, exactly as saved.");
+    dispatch(*app, f().Command5.on_click);  // German
+    settle();
+    EXPECT_EQ(w->disk_line()->text().toStdString(), "GAP-Datei: 2 Pausen, genau wie gespeichert.");
+    EXPECT_TRUE(w->editing());
+    dispatch(*app, f().Command5.on_click);
+    settle();
+    EXPECT_EQ(log_text(), log_before);
+    EXPECT_EQ(settings.values, settings_before);
+
+    // A GAP file that is a link to the recording: the recording stays as it was.
+    const auto gap = gap_path(wav.string());
+    const std::vector<std::uint8_t> recording = read_bytes(wav);
+    std::filesystem::remove(gap);
+    std::filesystem::create_symlink(wav.filename(), gap);
+    w->select(0);
+    QTest::keyClick(w->picture(), Qt::Key_M);
+    EXPECT_FALSE(w->save_edits());
+    ASSERT_EQ(asker.warnings.size(), 1u);
+    EXPECT_NE(asker.warnings[0].find("not saved"), std::string::npos) << asker.warnings[0];
+    EXPECT_EQ(read_bytes(wav), recording);
+    EXPECT_TRUE(w->edits()->unsaved());
+
+    // A read-only GAP file is kept, with a message (root may write it all the same).
+    std::filesystem::remove(gap);
+    write_gap_file(gap, start);
+    std::filesystem::permissions(gap, std::filesystem::perms::owner_read);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(w->save_edits());
+        ASSERT_EQ(asker.warnings.size(), 2u);
+        EXPECT_EQ(read_gap_file(gap), start);
+        EXPECT_TRUE(w->edits()->unsaved());
+    }
+    EXPECT_EQ(log_text(), log_before);
+    EXPECT_EQ(settings.values, settings_before);
+}
+
+// Edits not saved are never lost without asking: closing, another file, the other
+// language and "Back to detection" each ask, and each answer does what it says.
+TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
+    PreviewWindow* w = open_editing();
+    const auto other = speech("take2.wav", 1, 16);
+    const auto gap = gap_path(wav.string());
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        bool leaves;  // the edits go once answered Save or Discard
+    };
+    const std::vector<Case> ways{
+        {"close", [&] { w->close(); }, true},
+        {"another file",
+         [&] {
+             load(other);
+             settle();
+         },
+         true},
+        {"language",
+         [&] {
+             dispatch(*app, f().Command5.on_click);
+             settle();
+         },
+         false},
+        {"back to detection", [&] { w->back_button()->click(); }, true},
+    };
+    for (const Case& c : ways)
+        for (const Unsaved answer : {Unsaved::Save, Unsaved::Discard, Unsaved::Cancel}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(int(answer)));
+            // Back to the first file in English, editing, with one edit not saved.
+            write_gap_file(gap, start);
+            asker.answer = Unsaved::Discard;
+            if (w->editing()) w->back_to_detection();
+            if (f().lan.caption != "1") dispatch(*app, f().Command5.on_click);
+            load(wav);
+            launcher->open();
+            w = settle();
+            w->set_asker(&asker);
+            QTest::keyClick(w->picture(), Qt::Key_E);
+            ASSERT_TRUE(w->editing());
+            w->select(0);
+            QTest::keyClick(w->picture(), Qt::Key_Delete);
+            ASSERT_TRUE(w->edits()->unsaved());
+
+            asker.questions = 0;
+            asker.answer = answer;
+            c.act();
+            EXPECT_EQ(asker.questions, 1);
+            const bool saved =
+                read_gap_file(gap) == std::vector<GapRecord>(start.begin() + 1, start.end());
+            EXPECT_EQ(saved, answer == Unsaved::Save);
+            if (answer == Unsaved::Cancel) {
+                EXPECT_TRUE(w->isVisible());
+                ASSERT_TRUE(w->editing());
+                EXPECT_TRUE(w->edits()->unsaved());
+                EXPECT_EQ(w->session().path(), wav);  // still the edited recording
+            } else {
+                EXPECT_EQ(w->editing(), !c.leaves && answer == Unsaved::Save);
+            }
+            // Nothing more is asked while nothing more changes.
+            settle();
+            EXPECT_EQ(asker.questions, 1);
+        }
+    // Staying on the edited recording while another is loaded: once saved, the other shows.
+    ASSERT_TRUE(w->editing());
+    w->select(0);
+    QTest::keyClick(w->picture(), Qt::Key_Delete);
+    load(other);
+    settle();
+    ASSERT_EQ(w->session().path(), wav);
+    QTest::keyClick(w->picture(), Qt::Key_S, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(w->session().path(), other);
+    EXPECT_FALSE(w->editing());
+}
+
+// "Open labels…" reads what dump prints in its three forms into one edit; a refusal
+// names the line and the cause and changes nothing.
+TEST_F(PreviewEditTest, OpensLabelsIntoAnEditOrSaysWhichLineIsWrong) {
+    PreviewWindow* w = open_editing();
+    w->back_to_detection();
+    const std::vector<GapRecord> want{{100, 250}, {900, 1000}};
+    const std::vector<std::pair<std::string, std::string>> good{
+        {"a.txt", "0.100\t0.250\tgap 1\n0.900\t1.000\tgap 2\n"},
+        {"b.csv", "start_ms,end_ms\n100,250\n900,1000\n"},
+        {"c.json", "[{\"start_ms\": 100, \"end_ms\": 250}, {\"start_ms\": 900, \"end_ms\": 1000}]"},
+    };
+    for (const auto& [name, content] : good) {
+        SCOPED_TRACE(name);
+        write_text(dir / name, content);
+        asker.labels = QString::fromStdString((dir / name).string());
+        QTest::keyClick(w->picture(), Qt::Key_O, Qt::ControlModifier);
+        EXPECT_TRUE(asker.warnings.empty());
+        ASSERT_TRUE(w->editing());
+        EXPECT_EQ(w->records_shown(), want);
+        QTest::keyClick(w->picture(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(w->records_shown(), w->session().records());
+        asker.answer = Unsaved::Discard;
+        w->back_to_detection();
+    }
+    const std::vector<std::tuple<std::string, std::string, std::string>> bad{
+        {"d.csv", "start_ms,end_ms\n100,250\n300,200\n", "line 3"},
+        {"e.txt", "0.1\t0.2\nnot a number\t1\n", "line 2"},
+        {"f.csv", "100,250\n200,300\n", "line 2"},
+        {"g.csv", "100,99999999\n", "line 1"},
+    };
+    QTest::keyClick(w->picture(), Qt::Key_E);
+    for (const auto& [name, content, line] : bad) {
+        SCOPED_TRACE(name);
+        write_text(dir / name, content);
+        asker.warnings.clear();
+        asker.labels = QString::fromStdString((dir / name).string());
+        QTest::keyClick(w->picture(), Qt::Key_O, Qt::ControlModifier);
+        ASSERT_EQ(asker.warnings.size(), 1u);
+        EXPECT_EQ(asker.warnings[0].rfind(name + ", " + line + ": ", 0), 0u) << asker.warnings[0];
+        EXPECT_EQ(w->records_shown(), start);
+        EXPECT_EQ(w->edits()->stack().count(), 0);
+    }
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ struct Scene {
     int full_scale = 32768;
     std::vector<GapRecord> now;
     std::vector<Match> now_marks;
+    // Per silence of `now`: changed or made by hand (empty while nothing is edited).
+    std::vector<bool> now_edited;
     bool disk_exists = false;
     std::vector<GapRecord> disk;
     std::vector<Match> disk_marks;

@@ -101,7 +101,92 @@ constexpr WindowWords kGerman{
     .scroll_name = "Gezeigte Zeit",
 };
 
+constexpr EditWords kEditEnglish{
+    .edit = "Edit (E)",
+    .back = "Back to detection",
+    .save = "Save (Ctrl+S)",
+    .undo = "Undo",
+    .redo = "Redo",
+    .open_labels = "Open labels…",
+    .open_labels_title = "Open labels",
+    .label_files = "Labels, CSV or JSON (*.txt *.csv *.json);;All files (*)",
+    .hint =
+        "Editing: drag an edge · Ctrl+drag over an empty stretch: add · Delete: remove · M: "
+        "merge with the next · S: split at the cursor · arrow keys (with Shift): move the "
+        "edge 1 ms (10 ms) · Ctrl+Z, Ctrl+Shift+Z: undo, redo · Ctrl+S: save",
+    .editing =
+        "Edited by hand: %1, %2 changed or added. The list no longer follows the "
+        "settings.",
+    .edited = "edited",
+    .start_title = "Edit the silences",
+    .start_question =
+        "Start from the silences the settings find, or from those of the GAP "
+        "file on disk?",
+    .from_settings = "The settings' silences",
+    .from_file = "The GAP file's silences",
+    .unsaved_title = "Unsaved edits",
+    .unsaved_question =
+        "The silences of %1 were edited and are not saved. Save them to the "
+        "GAP file?",
+    .save_answer = "Save",
+    .discard = "Discard",
+    .cancel = "Cancel",
+    .as_saved = "GAP file: %1, exactly as saved.",
+    .differs =
+        "GAP file: %1; the edited list: %2 the same, %3 moved, %4 new, %5 only in "
+        "the file.",
+    .refused = "%1, line %2: %3. Nothing was changed.",
+    .not_saved = "The silences were not saved: %1",
+    .one_silence = "1 silence",
+    .silences = "%1 silences",
+};
+
+constexpr EditWords kEditGerman{
+    .edit = "Bearbeiten (E)",
+    .back = "Zurück zur Erkennung",
+    .save = "Speichern (Strg+S)",
+    .undo = "Rückgängig",
+    .redo = "Wiederholen",
+    .open_labels = "Marken öffnen…",
+    .open_labels_title = "Marken öffnen",
+    .label_files = "Marken, CSV oder JSON (*.txt *.csv *.json);;Alle Dateien (*)",
+    .hint =
+        "Bearbeiten: Rand ziehen · Strg+Ziehen über eine leere Strecke: hinzufügen · Entf: "
+        "löschen · M: mit der nächsten verbinden · S: am Cursor teilen · Pfeiltasten (mit "
+        "Umschalt): Rand um 1 ms (10 ms) verschieben · Strg+Z, Strg+Umschalt+Z: rückgängig, "
+        "wiederholen · Strg+S: speichern",
+    .editing =
+        "Von Hand bearbeitet: %1, %2 geändert oder hinzugefügt. Die Liste folgt den "
+        "Einstellungen nicht mehr.",
+    .edited = "bearbeitet",
+    .start_title = "Pausen bearbeiten",
+    .start_question =
+        "Mit den Pausen beginnen, die die Einstellungen finden, oder mit denen "
+        "der GAP-Datei?",
+    .from_settings = "Pausen der Einstellungen",
+    .from_file = "Pausen der GAP-Datei",
+    .unsaved_title = "Ungespeicherte Änderungen",
+    .unsaved_question =
+        "Die Pausen von %1 wurden bearbeitet und nicht gespeichert. In die "
+        "GAP-Datei speichern?",
+    .save_answer = "Speichern",
+    .discard = "Verwerfen",
+    .cancel = "Abbrechen",
+    .as_saved = "GAP-Datei: %1, genau wie gespeichert.",
+    .differs =
+        "GAP-Datei: %1; die bearbeitete Liste: %2 gleich, %3 verschoben, %4 neu, %5 "
+        "nur in der Datei.",
+    .refused = "%1, Zeile %2: %3. Nichts wurde geändert.",
+    .not_saved = "Die Pausen wurden nicht gespeichert: %1",
+    .one_silence = "1 Pause",
+    .silences = "%1 Pausen",
+};
+
 }  // namespace
+
+const EditWords& edit_words(Language language) {
+    return language == Language::German ? kEditGerman : kEditEnglish;
+}
 
 const WindowWords& window_words(Language language) {
     return language == Language::German ? kGerman : kEnglish;

@@ -65,4 +65,36 @@ struct WindowWords {
 
 const WindowWords& window_words(Language language);
 
+// The words of editing the silences by hand. "%1"… as in each comment.
+struct EditWords {
+    const char* edit;  // the button
+    const char* back;  // back to the silences the settings find
+    const char* save;  // into the GAP file
+    const char* undo;
+    const char* redo;
+    const char* open_labels;        // the button
+    const char* open_labels_title;  // the file dialog
+    const char* label_files;
+    const char* hint;
+    const char* editing;  // %1 silences, %2 of them edited
+    const char* edited;   // a row's mark
+    const char* start_title;
+    const char* start_question;
+    const char* from_settings;
+    const char* from_file;
+    const char* unsaved_title;
+    const char* unsaved_question;  // %1 the recording's name
+    const char* save_answer;
+    const char* discard;
+    const char* cancel;
+    const char* as_saved;   // %1 the GAP file's silences
+    const char* differs;    // %1 the GAP file's silences, %2 same, %3 moved, %4 new, %5 gone
+    const char* refused;    // %1 the file, %2 the line, %3 why
+    const char* not_saved;  // %1 why
+    const char* one_silence;
+    const char* silences;  // %1
+};
+
+const EditWords& edit_words(Language language);
+
 }  // namespace veltrane::preview

@@ -32,7 +32,9 @@ QVariant PreviewTable::data(const QModelIndex& index, int role) const {
         const preview::WindowWords& w = preview::window_words(language_);
         switch (index.column()) {
             case 0:
-                return r.number > 0 ? QString::number(r.number) : QString("–");
+                // Edited by hand: a star beside the number.
+                return r.number > 0 ? QString::number(r.number) + (r.edited ? " *" : "")
+                                    : QString("–");
             case 1:
                 return QString::number(r.record.start_ms);
             case 2:
@@ -47,6 +49,8 @@ QVariant PreviewTable::data(const QModelIndex& index, int role) const {
                                                                      : w.only_in_file);
         }
     }
+    if (role == Qt::ToolTipRole && r.edited)
+        return QString::fromUtf8(preview::edit_words(language_).edited);
     if (role == Qt::TextAlignmentRole && index.column() < 4)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role == Qt::ForegroundRole && compared_ && r.match != Match::Same)

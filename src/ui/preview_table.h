@@ -16,6 +16,7 @@ class PreviewTable : public QAbstractTableModel {
         GapRecord record;
         int number;  // 1 on; 0 for a record only in the file
         preview::Match match;
+        bool edited = false;  // changed or made by hand
     };
     using QAbstractTableModel::QAbstractTableModel;
 

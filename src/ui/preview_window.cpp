@@ -106,7 +106,15 @@ class PreviewWindow::Picture : public QWidget {
         }
         return QWidget::event(e);
     }
-    void mouseMoveEvent(QMouseEvent* e) override { owner_->point_at(e->position().x()); }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        const double x = e->position().x();
+        if (!owner_->drag_at(x))
+            setCursor(owner_->over_edge(x) ? Qt::SplitHCursor : Qt::ArrowCursor);
+        owner_->point_at(x);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton) owner_->release();
+    }
     void leaveEvent(QEvent*) override { owner_->readout_->clear(); }
     bool focusNextPrevChild(bool next) override {
         // Tab steps through the silences; past the last (or the first) it leaves.
@@ -140,10 +148,13 @@ class PreviewWindow::Picture : public QWidget {
     }
     void mousePressEvent(QMouseEvent* e) override {
         setFocus(Qt::MouseFocusReason);
-        if (e->button() == Qt::LeftButton) owner_->click_at(e->position().x());
+        if (e->button() == Qt::LeftButton &&
+            !owner_->press_at(e->position().x(), e->modifiers() & Qt::ControlModifier))
+            owner_->click_at(e->position().x());
     }
     void keyPressEvent(QKeyEvent* e) override {
         const int k = e->key();
+        if (owner_->nudge_key(k, e->modifiers() & Qt::ShiftModifier)) return;
         if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_PageUp ||
             k == Qt::Key_PageDown || k == Qt::Key_Home || k == Qt::Key_End)
             owner_->user_moved_view();
@@ -278,6 +289,7 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
     layout->addWidget(why_);
     layout->addWidget(disk_);
     layout->addWidget(list_, 2);
+    layout->addLayout(set_up_editing());
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(readout_, 1);
     buttons->addWidget(play_);
@@ -294,11 +306,16 @@ PreviewWindow::PreviewWindow(App& app, QWidget* parent)
 }
 
 PreviewWindow::~PreviewWindow() {
+    end_editing();
     stop_playing();
 }
 
 QWidget* PreviewWindow::picture() const {
     return picture_;
+}
+
+QRect PreviewWindow::wave_rect() const {
+    return picture_->wave();
 }
 
 void PreviewWindow::retranslate() {
@@ -313,6 +330,7 @@ void PreviewWindow::retranslate() {
     list_->setAccessibleName(text(words(l).list_name));
     list_->setAccessibleDescription(text(words(l).list_description));
     scroll_->setAccessibleName(text(words(l).scroll_name));
+    retranslate_editing();
     update_play_controls();
 }
 
@@ -345,6 +363,10 @@ void PreviewWindow::sync() {
     language_ = language;
     if (retold) retranslate();
     const std::string path = loaded_file(app_);
+    if (edits_ && !edits_may_follow(path, retold)) {
+        if (retold) rebuild();
+        return;
+    }
     if (!looked_ || path != path_ || (!session_.is_open() && !path.empty())) {
         looked_ = true;
         path_ = path;
@@ -354,7 +376,7 @@ void PreviewWindow::sync() {
     bool changed = false;
     // The silence selected before, to select the one most like it afterwards.
     std::vector<GapRecord> before;
-    if (selected_ >= 0) before = session_.records();
+    if (selected_ >= 0 && !edits_) before = session_.records();
     try {
         changed = session_.update(settings);
     } catch (const Error& e) {
@@ -366,7 +388,7 @@ void PreviewWindow::sync() {
         // The recording may have changed length: the view stays inside it.
         const double total = preview::total_ms(session_);
         if (to_ms_ > total) show_range(std::max(0.0, total - (to_ms_ - from_ms_)), total);
-        selected_ = preview::kept_selection(before, selected_, session_.records());
+        if (!edits_) selected_ = preview::kept_selection(before, selected_, session_.records());
         watch();
     }
     if (changed || retold) rebuild();
@@ -374,6 +396,7 @@ void PreviewWindow::sync() {
 
 void PreviewWindow::show_nothing() {
     stop_playing();
+    end_editing();
     cursor_ms_.reset();
     selected_ = -1;
     detail_.reset();
@@ -435,20 +458,24 @@ void PreviewWindow::rebuild() {
     // the reasons below say it.
     const std::string speed =
         open && !session_.records().empty() ? preview::speed_line(session_, l) : "";
+    const bool compared = session_.disk().exists && session_.disk().problem.empty();
     summary_->setText(
         open ? q(preview::summary_line(session_, l) + (speed.empty() ? "" : "\n") + speed)
              : q(problem_));
-    disk_->setText(open ? q(preview::disk_line(session_, l)) : QString());
+    disk_->setText(!open                ? QString()
+                   : edits_ && compared ? q(edited_disk_line(session_.disk(), edited_records_, l))
+                                        : q(preview::disk_line(session_, l)));
     disk_->setVisible(open);
 
-    const auto& records = session_.records();
-    const auto& cmp = session_.comparison();
-    const bool compared = session_.disk().exists && session_.disk().problem.empty();
+    const auto& records = records_shown();
+    const preview::Comparison cmp =
+        edits_ ? preview::compare(records, session_.disk().records) : session_.comparison();
     std::vector<PreviewTable::Row> rows;
     rows.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
         rows.push_back({records[i], static_cast<int>(i + 1),
-                        compared && i < cmp.now.size() ? cmp.now[i] : preview::Match::Same});
+                        compared && i < cmp.now.size() ? cmp.now[i] : preview::Match::Same,
+                        edits_ && edits_->list().silences()[i].edited});
     if (compared) {
         const auto& disk = session_.disk().records;
         for (std::size_t i = 0; i < disk.size() && i < cmp.disk.size(); ++i)
@@ -458,9 +485,10 @@ void PreviewWindow::rebuild() {
     table_->show(std::move(rows), compared, l);
     list_to_selection();
     save_->setEnabled(!records.empty());
+    retranslate_editing();
     update_play_controls();
 
-    const bool nothing = open && records.empty();
+    const bool nothing = open && records.empty() && !edits_;
     why_title_->setVisible(nothing);
     why_->setVisible(nothing);
     if (nothing) {
@@ -556,8 +584,9 @@ void PreviewWindow::redraw() {
     if (!session_.is_open()) scene_.note = problem_;
     scene_.cursor_ms = cursor_ms_;
     scene_.playhead_ms = playhead_ms_;
+    if (edits_) show_edits_in(scene_);
     picture_->setAccessibleDescription(text(words(language()).picture_description)
-                                           .arg(static_cast<qulonglong>(session_.records().size()))
+                                           .arg(static_cast<qulonglong>(records_shown().size()))
                                            .arg(q(preview::axis_time(from_ms_, 1, language())))
                                            .arg(q(preview::axis_time(to_ms_, 1, language()))));
 
@@ -622,7 +651,7 @@ void PreviewWindow::click_at(double x) {
         stop_playing();
         play_pause();
     }
-    const auto& records = session_.records();
+    const auto& records = records_shown();
     // The silence under the pointer, if any; records follow each other in time.
     const auto it = std::lower_bound(records.begin(), records.end(), ms,
                                      [](const GapRecord& r, double t) { return r.end_ms < t; });
@@ -645,8 +674,8 @@ void PreviewWindow::list_to_selection() {
 }
 
 void PreviewWindow::select_next(int step) {
-    const int next = preview::stepped_selection(session_.records(), selected_, step,
-                                                cursor_ms_.value_or(from_ms_));
+    const int next =
+        preview::stepped_selection(records_shown(), selected_, step, cursor_ms_.value_or(from_ms_));
     if (next >= 0 && next != selected_) select(next);
 }
 
@@ -730,7 +759,7 @@ void PreviewWindow::play_pause() {
 }
 
 void PreviewWindow::play_around() {
-    const auto& records = session_.records();
+    const auto& records = records_shown();
     if (!can_play_ || selected_ < 0 || selected_ >= static_cast<int>(records.size())) return;
     stop_playing();
     play(preview::around(session_.layout(), session_.bytes_per_ms(),
@@ -795,13 +824,17 @@ void PreviewWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {
+    if (!settle_edits()) return event->ignore();
+    end_editing();
     stop_playing();
     QWidget::closeEvent(event);
 }
 
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const int key = press->key();
+        if (nudge_key(key, press->modifiers() & Qt::ShiftModifier)) return true;
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             play_around();
             return true;
@@ -812,7 +845,7 @@ bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void PreviewWindow::save_labels() {
     const Language l = language();
-    if (session_.records().empty()) return;
+    if (records_shown().empty()) return;
     const std::string wav = session_.path().string();
     const std::string suggested = wav.substr(0, wav.size() >= 4 ? wav.size() - 4 : 0) + ".txt";
     const QString chosen = QFileDialog::getSaveFileName(this, text(words(l).save_labels_title),
@@ -823,7 +856,7 @@ void PreviewWindow::save_labels() {
 }
 
 std::string PreviewWindow::save_labels_to(const std::filesystem::path& file) {
-    const std::string text = label_track(session_.records());
+    const std::string text = label_track(records_shown());
     try {
         write_file_atomically(
             file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));

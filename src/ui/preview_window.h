@@ -13,8 +13,10 @@
 #include "preview/listening.h"
 #include "preview/scene.h"
 #include "preview/session.h"
+#include "ui/preview_edit.h"
 
 class QFileSystemWatcher;
+class QHBoxLayout;
 class QLabel;
 class QShortcut;
 class QTimer;
@@ -89,6 +91,38 @@ class PreviewWindow : public QWidget {
     // or not at all. Returns what went wrong, empty when nothing did.
     std::string save_labels_to(const std::filesystem::path& file);
 
+    // Editing by hand ("Edit", E): from then on the list is the user's and no longer
+    // follows the settings. Starts from the silences the settings find or, at the user's
+    // choice, from those of the GAP file on disk.
+    void edit();
+    void start_editing(bool from_gap_file);
+    bool editing() const { return edits_ != nullptr; }
+    EditSession* edits() const { return edits_.get(); }
+    // What the picture and the list show: the edited silences while editing, else those
+    // the settings find.
+    const std::vector<GapRecord>& records_shown() const;
+    // On the selected silence: Delete, M (with the next), S (at the cursor), the arrow
+    // keys (its selected edge by delta_ms).
+    void remove_selected();
+    void merge_selected();
+    void split_selected();
+    void nudge(int delta_ms);
+    preview::Edge selected_edge() const { return edge_; }
+    // Writes the edited silences to the GAP file as Generate would; false, after saying
+    // why, when they were not written.
+    bool save_edits();
+    // Drops the edits, asking first when they are not saved.
+    void back_to_detection();
+    // "Open labels…" once the file is chosen: its silences replace the list as one edit.
+    // Returns why the file was refused, empty when it was not.
+    std::string open_labels_from(const std::filesystem::path& file);
+    // Who answers the questions about edits (message boxes unless set).
+    void set_asker(EditAsker* asker) { asker_ = asker ? asker : &dialogs_; }
+    QPushButton* edit_button() const { return edit_; }
+    QPushButton* back_button() const { return back_; }
+    QPushButton* save_edits_button() const { return save_gap_; }
+    QLabel* disk_line() const { return disk_; }
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -115,6 +149,26 @@ class PreviewWindow : public QWidget {
     void explain_later();
     void explain(unsigned round);
     void save_labels();
+
+    // Editing's part of the window (preview_window_edit.cpp).
+    QHBoxLayout* set_up_editing();
+    void retranslate_editing();
+    // The picture's mouse while editing: a press on an edge drags it, with Ctrl held
+    // over an empty stretch it makes a new silence. Each returns whether it took the event.
+    bool press_at(double x, bool add);
+    bool drag_at(double x);
+    void release();
+    bool over_edge(double x) const;
+    bool nudge_key(int key, bool shift);
+    void show_edits_in(preview::Scene& scene) const;
+    void edited();
+    // Whether the window may follow the model to `path` in `retold` language now.
+    bool edits_may_follow(const std::string& path, bool retold);
+    // Asks about unsaved edits; true when they were saved or may go.
+    bool settle_edits();
+    void end_editing();
+    void open_labels();
+    QRect wave_rect() const;
     preview::Language language() const { return language_; }
 
     App& app_;
@@ -160,6 +214,20 @@ class PreviewWindow : public QWidget {
     QPushButton* whole_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* close_ = nullptr;
+
+    std::unique_ptr<EditSession> edits_;
+    std::vector<GapRecord> edited_records_;
+    DialogAsker dialogs_;
+    EditAsker* asker_ = &dialogs_;
+    preview::Edge edge_ = preview::Edge::Start;
+    std::string declined_path_;  // another file the user chose to stay away from
+    bool asking_ = false;
+    QPushButton* edit_ = nullptr;
+    QPushButton* back_ = nullptr;
+    QPushButton* save_gap_ = nullptr;
+    QPushButton* undo_ = nullptr;
+    QPushButton* redo_ = nullptr;
+    QPushButton* open_labels_ = nullptr;
 };
 
 }  // namespace veltrane

@@ -28,6 +28,7 @@ const QColor kBandEdge(40, 140, 40);
 const QColor kSilence(30, 120, 255);
 const QColor kSilenceShade(30, 120, 255, 55);
 const QColor kSelectedShade(255, 150, 0, 95);
+const QColor kEdited(140, 30, 160);
 const QColor kChanged(225, 160, 0);
 const QColor kNew(230, 90, 0);
 const QColor kOnlyOnDisk(215, 30, 30);
@@ -139,6 +140,12 @@ void draw_lanes(QPainter& p, const PictureGeometry& g, const Scene& s) {
         p.drawRect(bar(s, g.wave, g.now_lane, s.now[i]));
     }
     p.setBrush(Qt::NoBrush);
+    // Silences edited by hand: framed in their lane.
+    for (std::size_t i = 0; i < s.now.size() && i < s.now_edited.size(); ++i) {
+        if (!s.now_edited[i] || !visible(s, s.now[i])) continue;
+        p.setPen(QPen(kEdited, 2));
+        p.drawRect(bar(s, g.wave, g.now_lane, s.now[i]).adjusted(1, 1, -1, -1));
+    }
     for (std::size_t i = 0; i < s.disk.size(); ++i) {
         if (!visible(s, s.disk[i])) continue;
         const Match m = i < s.disk_marks.size() ? s.disk_marks[i] : Match::Same;
@@ -173,6 +180,15 @@ void draw_shades(QPainter& p, const QRect& wave, const Scene& s) {
         visible(s, s.now[static_cast<std::size_t>(s.selected)]))
         shade(static_cast<std::size_t>(s.selected), kSelectedShade);
     p.drawImage(wave, strip);
+    // The edges of silences edited by hand, as lines over the waveform.
+    p.setPen(QPen(kEdited, 1, Qt::DashLine));
+    for (std::size_t i = 0; i < s.now.size() && i < s.now_edited.size(); ++i) {
+        if (!s.now_edited[i] || !visible(s, s.now[i])) continue;
+        for (const double ms : {double(s.now[i].start_ms), double(s.now[i].end_ms)}) {
+            const double x = x_at(s, wave, ms);
+            p.drawLine(QPointF(x, wave.top()), QPointF(x, wave.bottom()));
+        }
+    }
 }
 
 // The marks of the differences: a silence moved is a diamond, a new one a triangle
