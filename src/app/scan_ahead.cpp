@@ -116,6 +116,19 @@ std::unique_ptr<FinishedScan> ScanAhead::scan_one(const std::string& path) const
         if (!file) throw Error(Errc::Open, path, "No such file or directory");
         done->stamp = file->stamp();
         done->params = planned_params(*file, settings_, find_chunks_);
+        if (!find_chunks_) {
+            // What the run's report says of a file whose data stand after other chunks,
+            // read while the file is open anyway.
+            try {
+                const WavChunks chunks = read_wav_chunks(*file);
+                if (chunks.data && !chunks.plain()) {
+                    done->data_after_chunks = chunks.data->body_at;
+                    done->chunks_scannable = located_layout(chunks)->bytes_per_sample != 0;
+                }
+            } catch (const Error&) {
+            }
+            done->chunks_looked_at = true;
+        }
         const ScanParams& p = done->params;
         if (p.situation == 0) return done;
         GapWriter gaps(gap_path(path), file->id());

@@ -33,6 +33,11 @@ struct FinishedScan {
     bool scanned = false;        // false: nothing to scan (situation 0)
     std::size_t gaps = 0;        // the records written
     std::exception_ptr failure;  // set when the scan or the write did not go through
+    // Without find_chunks, once the file is open: whether other chunks stand before its
+    // data, where the data then begin, and whether find_chunks would scan them.
+    bool chunks_looked_at = false;
+    std::optional<std::uint64_t> data_after_chunks;
+    bool chunks_scannable = false;
     // Whether this scan is the one doit would make of `now` with `p`.
     bool fits(const FileStamp& now, const ScanParams& p) const;
 };

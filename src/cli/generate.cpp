@@ -196,6 +196,12 @@ int run(const Invocation& in) {
     // They also find the reasons for a file where nothing was recorded.
     std::mutex reasons_mutex;
     std::map<std::string, std::string> reasons;
+    // What the report needs of each file scanned ahead, read while it was open for its scan.
+    struct Looked {
+        std::optional<ChunkNote> note;
+        Situation situation = 0;
+    };
+    std::map<std::string, Looked> looked;
     std::optional<ScanAhead> ahead;
     if (c.jobs > 1) {
         const OpenFile& f = app.f();
@@ -204,6 +210,14 @@ int run(const Invocation& in) {
         ahead.emplace(
             c.jobs, settings, c.find_chunks, [&] { return interrupted() != 0; },
             [&, settings, language](const FinishedScan& done) {
+                if (done.chunks_looked_at) {
+                    const std::lock_guard lock(reasons_mutex);
+                    looked[done.path] = {done.data_after_chunks
+                                             ? std::optional<ChunkNote>(ChunkNote{
+                                                   *done.data_after_chunks, done.chunks_scannable})
+                                             : std::nullopt,
+                                         done.params.situation};
+                }
                 if (!done.scanned || done.gaps != 0) return;
                 std::string text = why_nothing_text(done.path, settings, language);
                 const std::lock_guard lock(reasons_mutex);
@@ -251,14 +265,22 @@ int run(const Invocation& in) {
     app.on_file_done = [&](const App::FileResult& done) {
         App::FileResult r = done;
         ++files_done;
+        std::optional<Looked> ahead_look;
+        {
+            const std::lock_guard lock(reasons_mutex);
+            if (const auto it = looked.find(r.path); it != looked.end()) {
+                ahead_look = it->second;
+                looked.erase(it);
+            }
+        }
         if (r.not_scanned.empty() && !app.f().Fast.ticked() &&
-            sixteen_bit_mono(r.path, c.find_chunks))
+            (ahead_look ? ahead_look->situation == 2 : sixteen_bit_mono(r.path, c.find_chunks)))
             ++slow_16_bit;
         // A file whose data stand after other chunks: read as the plain layout, what was
         // scanned (if anything) is not its sound. Nothing written for it fails the command,
         // so that a script notices.
         if (!c.find_chunks)
-            if (const auto note = chunk_note(r.path)) {
+            if (const auto note = ahead_look ? ahead_look->note : chunk_note(r.path)) {
                 if (r.gaps == 0) status = kExitFailed;
                 if (r.not_scanned.empty())
                     out.warn("\"" + r.path + "\" has other chunks before its data (at byte " +

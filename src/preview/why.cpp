@@ -250,10 +250,11 @@ std::vector<std::string> why_lines(const Explanation& e, Language language) {
                          (n == 1 ? " silence." : " silences."));
     }
     const auto& quiet = e.facts.quietest;
-    if (e.params.situation == 4 && quiet && quiet->peak < band_edge(s.sensitivity)) {
+    if (e.params.situation == 4 && !header_odd && quiet && quiet->peak < band_edge(s.sensitivity)) {
         // The step of 16-bit stereo at normal speed judges the sample at each position and
         // the pair of bytes one on: the high byte of that sample with the low byte of the
-        // next. Quiet samples of opposite signs make such pairs loud.
+        // next. Quiet samples of opposite signs make such pairs loud. (Where the header is
+        // odd, the header line says what the scan read instead.)
         lines.push_back(
             w.de() ? "16-Bit-Stereo bei normaler Geschwindigkeit: Die leiseste Stelle liegt im "
                      "Band, doch diese Suche bewertet neben jedem Sample auch das Bytepaar aus "
