@@ -339,6 +339,39 @@ TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
     EXPECT_NE(de[1].find("das Band bei Sensitivität 15 reicht bis -18,6 dBFS."), std::string::npos);
 }
 
+// Quiet 16-bit stereo whose samples change sign: -1 beside 20 makes the byte pair FF 14,
+// far past the band, so normal speed finds nothing although every sample lies inside it.
+TEST(PreviewWhy, SixteenBitStereoInsideTheBandSaysWhyNormalSpeedFindsNothing) {
+    Bytes data;
+    for (int i = 0; i < 8000; ++i) data.insert(data.end(), {0xFF, 0xFF, 0x14, 0x00});
+    const Bytes file = synth::wav_bytes({2, 16, 8000}, data);
+    MemorySource source(file);
+    const WavInfo h = read_wav_header(source);
+    const HeaderShape shape = header_shape(source);
+    const SampleLayout l = sample_layout(h, shape, source.size());
+    const Settings s{15, 50, false};
+    ASSERT_TRUE(records_of(source, generate_params(h, s)).empty());
+    const Explanation e = explain_nothing(source, h, shape, l, s);
+    ASSERT_TRUE(e.facts.quietest);
+    EXPECT_EQ(e.facts.quietest->peak, 20);
+    const auto en = why_lines(e, Language::English);
+    ASSERT_EQ(en.size(), 3u);
+    EXPECT_EQ(en[2],
+              "16-bit stereo at normal speed: the quietest stretch lies inside the band, but "
+              "this scan judges beside each sample the byte pair of its high byte and the next "
+              "sample's low byte, and such pairs reach past the band.");
+    const auto de = why_lines(e, Language::German);
+    ASSERT_EQ(de.size(), 3u);
+    EXPECT_EQ(de[2].rfind("16-Bit-Stereo bei normaler Geschwindigkeit: Die leiseste Stelle liegt "
+                          "im Band",
+                          0),
+              0u);
+    // Double Speed judges other pairs: no such line.
+    const Settings fast{15, 50, true};
+    ASSERT_TRUE(records_of(source, generate_params(h, fast)).empty());
+    EXPECT_EQ(why_lines(explain_nothing(source, h, shape, l, fast), Language::English).size(), 2u);
+}
+
 TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
     const synth::Format format{1, 8, 8000};
     const Bytes plain = synth::wav_bytes(format, Bytes(4000, 0));

@@ -379,5 +379,65 @@ TEST(ScanMatchesReference, LongFileAcrossBlocks) {
     }
 }
 
+// Scans side by side give each the silences it gives alone: mixed layouts and settings,
+// starts out of step with each other, files across several shared reads, and a file
+// that shrinks while it is read.
+TEST(ScanTogether, EachAsAlone) {
+    Material m(99);
+    constexpr auto block = static_cast<std::size_t>(scan_engine::block_bytes);
+    for (int round = 0; round < 30 && !::testing::Test::HasFailure(); ++round) {
+        const bool wide = m.chance(50);
+        const std::size_t size = round % 3 == 0
+                                     ? static_cast<std::size_t>(m.uniform(0, 6000))
+                                     : 6 * block + static_cast<std::size_t>(m.uniform(0, 999));
+        const Bytes file = m.make(size, wide, 15, m.chance(50));
+        const std::size_t end =
+            m.chance(25) ? static_cast<std::size_t>(m.uniform(0, static_cast<int>(size))) : size;
+        std::vector<ScanJob> jobs;
+        std::vector<std::vector<Silence>> got;
+        const int n = m.uniform(1, 7);
+        got.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            ScanParams p;
+            p.situation = kSituations[m.uniform(0, 7)];
+            p.sensitivity = m.chance(90) ? m.uniform(1, 50) : 0;
+            p.filter_ms = m.uniform(20, 500);
+            p.byte_rate = m.chance(95) ? m.uniform(40, 176400) : 0;
+            const int d = m.uniform(1, 10);
+            p.data_start = d <= 6   ? 45
+                           : d <= 8 ? m.uniform(-300, 0)
+                                    : m.uniform(1, 3 * static_cast<int>(block));
+            p.end_mark = m.chance(80) ? static_cast<std::int64_t>(size) - 44 : kFarEnd;
+            jobs.push_back({p, [&got, i](const Silence& s) {
+                                got[static_cast<std::size_t>(i)].push_back(s);
+                            }});
+        }
+        std::vector<bool> heard(size, false);
+        ReadSource source(file, end);
+        scan_together(source, jobs, [&](std::int64_t offset, std::span<const std::uint8_t> bytes) {
+            for (std::size_t j = 0; j < bytes.size(); ++j) {
+                const auto at = static_cast<std::size_t>(offset) + j;
+                ASSERT_EQ(bytes[j], file[at]);
+                heard[at] = true;
+            }
+        });
+        for (int i = 0; i < n; ++i)
+            EXPECT_EQ(got[static_cast<std::size_t>(i)],
+                      read_through(file, end, jobs[static_cast<std::size_t>(i)].params))
+                << "round " << round << " "
+                << describe(jobs[static_cast<std::size_t>(i)].params, size, scan_engine::fastest());
+        // Scans that read from the start of the data bring every byte of it on the way.
+        if (std::all_of(jobs.begin(), jobs.end(),
+                        [](const ScanJob& j) {
+                            return j.params.data_start == 45 && j.params.sensitivity >= 1 &&
+                                   j.params.byte_rate > 0;
+                        }) &&
+            end == size && size > 4096) {
+            EXPECT_EQ(std::count(heard.begin() + 44, heard.end() - 64, false), 0)
+                << "round " << round;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace veltrane

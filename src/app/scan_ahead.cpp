@@ -38,10 +38,11 @@ ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool fi
 }
 
 ScanAhead::ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks,
-                     std::function<bool()> stopped, std::function<void(const FinishedScan&)> after)
+                     std::function<bool()> stopped, Watch watch, After after)
     : settings_(settings),
       find_chunks_(find_chunks),
       stopped_(std::move(stopped)),
+      watch_(std::move(watch)),
       after_(std::move(after)),
       window_(2 * std::max(jobs, 1u)) {
     for (unsigned i = 0; i < std::max(jobs, 1u); ++i) workers_.emplace_back([this] { work(); });
@@ -99,7 +100,6 @@ void ScanAhead::work() {
         next->started = true;
         lock.unlock();
         std::unique_ptr<FinishedScan> result = scan_one(next->path);
-        if (after_) after_(*result);
         lock.lock();
         next->result = std::move(result);
         next->done = true;
@@ -110,17 +110,33 @@ void ScanAhead::work() {
 std::unique_ptr<FinishedScan> ScanAhead::scan_one(const std::string& path) const {
     auto done = std::make_unique<FinishedScan>();
     done->path = path;
+    std::unique_ptr<FileSource> file;
+    std::unique_ptr<ByteSource> watched;
     try {
         if (stopped_ && stopped_()) throw ScanStopped{};
-        const std::unique_ptr<FileSource> file = open_recording(path);
+        file = open_recording(path);
         if (!file) throw Error(Errc::Open, path, "No such file or directory");
         done->stamp = file->stamp();
         done->params = planned_params(*file, settings_, find_chunks_);
+        if (!find_chunks_) {
+            // What the run's report says of a file whose data stand after other chunks,
+            // read while the file is open anyway.
+            try {
+                const WavChunks chunks = read_wav_chunks(*file);
+                if (chunks.data && !chunks.plain()) {
+                    done->data_after_chunks = chunks.data->body_at;
+                    done->chunks_scannable = located_layout(chunks)->bytes_per_sample != 0;
+                }
+            } catch (const Error&) {
+            }
+            done->chunks_looked_at = true;
+        }
         const ScanParams& p = done->params;
         if (p.situation == 0) return done;
         GapWriter gaps(gap_path(path), file->id());
+        if (watch_) watched = watch_(path, *file);
         scan(
-            *file, p,
+            watched ? *watched : *file, p,
             [&](const Silence& s) {
                 gaps.add({mark_ms(s.start_mark, p.byte_rate), mark_ms(s.end_mark, p.byte_rate)});
             },
@@ -133,6 +149,7 @@ std::unique_ptr<FinishedScan> ScanAhead::scan_one(const std::string& path) const
     } catch (...) {
         done->failure = std::current_exception();
     }
+    if (after_) after_(*done, watched.get());
     return done;
 }
 

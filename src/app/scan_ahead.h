@@ -33,6 +33,11 @@ struct FinishedScan {
     bool scanned = false;        // false: nothing to scan (situation 0)
     std::size_t gaps = 0;        // the records written
     std::exception_ptr failure;  // set when the scan or the write did not go through
+    // Without find_chunks, once the file is open: whether other chunks stand before its
+    // data, where the data then begin, and whether find_chunks would scan them.
+    bool chunks_looked_at = false;
+    std::optional<std::uint64_t> data_after_chunks;
+    bool chunks_scannable = false;
     // Whether this scan is the one doit would make of `now` with `p`.
     bool fits(const FileStamp& now, const ScanParams& p) const;
 };
@@ -46,10 +51,15 @@ class ScanAhead {
     // `jobs` worker threads (at least 1), scanning at most twice as many files ahead of
     // the one taken. `stopped` is asked once per block of every scan: a scan it answers
     // true for ends there, its temporary file removed, and no other scan starts.
-    // `after`, when given, is called on the worker with each finished scan (for more work
-    // on the same file that should not wait for the procedures).
+    // `watch`, when given, may wrap each file before its scan, as App::watch_scan does
+    // (null: the file is scanned as it is). `after`, when given, is called on the worker
+    // with each finished scan and the wrapper it was read through (null when none; the
+    // file still open), for more work on the same file that should not wait for the
+    // procedures.
+    using Watch = std::function<std::unique_ptr<ByteSource>(const std::string&, ByteSource&)>;
+    using After = std::function<void(const FinishedScan&, ByteSource* watched)>;
     ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks, std::function<bool()> stopped,
-              std::function<void(const FinishedScan&)> after = {});
+              Watch watch = {}, After after = {});
     ~ScanAhead();
     ScanAhead(const ScanAhead&) = delete;
     ScanAhead& operator=(const ScanAhead&) = delete;
@@ -72,7 +82,8 @@ class ScanAhead {
     const ScanSettings settings_;
     const bool find_chunks_;
     const std::function<bool()> stopped_;
-    const std::function<void(const FinishedScan&)> after_;
+    const Watch watch_;
+    const After after_;
     // How many planned files may be scanned ahead of the one the procedures wait for:
     // bounds the memory and the open temporary files.
     const std::size_t window_;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "audio/scan_engine.h"
 #include "audio/scan_kernels.h"
@@ -104,14 +105,37 @@ class Scanner {
 
     void run(MaskFn masks, const ScanCallback& on_block);
 
+    // run() in parts, for scans that go over a file side by side: start(), then
+    // next_block() while blocks_left(), then finish().
+    void start(MaskFn masks);
+    bool blocks_left() const { return words_left_ > 0; }
+    // The bytes the next block reads: from position next_position(), next_bytes() of them.
+    std::int64_t next_position() const { return p_; }
+    std::size_t next_bytes() const {
+        return static_cast<std::size_t>(std::min(words_left_, block_words) * word_bytes) +
+               lookahead;
+    }
+    void next_block(const ScanCallback& on_block);
+    void finish(const ScanCallback& on_block);
+    // Bytes held in memory that a view may use in place: positions from..from+size-1.
+    void share(std::span<const std::uint8_t> bytes, std::int64_t from) {
+        shared_ = bytes;
+        shared_from_ = from;
+    }
+
   private:
     static constexpr Layout layout = layout_of(S);
+    static constexpr int step = layout.step;
+    static constexpr std::int64_t word_bytes = 64 * step;
+    static constexpr std::int64_t block_words = block_bytes / word_bytes;
 
     // The bytes at positions p .. p + n - 1 (n at most a block and its lookahead), read
     // from the source as needed; zero outside the file and where the file has ended.
     const std::uint8_t* view(std::int64_t p, std::size_t n) {
         const auto end = p + static_cast<std::int64_t>(n);
         if (!memory_.empty() && p >= 1 && end - 1 <= size_) return memory_.data() + (p - 1);
+        if (p >= shared_from_ && end <= shared_from_ + static_cast<std::int64_t>(shared_.size()))
+            return shared_.data() + (p - shared_from_);
         if (p >= window_start_ && end <= window_start_ + static_cast<std::int64_t>(window_.size()))
             return window_.data() + (p - window_start_);
         // A block and its lookahead; less for a smaller file, which needs no more.
@@ -178,71 +202,90 @@ class Scanner {
     std::vector<Silence> out_;
     std::vector<std::uint8_t> window_;
     std::int64_t window_start_ = 0;
+    std::span<const std::uint8_t> shared_;
+    std::int64_t shared_from_ = 0;
+    // Where run() stands between its parts.
+    MaskFn masks_ = nullptr;
+    TakeFn take_ = nullptr;
+    Wide total_ = 1, last_ = 0, k_ = 0;  // steps in all, the last step's position, steps made
+    std::int64_t p_ = 0;                 // the position of the next step
+    std::int64_t words_left_ = 0;        // whole words still to scan a block at a time
+    bool done_ = false;
 };
 
 template <Situation S>
-void Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
-    constexpr int step = layout.step;
+void Scanner<S>::start(MaskFn masks) {
     const Wide first = params_.data_start;
     // The scan ends after the first step whose end value reaches the end mark.
     const Wide last_from = Wide{params_.end_mark} - layout.end;
-    const Wide total = last_from > first ? (last_from - first + step - 1) / step + 1 : 1;
-    const Wide last = first + (total - 1) * step;
+    total_ = last_from > first ? (last_from - first + step - 1) / step + 1 : 1;
+    last_ = first + (total_ - 1) * step;
+    masks_ = masks;
 
-    Wide k = 0;  // steps made
     if (!band_.partial()) {
         // Every step is silent, or none is: nothing after the first step changes the state.
         step_at(params_.data_start);
-        report(on_block, last, total, total);
+        k_ = total_;
+        done_ = true;
         return;
     }
     // Steps that read before position 1 only all read zeros; after the first of them the
     // state cannot change until a step reaches into the file.
     if (first <= -layout.reach) {
         step_at(params_.data_start);
-        k = std::min(total, (-layout.reach - first) / step + 1);
+        k_ = std::min(total_, (-layout.reach - first) / step + 1);
     }
-    std::int64_t p = k < total ? wrap(first + k * step) : 0;
+    p_ = k_ < total_ ? wrap(first + k_ * step) : 0;
     // Steps reaching from before the file into it.
-    for (; k < total && p < 1; ++k, p += step) step_at(p);
+    for (; k_ < total_ && p_ < 1; ++k_, p_ += step) step_at(p_);
 
     // Whole words of steps inside the file, a block read at a time between progress reports.
-    if (k < total && p >= 1 && p <= size_ - 64 * step) {
-        constexpr std::int64_t word_bytes = 64 * step;
-        const std::int64_t words =
-            static_cast<std::int64_t>(std::min<Wide>((total - k) / 64, (size_ - p) / word_bytes));
-        constexpr std::int64_t block_words = block_bytes / word_bytes;
-        const TakeFn take =
-            shortest_ > 63 * step ? take_words<step, true> : take_words<step, false>;
+    if (k_ < total_ && p_ >= 1 && p_ <= size_ - 64 * step) {
+        words_left_ = static_cast<std::int64_t>(
+            std::min<Wide>((total_ - k_) / 64, (size_ - p_) / word_bytes));
+        take_ = shortest_ > 63 * step ? take_words<step, true> : take_words<step, false>;
         run_.need = add_saturated(run_.start, shortest_);
-        std::uint64_t bits[batch_words];
-        for (std::int64_t left = words; left > 0;) {
-            const std::int64_t block = std::min(left, block_words);
-            const std::uint8_t* q =
-                view(p, static_cast<std::size_t>(block * word_bytes) + lookahead);
-            for (std::int64_t done = 0; done < block;) {
-                const auto n =
-                    static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
-                masks(q + done * word_bytes, n, bits, band_);
-                take(bits, n, p + layout.mark, shortest_, run_, out_);
-                drain();
-                p += static_cast<std::int64_t>(n) * word_bytes;
-                done += static_cast<std::int64_t>(n);
-            }
-            left -= block;
-            k += Wide{block} * 64;
-            if (left > 0) report(on_block, p - step, k, total);  // the last report ends the scan
+    }
+}
+
+template <Situation S>
+void Scanner<S>::next_block(const ScanCallback& on_block) {
+    const std::int64_t block = std::min(words_left_, block_words);
+    const std::uint8_t* q = view(p_, static_cast<std::size_t>(block * word_bytes) + lookahead);
+    std::uint64_t bits[batch_words];
+    for (std::int64_t done = 0; done < block;) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
+        masks_(q + done * word_bytes, n, bits, band_);
+        take_(bits, n, p_ + layout.mark, shortest_, run_, out_);
+        drain();
+        p_ += static_cast<std::int64_t>(n) * word_bytes;
+        done += static_cast<std::int64_t>(n);
+    }
+    words_left_ -= block;
+    k_ += Wide{block} * 64;
+    if (words_left_ > 0) report(on_block, p_ - step, k_, total_);  // the last report ends the scan
+}
+
+template <Situation S>
+void Scanner<S>::finish(const ScanCallback& on_block) {
+    if (!done_) {
+        // Steps reaching past the end of the file, and those too few to fill a word.
+        for (; k_ < total_ && p_ <= size_; ++k_, p_ += step) step_at(p_);
+        // Steps past the end all read zeros: after the first the state cannot change.
+        if (k_ < total_) {
+            step_at(p_);
+            k_ = total_;
         }
     }
+    done_ = true;
+    report(on_block, last_, total_, total_);
+}
 
-    // Steps reaching past the end of the file, and those too few to fill a word.
-    for (; k < total && p <= size_; ++k, p += step) step_at(p);
-    // Steps past the end all read zeros: after the first the state cannot change.
-    if (k < total) {
-        step_at(p);
-        k = total;
-    }
-    report(on_block, last, total, total);
+template <Situation S>
+void Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
+    start(masks);
+    while (words_left_ > 0) next_block(on_block);
+    finish(on_block);
 }
 
 template <Situation S>
@@ -261,7 +304,111 @@ void scan_as(Kernel kernel, ByteSource& source, const ScanParams& params, const 
     Scanner<S>(source, params, sink).run(mask_fn<S>(kernel), on_block);
 }
 
+// One of several scans that go over a file side by side.
+class Side {
+  public:
+    virtual ~Side() = default;
+    virtual bool blocks_left() const = 0;
+    virtual std::int64_t next_position() const = 0;
+    virtual std::size_t next_bytes() const = 0;
+    virtual void share(std::span<const std::uint8_t> bytes, std::int64_t from) = 0;
+    virtual void next_block() = 0;
+    virtual void finish() = 0;
+};
+
+template <Situation S>
+class SideScan final : public Side {
+  public:
+    SideScan(Kernel kernel, ByteSource& source, const ScanParams& params, const SilenceSink& sink)
+        : scanner_(source, params, sink) {
+        scanner_.start(mask_fn<S>(kernel));
+    }
+    bool blocks_left() const override { return scanner_.blocks_left(); }
+    std::int64_t next_position() const override { return scanner_.next_position(); }
+    std::size_t next_bytes() const override { return scanner_.next_bytes(); }
+    void share(std::span<const std::uint8_t> bytes, std::int64_t from) override {
+        scanner_.share(bytes, from);
+    }
+    void next_block() override { scanner_.next_block({}); }
+    void finish() override { scanner_.finish({}); }
+
+  private:
+    Scanner<S> scanner_;
+};
+
+std::unique_ptr<Side> side_scan(Kernel kernel, ByteSource& source, const ScanJob& job) {
+    const ScanParams& p = job.params;
+    if (p.byte_rate <= 0) return nullptr;
+    switch (p.situation) {
+        case 1:
+            return std::make_unique<SideScan<1>>(kernel, source, p, job.on_silence);
+        case 2:
+            return std::make_unique<SideScan<2>>(kernel, source, p, job.on_silence);
+        case 3:
+            return std::make_unique<SideScan<3>>(kernel, source, p, job.on_silence);
+        case 4:
+            return std::make_unique<SideScan<4>>(kernel, source, p, job.on_silence);
+        case 11:
+            return std::make_unique<SideScan<11>>(kernel, source, p, job.on_silence);
+        case 12:
+            return std::make_unique<SideScan<12>>(kernel, source, p, job.on_silence);
+        case 13:
+            return std::make_unique<SideScan<13>>(kernel, source, p, job.on_silence);
+        case 14:
+            return std::make_unique<SideScan<14>>(kernel, source, p, job.on_silence);
+        default:
+            return nullptr;
+    }
+}
+
+// Blocks of the scans read at a time when they go side by side: the stretch stays in the
+// second-level cache while every scan takes its blocks from it.
+constexpr std::int64_t together_blocks = 4;
+
 }  // namespace
+
+void scan_together_with(Kernel kernel, ByteSource& source, std::span<const ScanJob> jobs,
+                        const BytesSink& on_bytes) {
+    if (!available(kernel)) kernel = Kernel::portable;
+    std::vector<std::unique_ptr<Side>> sides;
+    for (const ScanJob& job : jobs)
+        if (auto side = side_scan(kernel, source, job)) sides.push_back(std::move(side));
+    const std::int64_t size = source.size();
+    std::vector<std::uint8_t> buffer;
+    for (;;) {
+        std::int64_t from = std::numeric_limits<std::int64_t>::max();
+        for (const auto& side : sides)
+            if (side->blocks_left()) from = std::min(from, side->next_position());
+        if (from == std::numeric_limits<std::int64_t>::max()) break;
+        // Positions from .. from + buffer.size() - 1; zero where the file does not reach.
+        if (buffer.empty())
+            buffer.resize(static_cast<std::size_t>(std::min(size, together_blocks * block_bytes)) +
+                          lookahead);
+        const std::int64_t first = std::max<std::int64_t>(from, 1);
+        const std::int64_t last =
+            std::min(from + static_cast<std::int64_t>(buffer.size()), size + 1);
+        std::size_t at = static_cast<std::size_t>(first - from), got = 0;
+        if (first < last)
+            got = source.read_at(
+                first - 1, std::span(buffer).subspan(at, static_cast<std::size_t>(last - first)));
+        else
+            at = buffer.size();
+        std::fill(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(at),
+                  std::uint8_t{0});
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(at + got), buffer.end(),
+                  std::uint8_t{0});
+        if (got > 0 && on_bytes) on_bytes(first - 1, std::span(buffer).subspan(at, got));
+        const std::int64_t end = from + static_cast<std::int64_t>(buffer.size());
+        for (const auto& side : sides) {
+            side->share(buffer, from);
+            while (side->blocks_left() && side->next_position() >= from &&
+                   side->next_position() + static_cast<std::int64_t>(side->next_bytes()) <= end)
+                side->next_block();
+            side->share({}, 0);
+        }
+    }
+    for (const auto& side : sides) side->finish();
+}
 
 std::int64_t shortest_recorded(std::int32_t filter_ms, std::int32_t byte_rate) {
     std::int64_t d =
@@ -329,6 +476,10 @@ std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file
 }
 
 }  // namespace scan_engine
+
+void scan_together(ByteSource& source, std::span<const ScanJob> jobs, const BytesSink& on_bytes) {
+    scan_engine::scan_together_with(scan_engine::fastest(), source, jobs, on_bytes);
+}
 
 void scan(ByteSource& source, const ScanParams& params, const SilenceSink& on_silence,
           const ScanCallback& on_block) {

@@ -50,6 +50,17 @@ void scan(ByteSource& source, const ScanParams& params, const SilenceSink& on_si
 std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,
                           const ScanCallback& on_block = {});
 
+// Several scans of one source, the file read once for all of them: each job's silences
+// go to its own sink, exactly as scan() would hand them on. `on_bytes` hears the bytes of
+// the file as they are read (0-based offset; stretches may overlap a little).
+struct ScanJob {
+    ScanParams params;
+    SilenceSink on_silence;
+};
+using BytesSink = std::function<void(std::int64_t offset, std::span<const std::uint8_t> bytes)>;
+void scan_together(ByteSource& source, std::span<const ScanJob> jobs,
+                   const BytesSink& on_bytes = {});
+
 // A mark position as whole milliseconds: position / byte_rate * 1000, rounded down
 // (in double precision), saturated to the 32-bit range.
 std::int32_t mark_ms(std::int64_t mark, std::int32_t byte_rate);

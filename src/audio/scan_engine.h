@@ -37,4 +37,8 @@ void scan_with(Kernel kernel, ByteSource& source, const ScanParams& params,
 std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
                                const ScanParams& params, const ScanCallback& on_block);
 
+// scan_together() with a chosen kernel.
+void scan_together_with(Kernel kernel, ByteSource& source, std::span<const ScanJob> jobs,
+                        const BytesSink& on_bytes);
+
 }  // namespace veltrane::scan_engine

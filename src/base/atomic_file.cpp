@@ -63,10 +63,16 @@ bool destination(const fs::path& target, fs::path& file, struct stat& st) {
     }
 }
 
+// The mode a new file gets from the process's umask. The program never changes its
+// umask, so it is read once: reading it means setting it for a moment, which would
+// give files other threads create meanwhile the wrong mode.
 mode_t new_file_mode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
 }
 
 // The temporaries of this class: ".veltrane-" and six letters or digits, nothing else.

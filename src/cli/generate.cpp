@@ -25,6 +25,7 @@
 #include "cli/run_clock.h"
 #include "cli/run_report.h"
 #include "cli/scan_reasons.h"
+#include "preview/facts_pass.h"
 #include "preview/why.h"
 
 namespace veltrane {
@@ -140,6 +141,36 @@ bool sixteen_bit_mono(const std::string& path, bool find_chunks) {
     }
 }
 
+// Hands the bytes a scan ahead reads to a gatherer of the reasons as well, as
+// ScanReasons does for the scans on the procedures' thread.
+class GatheringAhead final : public ByteSource {
+  public:
+    GatheringAhead(ByteSource& file, const preview::Settings& settings)
+        : file_(file), gatherer_(questions(file, settings), file.size()) {}
+    std::int64_t size() const override { return file_.size(); }
+    std::span<const std::uint8_t> in_memory() const override { return file_.in_memory(); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
+        const std::size_t n = file_.read_at(offset, dest);
+        if (!gatherer_.done()) gatherer_.take(offset, dest.first(n));
+        return n;
+    }
+    // The answers, with what the scan did not bring read from the file.
+    preview::PassAnswers finish() { return gatherer_.finish(file_); }
+
+  private:
+    static preview::PassQuestions questions(ByteSource& file, const preview::Settings& s) {
+        const WavInfo header = read_wav_header(file);
+        const preview::SampleLayout layout =
+            preview::sample_layout(header, preview::header_shape(file), file.size());
+        preview::PassQuestions q = preview::reasons_questions(header, layout, s);
+        q.give_up_at = s.sensitivity;
+        q.give_up_fast = s.double_speed;
+        return q;
+    }
+    ByteSource& file_;
+    preview::FactsGatherer gatherer_;
+};
+
 // One run: FILE as the file chosen in the window, then Generate.
 void run_one(App& app, const Choices& c, const std::string& file) {
     struct stat st {};
@@ -196,6 +227,12 @@ int run(const Invocation& in) {
     // They also find the reasons for a file where nothing was recorded.
     std::mutex reasons_mutex;
     std::map<std::string, std::string> reasons;
+    // What the report needs of each file scanned ahead, read while it was open for its scan.
+    struct Looked {
+        std::optional<ChunkNote> note;
+        Situation situation = 0;
+    };
+    std::map<std::string, Looked> looked;
     std::optional<ScanAhead> ahead;
     if (c.jobs > 1) {
         const OpenFile& f = app.f();
@@ -203,9 +240,33 @@ int run(const Invocation& in) {
         const preview::Language language = preview::language_of(f.lan.caption);
         ahead.emplace(
             c.jobs, settings, c.find_chunks, [&] { return interrupted() != 0; },
-            [&, settings, language](const FinishedScan& done) {
+            [settings](const std::string&, ByteSource& file) -> std::unique_ptr<ByteSource> {
+                try {
+                    return std::make_unique<GatheringAhead>(file, settings);
+                } catch (const Error&) {
+                    return nullptr;  // the reasons read the file for themselves
+                }
+            },
+            [&, settings, language](const FinishedScan& done, ByteSource* watched) {
+                if (done.chunks_looked_at) {
+                    const std::lock_guard lock(reasons_mutex);
+                    looked[done.path] = {done.data_after_chunks
+                                             ? std::optional<ChunkNote>(ChunkNote{
+                                                   *done.data_after_chunks, done.chunks_scannable})
+                                             : std::nullopt,
+                                         done.params.situation};
+                }
                 if (!done.scanned || done.gaps != 0) return;
-                std::string text = why_nothing_text(done.path, settings, language);
+                std::optional<preview::PassAnswers> gathered;
+                if (auto* along = dynamic_cast<GatheringAhead*>(watched)) {
+                    try {
+                        gathered = along->finish();
+                    } catch (const Error&) {
+                        gathered.reset();
+                    }
+                }
+                std::string text = why_nothing_text(done.path, settings, language,
+                                                    gathered ? &*gathered : nullptr);
                 const std::lock_guard lock(reasons_mutex);
                 reasons[done.path] = std::move(text);
             });
@@ -251,14 +312,22 @@ int run(const Invocation& in) {
     app.on_file_done = [&](const App::FileResult& done) {
         App::FileResult r = done;
         ++files_done;
+        std::optional<Looked> ahead_look;
+        {
+            const std::lock_guard lock(reasons_mutex);
+            if (const auto it = looked.find(r.path); it != looked.end()) {
+                ahead_look = it->second;
+                looked.erase(it);
+            }
+        }
         if (r.not_scanned.empty() && !app.f().Fast.ticked() &&
-            sixteen_bit_mono(r.path, c.find_chunks))
+            (ahead_look ? ahead_look->situation == 2 : sixteen_bit_mono(r.path, c.find_chunks)))
             ++slow_16_bit;
         // A file whose data stand after other chunks: read as the plain layout, what was
         // scanned (if anything) is not its sound. Nothing written for it fails the command,
         // so that a script notices.
         if (!c.find_chunks)
-            if (const auto note = chunk_note(r.path)) {
+            if (const auto note = ahead_look ? ahead_look->note : chunk_note(r.path)) {
                 if (r.gaps == 0) status = kExitFailed;
                 if (r.not_scanned.empty())
                     out.warn("\"" + r.path + "\" has other chunks before its data (at byte " +

@@ -66,12 +66,14 @@ FileTable table_of(const std::string& path, int filter_ms) {
     FileTable t;
     t.path = path;
     t.filter_ms = filter_ms;
-    t.rows = preview::preset_table(*file, header);
-    // Both speeds in one pass over the file.
+    // The smallest Sensitivities at both speeds, gathered along the presets' scans.
     preview::PassQuestions q;
     q.normal = generate_params(header, {1, filter_ms, false});
     q.fast = generate_params(header, {1, filter_ms, true});
-    const preview::PassAnswers a = preview::gather_facts(*file, q);
+    preview::FactsGatherer gatherer(q, file->size());
+    t.rows = preview::preset_table(
+        *file, header, [&](std::int64_t offset, auto bytes) { gatherer.take(offset, bytes); });
+    const preview::PassAnswers a = gatherer.finish(*file);
     t.smallest_normal = a.smallest_normal;
     t.smallest_double = a.smallest_fast;
     return t;

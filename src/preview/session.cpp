@@ -35,16 +35,27 @@ Tally tally(std::span<const GapRecord> records) {
     return t;
 }
 
-std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header) {
+std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header,
+                                    const BytesSink& on_bytes) {
     const std::pair<const char*, Preset> presets[] = {
         {"normal", kNormal}, {"noisy", kNoisy}, {"accurate", kAccurate}};
     std::vector<PresetRow> rows;
-    for (const auto& [name, p] : presets) {
-        for (bool fast : {false, true}) {
-            const Settings s{p.sensitivity, p.filter, fast};
-            rows.push_back({name, s, tally(records_of(source, generate_params(header, s)))});
-        }
+    for (const auto& [name, p] : presets)
+        for (bool fast : {false, true})
+            rows.push_back({name, Settings{p.sensitivity, p.filter, fast}, {}});
+    // The six scans side by side, the file read once.
+    std::vector<ScanJob> jobs;
+    for (PresetRow& row : rows) {
+        const ScanParams params = generate_params(header, row.settings);
+        jobs.push_back({params, [&row, rate = params.byte_rate](const Silence& s) {
+                            const std::int64_t length = std::int64_t{mark_ms(s.end_mark, rate)} -
+                                                        mark_ms(s.start_mark, rate);
+                            ++row.tally.gaps;
+                            row.tally.silence_ms += length;
+                            row.tally.longest_ms = std::max(row.tally.longest_ms, length);
+                        }});
     }
+    scan_together(source, jobs, on_bytes);
     return rows;
 }
 

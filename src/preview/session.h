@@ -33,13 +33,15 @@ struct Tally {
 Tally tally(std::span<const GapRecord> records);
 
 // The three fixed presets at both speeds, in the order normal, noisy, accurate, each
-// at normal speed and then at Double Speed.
+// at normal speed and then at Double Speed. The file is read once for all six scans;
+// `on_bytes` hears its bytes on the way.
 struct PresetRow {
     const char* preset;  // "normal", "noisy", "accurate"
     Settings settings;
     Tally tally;
 };
-std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header);
+std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header,
+                                    const BytesSink& on_bytes = {});
 
 // The records now beside those of the GAP file on disk. A record found in both is the
 // same; one that overlaps a record of the other list without equalling it has changed

@@ -249,6 +249,21 @@ std::vector<std::string> why_lines(const Explanation& e, Language language) {
                    : "16-bit recording at normal speed: Double Speed finds " + std::to_string(n) +
                          (n == 1 ? " silence." : " silences."));
     }
+    const auto& quiet = e.facts.quietest;
+    if (e.params.situation == 4 && !header_odd && quiet && quiet->peak < band_edge(s.sensitivity)) {
+        // The step of 16-bit stereo at normal speed judges the sample at each position and
+        // the pair of bytes one on: the high byte of that sample with the low byte of the
+        // next. Quiet samples of opposite signs make such pairs loud. (Where the header is
+        // odd, the header line says what the scan read instead.)
+        lines.push_back(
+            w.de() ? "16-Bit-Stereo bei normaler Geschwindigkeit: Die leiseste Stelle liegt im "
+                     "Band, doch diese Suche bewertet neben jedem Sample auch das Bytepaar aus "
+                     "seinem hohen und dem niedrigen Byte des nächsten Samples, und solche "
+                     "Paare reichen über das Band hinaus."
+                   : "16-bit stereo at normal speed: the quietest stretch lies inside the band, "
+                     "but this scan judges beside each sample the byte pair of its high byte and "
+                     "the next sample's low byte, and such pairs reach past the band.");
+    }
     if (header_odd) lines.push_back(header_line(e, w));
     return lines;
 }
