@@ -109,6 +109,33 @@ TEST_F(PreviewCliTest, PlotDrawsThePictureAtExactlyItsSize) {
     EXPECT_FALSE(std::filesystem::exists(dir / "c.png"));
 }
 
+// preview and plot take a file as generate takes it: one Generate will not scan is refused
+// with its reason, one with chunks before its data is warned about, and --find-chunks
+// scans those.
+TEST_F(PreviewCliTest, PreviewAndPlotRefuseAndWarnAsGenerateDoes) {
+    std::vector<std::uint8_t> wide = worked_example();
+    wide[34] = 24;  // bits per sample
+    wide[32] = 3;   // block alignment
+    write_bytes(dir / "wide.wav", wide);
+    write_bytes(dir / "list.wav", inserted(worked_example(), 36, chunk("LIST", 26)));
+    for (const std::string cmd : {"preview ", "plot -o out.png "}) {
+        ASSERT_EQ(run("generate " + quoted("wide.wav")), 1) << err;
+        const std::string refusal = err;
+        EXPECT_EQ(run(cmd + quoted("wide.wav")), 1) << cmd << out;
+        EXPECT_EQ(err, refusal) << cmd;
+        EXPECT_TRUE(has(err, "Cannot scan \"")) << err;
+
+        EXPECT_EQ(run(cmd + quoted("list.wav")), 0) << cmd << err;
+        EXPECT_EQ(occurrences(err, "has other chunks before its data (at byte 78)"), 1) << err;
+        EXPECT_TRUE(has(err, "--find-chunks scans its \"data\" chunk")) << err;
+        const std::string plain = out;
+        EXPECT_EQ(run(cmd + "--find-chunks " + quoted("list.wav")), 0) << cmd << err;
+        EXPECT_EQ(err, "") << cmd;
+        EXPECT_NE(out, plain) << cmd << "the located data are scanned";
+    }
+    EXPECT_TRUE(has(out, "1 silence")) << out;
+}
+
 TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
     const std::string wav = put_hissing_speech("hiss.wav");
     ASSERT_EQ(run("generate --method single --preset normal --double-speed " + wav), 0) << err;

@@ -24,19 +24,6 @@ bool FinishedScan::fits(const FileStamp& now, const ScanParams& p) const {
            p.byte_rate == q.byte_rate && p.data_start == q.data_start && p.end_mark == q.end_mark;
 }
 
-ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool find_chunks) {
-    ScanParams p = generate_params(read_wav_header(wav), settings);
-    if (!find_chunks) return p;
-    if (const std::optional<LocatedLayout> located = located_layout(read_wav_chunks(wav))) {
-        p.byte_rate = located->byte_rate;
-        p.data_start = located->data_start;
-        p.end_mark = located->end_mark;
-        p.situation =
-            situation_of(located->bytes_per_sample, located->channels, settings.double_speed);
-    }
-    return p;
-}
-
 ScanAhead::ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks,
                      std::function<bool()> stopped, Watch watch, After after)
     : settings_(settings),

@@ -42,10 +42,6 @@ struct FinishedScan {
     bool fits(const FileStamp& now, const ScanParams& p) const;
 };
 
-// The parameters doit scans a file with, found from the file alone: the header as the
-// examination reads it, or with `find_chunks` the located chunks.
-ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool find_chunks);
-
 class ScanAhead {
   public:
     // `jobs` worker threads (at least 1), scanning at most twice as many files ahead of

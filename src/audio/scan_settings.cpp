@@ -1,5 +1,7 @@
 #include "audio/scan_settings.h"
 
+#include "audio/wav_layout.h"
+
 namespace veltrane {
 
 Situation situation_of(double bytes_per_sample, std::string_view channels, bool double_speed) {
@@ -26,6 +28,19 @@ ScanParams generate_params(const WavInfo& w, const ScanSettings& settings) {
     if (!w.is_riff_wave() || w.fmt_id != wav::kFmt || w.format_tag != wav::kPcm) return p;
     const std::string_view channels = w.channels == 1 ? "Mono" : w.channels == 2 ? "Stereo" : "";
     p.situation = situation_of(w.block_align, channels, settings.double_speed);
+    return p;
+}
+
+ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool find_chunks) {
+    ScanParams p = generate_params(read_wav_header(wav), settings);
+    if (!find_chunks) return p;
+    if (const std::optional<LocatedLayout> located = located_layout(read_wav_chunks(wav))) {
+        p.byte_rate = located->byte_rate;
+        p.data_start = located->data_start;
+        p.end_mark = located->end_mark;
+        p.situation =
+            situation_of(located->bytes_per_sample, located->channels, settings.double_speed);
+    }
     return p;
 }
 

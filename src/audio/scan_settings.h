@@ -35,4 +35,8 @@ Situation situation_of(double bytes_per_sample, std::string_view channels, bool 
 // data length as the end mark. situation is 0 when Generate scans nothing.
 ScanParams generate_params(const WavInfo& header, const ScanSettings& settings);
 
+// The parameters doit scans a file with, found from the file alone: the header as the
+// examination reads it, or with `find_chunks` the located chunks.
+ScanParams planned_params(ByteSource& wav, const ScanSettings& settings, bool find_chunks);
+
 }  // namespace veltrane

@@ -27,6 +27,8 @@ struct CliEnvironment {
     std::function<int()> output_error;
     // Draws the picture of `plot` and reports it on `out`; returns the exit status.
     std::function<int(const PlotRequest&, std::ostream& out)> plot;
+    // `plot` hands its arguments to another program that checks the file and draws.
+    bool plot_elsewhere = false;
 };
 
 // veltrane-cli: the program's procedures over a headless platform. `args` are the

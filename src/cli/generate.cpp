@@ -17,6 +17,7 @@
 #include "base/byte_source.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "cli/chunk_note.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
@@ -101,28 +102,6 @@ void apply(App& app, const Choices& c) {
     if (c.double_speed) f.Fast.set_value(*c.double_speed ? 1 : 0);
     if (c.multitasking) f.multi.set_value(1);
     app.find_chunks = c.find_chunks;
-}
-
-// A file whose data stand after other chunks: where they begin, and whether --find-chunks
-// would scan them. Empty for the plain layout and for anything that cannot be read.
-struct ChunkNote {
-    std::uint64_t data_at = 0;
-    bool scannable = false;
-};
-std::optional<ChunkNote> chunk_note(const std::string& path) {
-    try {
-        const std::unique_ptr<FileSource> file = open_recording(path);
-        if (!file) return std::nullopt;
-        const WavChunks chunks = read_wav_chunks(*file);
-        if (!chunks.data || chunks.plain()) return std::nullopt;
-        return ChunkNote{chunks.data->body_at, located_layout(chunks)->bytes_per_sample != 0};
-    } catch (const Error&) {
-        return std::nullopt;
-    }
-}
-
-std::string find_chunks_hint(const ChunkNote& note) {
-    return "; --find-chunks finds its data at byte " + std::to_string(note.data_at);
 }
 
 // A 16-bit mono recording: at normal speed its scan reads a value at every byte, and only
@@ -330,11 +309,7 @@ int run(const Invocation& in) {
             if (const auto note = ahead_look ? ahead_look->note : chunk_note(r.path)) {
                 if (r.gaps == 0) status = kExitFailed;
                 if (r.not_scanned.empty())
-                    out.warn("\"" + r.path + "\" has other chunks before its data (at byte " +
-                             std::to_string(note->data_at) +
-                             ") but was read as the plain 44-byte layout, so what was scanned is "
-                             "not its sound" +
-                             (note->scannable ? "; --find-chunks scans its \"data\" chunk" : ""));
+                    out.warn(chunk_warning(r.path, *note));
                 else if (note->scannable)
                     r.not_scanned += find_chunks_hint(*note);
             }

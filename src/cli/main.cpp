@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     env.program_folder = QCoreApplication::applicationDirPath().toStdString();
     env.catch_interrupts = catch_interrupts;
     env.interrupted = [] { return stop_signal.load(); };
+    env.plot_elsewhere = true;
     env.plot = [argv](const veltrane::PlotRequest&, std::ostream& out) {
         return draw_elsewhere(argv, out);
     };

@@ -26,6 +26,7 @@ int draw(const PlotRequest& r, std::ostream& out) {
     const QSize size(r.width, r.height);
     preview::Session session(
         static_cast<std::size_t>(std::max(1, picture_geometry(size).wave.width())));
+    session.set_find_chunks(r.find_chunks);
     session.open(r.path, r.settings);
     const preview::Scene scene =
         preview::make_scene(session, r.language, 0, preview::total_ms(session));

@@ -9,6 +9,7 @@
 #include "app/presets.h"
 #include "app/startup_values.h"
 #include "base/error.h"
+#include "cli/chunk_note.h"
 #include "cli/commands.h"
 #include "cli/format.h"
 #include "cli/headless.h"
@@ -59,7 +60,7 @@ struct FileTable {
     std::optional<int> smallest_normal, smallest_double;
 };
 
-FileTable table_of(const std::string& path, int filter_ms) {
+FileTable table_of(const std::string& path, int filter_ms, bool find_chunks) {
     const std::unique_ptr<FileSource> file = open_recording(path);
     if (!file) throw Error(Errc::Open, path, "No such file or directory");
     const WavInfo header = read_wav_header(*file);
@@ -68,11 +69,12 @@ FileTable table_of(const std::string& path, int filter_ms) {
     t.filter_ms = filter_ms;
     // The smallest Sensitivities at both speeds, gathered along the presets' scans.
     preview::PassQuestions q;
-    q.normal = generate_params(header, {1, filter_ms, false});
-    q.fast = generate_params(header, {1, filter_ms, true});
+    q.normal = planned_params(*file, {1, filter_ms, false}, find_chunks);
+    q.fast = planned_params(*file, {1, filter_ms, true}, find_chunks);
     preview::FactsGatherer gatherer(q, file->size());
     t.rows = preview::preset_table(
-        *file, header, [&](std::int64_t offset, auto bytes) { gatherer.take(offset, bytes); });
+        *file, header, [&](std::int64_t offset, auto bytes) { gatherer.take(offset, bytes); },
+        find_chunks);
     const preview::PassAnswers a = gatherer.finish(*file);
     t.smallest_normal = a.smallest_normal;
     t.smallest_double = a.smallest_fast;
@@ -121,7 +123,7 @@ void table_json(JsonWriter& w, const FileTable& t) {
         .end_object();
 }
 
-constexpr CommandOption kPreviewOptions[] = {{"json", ""}, {"filter", "MS"}};
+constexpr CommandOption kPreviewOptions[] = {{"json", ""}, {"filter", "MS"}, {"find-chunks", ""}};
 
 int preview_run(const Invocation& in) {
     const std::vector<std::string>& files = in.args.operands;
@@ -130,11 +132,15 @@ int preview_run(const Invocation& in) {
     const int filter = in.args.has("filter") ? bounded_value(in.args, "filter", 20, 500)
                                              : window.stored().filter_ms;
     const bool json = in.args.has("json");
+    const bool find_chunks = in.args.has("find-chunks");
     int status = kExitOk;
     std::vector<FileTable> tables;
     for (const std::string& file : files) {
         try {
-            tables.push_back(table_of(file, filter));
+            // What Generate will not scan is refused as generate refuses it.
+            if (const auto warning = check_scannable(file, find_chunks))
+                report(in.err, "warning: " + *warning);
+            tables.push_back(table_of(file, filter, find_chunks));
         } catch (const Error& e) {
             report(in.err, describe(e));
             status = kExitFailed;
@@ -153,10 +159,15 @@ int preview_run(const Invocation& in) {
     return status;
 }
 
-constexpr CommandOption kPlotOptions[] = {
-    {"width", "W"},       {"height", "H"},           {"preset", "normal|noisy|accurate"},
-    {"sensitivity", "N"}, {"filter", "MS"},          {"double-speed", ""},
-    {"normal-speed", ""}, {"output", "OUT.png", 'o'}};
+constexpr CommandOption kPlotOptions[] = {{"width", "W"},
+                                          {"height", "H"},
+                                          {"preset", "normal|noisy|accurate"},
+                                          {"sensitivity", "N"},
+                                          {"filter", "MS"},
+                                          {"double-speed", ""},
+                                          {"normal-speed", ""},
+                                          {"output", "OUT.png", 'o'},
+                                          {"find-chunks", ""}};
 constexpr const char* kPresetNames[] = {"", "normal", "noisy", "accurate"};
 
 int plot_run(const Invocation& in) {
@@ -183,21 +194,29 @@ int plot_run(const Invocation& in) {
     if (a.has("double-speed")) s.double_speed = true;
     if (a.has("normal-speed")) s.double_speed = false;
 
+    const bool find_chunks = a.has("find-chunks");
+    // What Generate will not scan is refused as generate refuses it (by the program that
+    // draws).
+    if (!in.env.plot_elsewhere)
+        if (const auto warning = check_scannable(a.operands.front(), find_chunks))
+            report(in.err, "warning: " + *warning);
     if (!in.env.plot) throw Error(Errc::Internal, a.value("output"), "this program does not draw");
-    return in.env.plot({a.operands.front(), a.value("output"), width, height, s, window.language()},
-                       in.out);
+    return in.env.plot(
+        {a.operands.front(), a.value("output"), width, height, s, window.language(), find_chunks},
+        in.out);
 }
 
 }  // namespace
 
 const Command kPreviewCommand = {
     "preview", kPreviewOptions,
-    "  preview [--json] [--filter MS] FILE...\n"
+    "  preview [--json] [--filter MS] [--find-chunks] FILE...\n"
     "      The three presets at both speeds (gaps, total and longest silence), and the\n"
     "      smallest Sensitivity (1-50) that records a silence at the Filter. Nothing is\n"
     "      written, counted or logged.\n"
     "      --filter MS           20 to 500 (default: the stored Filter)\n"
-    "      --json                one JSON object per file (an array of them for several)\n",
+    "      --json                one JSON object per file (an array of them for several)\n"
+    "      --find-chunks         scan by the located \"fmt \" and \"data\" chunks\n",
     preview_run};
 
 const Command kPlotCommand = {
@@ -210,7 +229,8 @@ const Command kPlotCommand = {
     "                            at least 160 x 120, at most 16384 x 8192)\n"
     "      --preset normal|noisy|accurate\n"
     "      --sensitivity N       1 to 50;  --filter MS  20 to 500\n"
-    "      --double-speed, --normal-speed\n",
+    "      --double-speed, --normal-speed\n"
+    "      --find-chunks         scan by the located \"fmt \" and \"data\" chunks\n",
     plot_run};
 
 std::string why_nothing_text(const std::string& path, const OpenFile& f,

@@ -21,6 +21,7 @@ struct PlotRequest {
     int width = 0, height = 0;
     preview::Settings settings;
     preview::Language language = preview::Language::English;
+    bool find_chunks = false;  // scan by the located chunks
 };
 
 // Why a generation recorded nothing in the file at `path`, with the window's settings

@@ -36,7 +36,7 @@ Tally tally(std::span<const GapRecord> records) {
 }
 
 std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header,
-                                    const BytesSink& on_bytes) {
+                                    const BytesSink& on_bytes, bool find_chunks) {
     const std::pair<const char*, Preset> presets[] = {
         {"normal", kNormal}, {"noisy", kNoisy}, {"accurate", kAccurate}};
     std::vector<PresetRow> rows;
@@ -46,7 +46,8 @@ std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header,
     // The six scans side by side, the file read once.
     std::vector<ScanJob> jobs;
     for (PresetRow& row : rows) {
-        const ScanParams params = generate_params(header, row.settings);
+        const ScanParams params = find_chunks ? planned_params(source, row.settings, true)
+                                              : generate_params(header, row.settings);
         jobs.push_back({params, [&row, rate = params.byte_rate](const Silence& s) {
                             const std::int64_t length = std::int64_t{mark_ms(s.end_mark, rate)} -
                                                         mark_ms(s.start_mark, rate);
@@ -118,7 +119,7 @@ void Session::open(const std::filesystem::path& path, const Settings& settings,
     shape_ = header_shape(*file);
     layout_ = sample_layout(header_, shape_, file->size());
     settings_ = settings;
-    params_ = generate_params(header_, settings);
+    params_ = planned_params(*file, settings, find_chunks_);
 
     // The scan's blocks feed the waveform on their way; what the scan does not read is
     // read for the waveform afterwards.
@@ -136,7 +137,7 @@ void Session::open(const std::filesystem::path& path, const Settings& settings,
 }
 
 void Session::rescan() {
-    params_ = generate_params(header_, settings_);
+    params_ = planned_params(*file_, settings_, find_chunks_);
     scan_and_gather(*file_, {});
     explanation_.reset();
     double_speed_finds_.reset();
@@ -149,7 +150,8 @@ std::optional<std::size_t> Session::double_speed_finds() {
         double_speed_finds_.emplace();
         if (!settings_.double_speed && (s == 2 || s == 4)) {
             const Settings fast{settings_.sensitivity, settings_.filter_ms, true};
-            *double_speed_finds_ = records_of(*file_, generate_params(header_, fast)).size();
+            *double_speed_finds_ =
+                records_of(*file_, planned_params(*file_, fast, find_chunks_)).size();
         }
     }
     return *double_speed_finds_;

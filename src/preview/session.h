@@ -40,8 +40,9 @@ struct PresetRow {
     Settings settings;
     Tally tally;
 };
+// With `find_chunks` the file is scanned by its located chunks, as Generate's --find-chunks.
 std::vector<PresetRow> preset_table(ByteSource& source, const WavInfo& header,
-                                    const BytesSink& on_bytes = {});
+                                    const BytesSink& on_bytes = {}, bool find_chunks = false);
 
 // The records now beside those of the GAP file on disk. A record found in both is the
 // same; one that overlaps a record of the other list without equalling it has changed
@@ -70,6 +71,9 @@ class Session {
     // Opens the recording, draws its waveform and scans it with `settings` in a single
     // pass over the file. `on_progress` hears the share done now and then. Throws Error
     // when the file cannot be read.
+    // With it, the recording is scanned as Generate scans it with --find-chunks: by its
+    // located "fmt " and "data" chunks. Set before open().
+    void set_find_chunks(bool find_chunks) { find_chunks_ = find_chunks; }
     void open(const std::filesystem::path& path, const Settings& settings,
               const std::function<void(double)>& on_progress = {});
     bool is_open() const { return file_ != nullptr; }
@@ -107,6 +111,7 @@ class Session {
     std::vector<std::string> why(Language language, const KeepGoing& keep_going = {});
 
   private:
+    bool find_chunks_ = false;
     bool read_disk();
     void rescan();
     // Scans `source` with the settings, gathering the reasons on the way in case the scan

@@ -1,0 +1,49 @@
+#include "cli/chunk_note.h"
+
+#include "audio/wav_layout.h"
+#include "base/error.h"
+
+namespace veltrane {
+
+std::optional<ChunkNote> chunk_note(ByteSource& file) {
+    const WavChunks chunks = read_wav_chunks(file);
+    if (!chunks.data || chunks.plain()) return std::nullopt;
+    const std::optional<LocatedLayout> located = located_layout(chunks);
+    return ChunkNote{chunks.data->body_at, located && located->bytes_per_sample != 0};
+}
+
+std::optional<ChunkNote> chunk_note(const std::string& path) {
+    try {
+        const std::unique_ptr<FileSource> file = open_recording(path);
+        if (!file) return std::nullopt;
+        return chunk_note(*file);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
+std::string find_chunks_hint(const ChunkNote& note) {
+    return "; --find-chunks finds its data at byte " + std::to_string(note.data_at);
+}
+
+std::string chunk_warning(const std::string& path, const ChunkNote& note) {
+    return "\"" + path + "\" has other chunks before its data (at byte " +
+           std::to_string(note.data_at) +
+           ") but was read as the plain 44-byte layout, so what was scanned is not its sound" +
+           (note.scannable ? "; --find-chunks scans its \"data\" chunk" : "");
+}
+
+std::optional<std::string> check_scannable(const std::string& path, bool find_chunks) {
+    const std::unique_ptr<FileSource> file = open_recording(path);  // names a folder, a FIFO
+    if (!file) throw Error(Errc::Open, path, "No such file or directory");
+    std::string reason = why_not_scanned(*file, find_chunks);
+    const std::optional<ChunkNote> note = find_chunks ? std::nullopt : chunk_note(*file);
+    if (!reason.empty()) {
+        if (note && note->scannable) reason += find_chunks_hint(*note);
+        throw Error(Errc::NoScan, path, reason);
+    }
+    if (note) return chunk_warning(path, *note);
+    return std::nullopt;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,31 @@
+#pragma once
+// What the commands say of a recording whose data stand after other chunks: the window
+// reads the plain 44-byte layout, so what it scans there is not the recording's sound.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/byte_source.h"
+
+namespace veltrane {
+
+// Where the data begin, and whether --find-chunks would scan them.
+struct ChunkNote {
+    std::uint64_t data_at = 0;
+    bool scannable = false;
+};
+// Empty for the plain layout and for anything that cannot be read.
+std::optional<ChunkNote> chunk_note(ByteSource& file);
+std::optional<ChunkNote> chunk_note(const std::string& path);
+
+// "; --find-chunks finds its data at byte N", for a refusal's reason.
+std::string find_chunks_hint(const ChunkNote& note);
+// The warning for a file that was read as the plain layout though its data lie elsewhere.
+std::string chunk_warning(const std::string& path, const ChunkNote& note);
+
+// Refuses, as generate refuses, a recording whose samples Generate will not scan
+// (Errc::NoScan with the reason and, where it helps, the --find-chunks hint); returns the
+// warning to give for one read as the plain layout though its data lie elsewhere, if any.
+std::optional<std::string> check_scannable(const std::string& path, bool find_chunks);
+
+}  // namespace veltrane
