@@ -13,35 +13,13 @@
 #include "preview/sweep.h"
 #include "preview/why.h"
 #include "synth.h"
+#include "wav_build.h"
 
 namespace veltrane::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace preview;
-
-// Stretches of sound of their own loudness, from digital zero to loud.
-Bytes loudness_stretches(std::mt19937& rng, std::size_t size, bool wide) {
-    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    Bytes out;
-    while (out.size() < size) {
-        const int length = uniform(1, 100) <= 30 ? uniform(1, 20) : uniform(20, 1500);
-        const int r = uniform(1, 100);
-        const int amplitude = r <= 10 ? 0 : r <= 70 ? uniform(1, 60) : uniform(61, 128);
-        for (int i = 0; i < length; ++i) {
-            const int v = uniform(-amplitude, amplitude);
-            if (wide) {
-                const int x = std::clamp(v * 256 + uniform(-255, 255), -32768, 32767);
-                out.push_back(static_cast<std::uint8_t>(x & 0xFF));
-                out.push_back(static_cast<std::uint8_t>((x >> 8) & 0xFF));
-            } else {
-                out.push_back(static_cast<std::uint8_t>(std::clamp(128 + v, 0, 255)));
-            }
-        }
-    }
-    out.resize(size);
-    return out;
-}
 
 std::size_t silences(ByteSource& source, const ScanParams& p) {
     std::size_t n = 0;
@@ -109,13 +87,13 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
         const int channels = uniform(1, 2);
         const int bits = uniform(0, 1) ? 16 : 8;
         const synth::Format format{channels, bits, uniform(1, 10) <= 8 ? 1000 : uniform(50, 3000)};
-        Bytes file = synth::wav_bytes(
-            format,
-            loudness_stretches(rng,
-                               // Now and then long enough for the pass to go in batches.
-                               static_cast<std::size_t>(round % 25 == 7 ? uniform(300000, 1200000)
-                                                                        : uniform(0, 40000)),
-                               bits == 16));
+        Bytes file =
+            synth::wav_bytes(format,
+                             stretches_of_loudness(
+                                 rng,  // Now and then long enough for the pass to go in batches.
+                                 static_cast<std::size_t>(round % 25 == 7 ? uniform(300000, 1200000)
+                                                                          : uniform(0, 40000)),
+                                 bits == 16, 1500));
         // Now and then a header that says more or less data than there is.
         if (uniform(1, 10) == 1 && file.size() >= 44) {
             const auto size = static_cast<std::uint32_t>(uniform(0, 50000));

@@ -301,4 +301,12 @@ class RunTest : public AppTest {
     std::vector<std::string> processed;
 };
 
+// Pointers to the strings of `v` and a null pointer after them, for argv and envp.
+inline std::vector<char*> c_strings(std::vector<std::string>& v) {
+    std::vector<char*> p;
+    for (auto& s : v) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+}
+
 }  // namespace veltrane::test

@@ -28,30 +28,6 @@ using namespace preview;
 
 constexpr Situation kSituations[] = {1, 2, 3, 4, 11, 12, 13, 14};
 
-// Sound in stretches, each at its own loudness: from digital zero through a few steps
-// to loud, so that every Sensitivity finds its own silences.
-Bytes stretches_of_loudness(std::mt19937& rng, std::size_t size, bool wide) {
-    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    Bytes out;
-    while (out.size() < size) {
-        const int length = uniform(1, 100) <= 30 ? uniform(1, 20) : uniform(20, 900);
-        const int r = uniform(1, 100);
-        const int amplitude = r <= 10 ? 0 : r <= 70 ? uniform(1, 60) : uniform(61, 128);
-        for (int i = 0; i < length; ++i) {
-            const int v = uniform(-amplitude, amplitude);
-            if (wide) {
-                const int x = std::clamp(v * 256 + uniform(-255, 255), -32768, 32767);
-                out.push_back(static_cast<std::uint8_t>(x & 0xFF));
-                out.push_back(static_cast<std::uint8_t>((x >> 8) & 0xFF));
-            } else {
-                out.push_back(static_cast<std::uint8_t>(std::clamp(128 + v, 0, 255)));
-            }
-        }
-    }
-    out.resize(size);
-    return out;
-}
-
 TEST(PreviewSweep, SmallestSensitivityIsThatOfOneScanPerSensitivity) {
     std::mt19937 rng(977);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };

@@ -61,14 +61,8 @@ class SettingsProcessTest : public ::testing::Test {
         }
         std::vector<std::string> argv = {VELTRANE_CLI};
         argv.insert(argv.end(), args.begin(), args.end());
-        auto pointers = [](std::vector<std::string>& v) {
-            std::vector<char*> p;
-            for (auto& s : v) p.push_back(s.data());
-            p.push_back(nullptr);
-            return p;
-        };
-        auto argp = pointers(argv);
-        auto envp = pointers(env);
+        auto argp = c_strings(argv);
+        auto envp = c_strings(env);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

@@ -44,14 +44,8 @@ int signalled_status(const fs::path& dir, const std::vector<std::string>& args, 
             env.emplace_back(*e);
     std::vector<std::string> argv = {VELTRANE_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
-    auto pointers = [](std::vector<std::string>& v) {
-        std::vector<char*> p;
-        for (auto& s : v) p.push_back(s.data());
-        p.push_back(nullptr);
-        return p;
-    };
-    auto argp = pointers(argv);
-    auto envp = pointers(env);
+    auto argp = c_strings(argv);
+    auto envp = c_strings(env);
     pid_t pid = 0;
     if (posix_spawn(&pid, VELTRANE_PROGRAM, nullptr, nullptr, argp.data(), envp.data()) != 0)
         return -2;

@@ -1,6 +1,7 @@
 #pragma once
 // WAV files built byte by byte for the tests: any format fields, and chunks that other
 // programs put before the data.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -81,6 +82,32 @@ inline std::vector<std::uint8_t> inserted(std::vector<std::uint8_t> wav, std::si
     const std::uint64_t riff = wav.size() - 8;
     for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
     return wav;
+}
+
+// Sound in stretches, each at its own loudness: from digital zero through a few steps
+// to loud, so that every Sensitivity finds its own silences. 8-bit or 16-bit samples;
+// a stretch lasts up to `longest` samples.
+inline std::vector<std::uint8_t> stretches_of_loudness(std::mt19937& rng, std::size_t size,
+                                                       bool wide, int longest = 900) {
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<std::uint8_t> out;
+    while (out.size() < size) {
+        const int length = uniform(1, 100) <= 30 ? uniform(1, 20) : uniform(20, longest);
+        const int r = uniform(1, 100);
+        const int amplitude = r <= 10 ? 0 : r <= 70 ? uniform(1, 60) : uniform(61, 128);
+        for (int i = 0; i < length; ++i) {
+            const int v = uniform(-amplitude, amplitude);
+            if (wide) {
+                const int x = std::clamp(v * 256 + uniform(-255, 255), -32768, 32767);
+                out.push_back(static_cast<std::uint8_t>(x & 0xFF));
+                out.push_back(static_cast<std::uint8_t>((x >> 8) & 0xFF));
+            } else {
+                out.push_back(static_cast<std::uint8_t>(std::clamp(128 + v, 0, 255)));
+            }
+        }
+    }
+    out.resize(size);
+    return out;
 }
 
 }  // namespace veltrane::test
