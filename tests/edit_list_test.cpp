@@ -114,11 +114,13 @@ TEST(EditList, AStartFromAForeignListIsMadeValidAndMarked) {
     for (const EditedSilence& s : list.silences()) edited.push_back(s.edited);
     EXPECT_EQ(edited, (std::vector<bool>{true, false, true, false, true}));
     EXPECT_EQ(list.adjusted_at_start(), 6u);
-    // Nothing past what a GAP file holds, however long the recording.
-    EditList long_one(Records{{30000, 40000}}, 3'600'000);
-    EXPECT_EQ(long_one.limit_ms(), kGapMaxMs);
-    EXPECT_EQ(long_one.records(), (Records{{30000, kGapMaxMs}}));
-    EXPECT_FALSE(long_one.move_edge(0, Edge::End, 40000));
+    // A long recording keeps its silences past 32,767 ms, as Generate writes them.
+    EditList long_one(Records{{30000, 40000}, {3'500'000, 3'600'000}}, 3'600'000);
+    EXPECT_EQ(long_one.limit_ms(), 3'600'000);
+    EXPECT_EQ(long_one.records(), (Records{{30000, 40000}, {3'500'000, 3'600'000}}));
+    EXPECT_EQ(long_one.adjusted_at_start(), 0u);
+    EXPECT_TRUE(long_one.move_edge(0, Edge::End, 45000));
+    EXPECT_FALSE(long_one.move_edge(1, Edge::End, 3'700'000)) << "not past the recording";
     EXPECT_EQ(EditList(kThree, 1000).adjusted_at_start(), 0u);
 }
 

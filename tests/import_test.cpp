@@ -142,9 +142,10 @@ TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
         EXPECT_EQ(p.line, b.line) << b.text << " -> " << p.cause;
         EXPECT_NE(p.cause.find(b.cause), std::string::npos) << b.text << " -> " << p.cause;
     }
-    // Past the recording's end, or past what a GAP file holds when the recording is longer.
-    EXPECT_EQ(refused("0\t32.768\n", LabelFormat::Labels, 40000).cause,
-              "the end (32768 ms) is past what a GAP file holds (32767 ms)");
+    // Past the recording's end, however long it is; times past 32,767 ms are kept.
+    EXPECT_EQ(refused("0\t2147483.648\n", LabelFormat::Labels, preview::kGapMaxMs).cause,
+              "the end (2147483648 ms) is past the end of the recording (2147483647 ms)");
+    EXPECT_EQ(parsed("32767,40000\n", LabelFormat::Csv, 40000), (Records{{32767, 40000}}));
     EXPECT_EQ(refused("0,32768\n", LabelFormat::Csv, 1000).cause,
               "the end (32768 ms) is past the end of the recording (1000 ms)");
     EXPECT_EQ(parsed("0\t32.767\n", LabelFormat::Labels, 40000), (Records{{0, 32767}}));

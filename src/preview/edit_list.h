@@ -9,12 +9,15 @@
 #include <span>
 #include <vector>
 
+#include <limits>
+
 #include "audio/gap_file.h"
 
 namespace veltrane::preview {
 
-// The latest time a GAP file holds: a 16-bit value in each half of a record.
-inline constexpr std::int32_t kGapMaxMs = 32767;
+// The latest time a GAP file holds: each half of a record is a 32-bit signed number, as
+// Generate writes it (a 16-bit value and two zero bytes up to 32,767 ms).
+inline constexpr std::int32_t kGapMaxMs = std::numeric_limits<std::int32_t>::max();
 
 struct EditedSilence {
     GapRecord record;
