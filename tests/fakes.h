@@ -2,6 +2,7 @@
 // In-memory platform services and a fixture that builds an App over them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -210,11 +211,14 @@ inline int as_ordinary_user(const std::function<int()>& body) {
 // A fresh temporary folder per test, removed afterwards.
 inline std::filesystem::path make_temp_folder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    auto dir = std::filesystem::temp_directory_path() /
-               ("veltrane-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-                std::to_string(::getpid()));
+    std::string name = "veltrane-" + std::string(info->test_suite_name()) + "-" + info->name() +
+                       "-" + std::to_string(::getpid());
+    // Parameterised tests have a "/" in their names: one folder, not a folder in another
+    // that nothing removes and another user could not write in.
+    std::replace(name.begin(), name.end(), '/', '-');
+    auto dir = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    std::filesystem::create_directory(dir);
     return dir;
 }
 
