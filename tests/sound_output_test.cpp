@@ -39,11 +39,11 @@ std::vector<std::int16_t> noise() {
 
 // The child's part: plays bytes FROM..TO of FILE (given in the environment) to the
 // default output and ends when it has been played out. 0: played; 3: no output.
-[[noreturn]] void play_as_child(const char* spec) {
+[[noreturn]] void play_as_child(const char* request) {
     ensure_qt();
     char file[4096] = {};
     long long from = 0, to = 0;
-    if (std::sscanf(spec, "%lld:%lld:%4095s", &from, &to, file) != 3) std::_Exit(2);
+    if (std::sscanf(request, "%lld:%lld:%4095s", &from, &to, file) != 3) std::_Exit(2);
     QtSound sound;
     std::unique_ptr<Playback> out = sound.playback();
     if (!out || out->fault() != Playback::Fault::None) std::_Exit(3);
@@ -63,7 +63,7 @@ std::vector<std::int16_t> noise() {
 }
 
 TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
-    if (const char* spec = std::getenv("VELTRANE_PLAY_CHILD")) play_as_child(spec);
+    if (const char* request = std::getenv("VELTRANE_PLAY_CHILD")) play_as_child(request);
 
     const QString server = QStandardPaths::findExecutable("pulseaudio");
     const QString recorder = QStandardPaths::findExecutable("parec");
