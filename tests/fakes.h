@@ -252,15 +252,28 @@ inline std::size_t occurrences(const std::string& text, const std::string& part)
     return n;
 }
 
+// The fakes of every platform service but the settings store and the windows, which a
+// test chooses (fake or real) when it makes its App.
+struct FakeServices {
+    Platform platform(SettingsStore& settings, Windows& windows) {
+        return {settings, boxes, dialog, clock, sound, process, loop, windows};
+    }
+    FakeBoxes boxes;
+    FakeDialog dialog;
+    FakeClock clock;
+    FakeSound sound;
+    FakeProcess process;
+    FakeLoop loop;
+};
+
 // An App over fakes, its program folder a temporary folder, the window bound to it.
-class AppTest : public ::testing::Test {
+class AppTest : public ::testing::Test, protected FakeServices {
   protected:
     AppTest() : dir(make_temp_folder()) {
         process.folder = dir / "program";
         process.data_folder = dir / "data" / "Veltrane";
         std::filesystem::create_directories(process.folder);
-        app = std::make_unique<App>(
-            Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        app = std::make_unique<App>(platform(settings, windows));
         bind_handlers(*app);
     }
     ~AppTest() override { std::filesystem::remove_all(dir); }
@@ -274,12 +287,6 @@ class AppTest : public ::testing::Test {
 
     std::filesystem::path dir;
     FakeSettings settings;
-    FakeBoxes boxes;
-    FakeDialog dialog;
-    FakeClock clock;
-    FakeSound sound;
-    FakeProcess process;
-    FakeLoop loop;
     FakeWindows windows;
     std::unique_ptr<App> app;
 };

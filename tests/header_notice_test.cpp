@@ -83,8 +83,7 @@ TEST_F(HeaderNoticeTest, TheNoticeChangesNothingOfTheWindowItsCountersOrItsLog) 
         settings.values = {{"Startup Values/Log", "1"}};
         boxes.shown.clear();
         write_bytes(dir / "take.wav", bytes);
-        app = std::make_unique<App>(
-            Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        app = std::make_unique<App>(platform(settings, windows));
         bind_handlers(*app);
         f().lg.set_value(1);
         load("take.wav");
@@ -115,8 +114,7 @@ TEST_F(HeaderNoticeTest, ADroppedFileAndOneOnTheCommandLineGetTheNoticeToo) {
     for (Answer answer : {Answer::Cancel, Answer::Ok}) {
         boxes.answer = answer;
         process.line = "\"" + (dir / "listed.wav").string() + "\"";
-        app = std::make_unique<App>(
-            Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        app = std::make_unique<App>(platform(settings, windows));
         Main(*app);
         ASSERT_TRUE(app->header_notice) << (answer == Answer::Ok ? "generated" : "loaded");
         EXPECT_EQ(app->header_notice->title, "listed.wav");

@@ -22,15 +22,10 @@ TEST(IconTest, TheWindowsShowTheProgramIconInEveryThemeSize) {
         EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255) << size;
     }
 
+    FakeServices fakes;
     FakeSettings settings;
-    FakeBoxes boxes;
-    FakeDialog dialog;
-    FakeClock clock;
-    FakeSound sound;
-    FakeProcess process;
-    FakeLoop loop;
     QtWindows windows;
-    App app(Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+    App app(fakes.platform(settings, windows));
     windows.attach(app);
     EXPECT_EQ(windows.main_window()->windowIcon().availableSizes().size(), 6);
     app.on_refresh = nullptr;

@@ -436,7 +436,7 @@ class QtStartTest : public AppTest {
 
 TEST_F(QtStartTest, StartAndRestartsLeaveTheFocusOnLoadFileWithItsFrameShowing) {
     QtWindows qt;
-    App started(Platform{settings, boxes, dialog, clock, sound, process, loop, qt});
+    App started(platform(settings, qt));
     qt.attach(started);
     Main(started);
     MainWindow& window = *qt.main_window();
@@ -471,7 +471,7 @@ TEST_F(QtStartTest, TheToolkitsOwnTextsFollowTheWindowsLanguage) {
     ASSERT_EQ(cancel(), "Cancel");
     settings.values["Startup Values/Language"] = "1";  // German
     QtWindows qt;
-    App started(Platform{settings, boxes, dialog, clock, sound, process, loop, qt});
+    App started(platform(settings, qt));
     qt.attach(started);
     Main(started);
     ASSERT_EQ(started.f().lan.caption, "2");

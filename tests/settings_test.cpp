@@ -267,15 +267,10 @@ TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoes
         const fs::path store_path = dir / c.place;
         c.make(store_path);
         IniSettingsStore settings(store_path, {"001"});
-        FakeBoxes boxes;
-        FakeDialog dialog;
-        FakeClock clock;
-        FakeSound sound;
-        FakeProcess process;
-        process.folder = dir;
-        FakeLoop loop;
+        FakeServices fakes;
+        fakes.process.folder = dir;
         FakeWindows windows;
-        App app(Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        App app(fakes.platform(settings, windows));
         bind_handlers(app);
         if (c.german) app.f().lan.caption = "2";
 
@@ -284,9 +279,10 @@ TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoes
         app.f().CommonDialog1.FileTitle = "take1.wav";
         for (int run = 0; run < 2; ++run) dispatch(app, app.f().Command3.on_click);
 
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_NE(boxes.shown[0].find(store_path.string()), std::string::npos) << boxes.shown[0];
-        EXPECT_NE(boxes.shown[0].find(c.says), std::string::npos) << boxes.shown[0];
+        const std::vector<std::string>& shown = fakes.boxes.shown;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_NE(shown[0].find(store_path.string()), std::string::npos) << shown[0];
+        EXPECT_NE(shown[0].find(c.says), std::string::npos) << shown[0];
         EXPECT_TRUE(fs::exists(dir / "take1.gap"));
         EXPECT_EQ(app.setting("001", "002"), "2") << "the counts go on in memory";
         fs::remove_all(dir);

@@ -25,7 +25,7 @@ int soak_actions() {
     return n && std::atoi(n) > 0 ? std::atoi(n) : 600;
 }
 
-class SoakTest : public ::testing::TestWithParam<std::uint32_t> {
+class SoakTest : public ::testing::TestWithParam<std::uint32_t>, protected FakeServices {
   protected:
     SoakTest()
         : dir(make_temp_folder()),
@@ -35,8 +35,7 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t> {
         process.data_folder = dir / "data";
         fs::create_directories(process.folder);
         fs::create_directories(dir / "takes");
-        app = std::make_unique<App>(
-            Platform{store, boxes, dialog, clock, sound, process, loop, windows});
+        app = std::make_unique<App>(platform(store, windows));
         clock.step = 0.01;
         make_files();
     }
@@ -160,12 +159,6 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t> {
 
     fs::path dir;
     IniSettingsStore store;
-    FakeBoxes boxes;
-    FakeDialog dialog;
-    FakeClock clock;
-    FakeSound sound;
-    FakeProcess process;
-    FakeLoop loop;
     FakeWindows windows;
     std::unique_ptr<App> app;
     std::mt19937 rng;

@@ -16,8 +16,7 @@ class StartupTest : public AppTest {
     // Restarts the App so that it reads the (fake) command line.
     void start_with(const std::string& line) {
         process.line = line;
-        app = std::make_unique<App>(
-            Platform{settings, boxes, dialog, clock, sound, process, loop, windows});
+        app = std::make_unique<App>(platform(settings, windows));
         Main(*app);
     }
     std::string put_worked_example() {
