@@ -23,9 +23,12 @@ std::string find_chunks_hint(const ChunkNote& note);
 // The warning for a file that was read as the plain layout though its data lie elsewhere.
 std::string chunk_warning(const std::string& path, const ChunkNote& note);
 
-// Refuses, as generate refuses, a recording whose samples Generate will not scan
-// (Errc::NoScan with the reason and, where it helps, the --find-chunks hint); returns the
-// warning to give for one read as the plain layout though its data lie elsewhere, if any.
+// Refuses a recording whose samples Generate will not scan: Errc::NoScan with the reason
+// and, where it helps, the --find-chunks hint.
+void refuse_unscannable(ByteSource& file, const std::string& path, bool find_chunks);
+
+// Opens the recording and refuses it as above; returns the warning to give for one read as
+// the plain layout though its data lie elsewhere, if any.
 std::optional<std::string> check_scannable(const std::string& path, bool find_chunks);
 
 }  // namespace veltrane

@@ -162,15 +162,7 @@ void run_one(App& app, const Choices& c, const std::string& file) {
     } else if (c.method != kFolder) {
         const std::unique_ptr<FileSource> source = open_recording(file);  // names a folder, a FIFO
         if (!source) throw Error(Errc::Open, file, "No such file or directory");
-        if (c.method == kSingle) {
-            std::string reason = why_not_scanned(*source, c.find_chunks);
-            if (!reason.empty()) {
-                if (!c.find_chunks)
-                    if (const auto note = chunk_note(file); note && note->scannable)
-                        reason += find_chunks_hint(*note);
-                throw Error(Errc::NoScan, file, reason);
-            }
-        }
+        if (c.method == kSingle) refuse_unscannable(*source, file, c.find_chunks);
     }
     OpenFile& f = app.f();
     f.CommonDialog1.FileName = name;
