@@ -147,13 +147,6 @@ Outcome scan_source(Kernel k, ByteSource& source, const ScanParams& p) {
     return o;
 }
 
-std::vector<Kernel> kernels() {
-    std::vector<Kernel> out;
-    for (Kernel k : {Kernel::portable, Kernel::sse2, Kernel::avx2})
-        if (scan_engine::available(k)) out.push_back(k);
-    return out;
-}
-
 bool scans(const ScanParams& p) {
     return p.byte_rate > 0 && known_situation(p.situation);
 }
@@ -314,7 +307,7 @@ void check_scan_at(const Input& in, std::span<const std::uint8_t> file, const Wa
     const ScanParams p = generate_params(header, in.control, double_speed);
     const Where where{p, file.size(), "all kernels and readers"};
     const bool with_reference = reference_affordable(p, file.size());
-    const std::vector<Kernel> all = kernels();
+    const std::vector<Kernel> all = scan_engine::available_kernels();
 
     std::vector<Outcome> runs;
     for (Kernel k : all) {

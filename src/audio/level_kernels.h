@@ -3,7 +3,7 @@
 // step its level (the least Sensitivity that makes it silent, capped), per frame its
 // loudest sample. A step reads its bytes as the scan does (scan_kernels.h); the wide
 // layouts, which are most of what is recorded, also have a kernel that makes 32 at a
-// time when the processor has AVX2.
+// time when the processor has AVX2 (or more).
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -147,7 +147,7 @@ template <Situation S>
 LevelFn level_kernel(Kernel kernel) {
 #if defined(__SSE2__)
     if constexpr (S == 2 || S == 12 || S == 4 || S == 14)
-        if (kernel == Kernel::avx2 && available(Kernel::avx2)) return avx2::levels<S>;
+        if (kernel >= Kernel::avx2 && available(Kernel::avx2)) return avx2::levels<S>;
 #endif
     (void)kernel;
     return levels_portable<S>;
@@ -179,7 +179,7 @@ template <int Bytes>
 PeakFn peak_kernel(Kernel kernel, int channels, int frame_bytes) {
 #if defined(__SSE2__)
     if constexpr (Bytes == 2)
-        if (kernel == Kernel::avx2 && available(Kernel::avx2) && channels <= 2 &&
+        if (kernel >= Kernel::avx2 && available(Kernel::avx2) && channels <= 2 &&
             frame_bytes == 2 * channels)
             return channels == 1 ? avx2::peaks16<1> : avx2::peaks16<2>;
 #endif

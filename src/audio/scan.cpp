@@ -83,6 +83,38 @@ void take_words(const std::uint64_t* masks, std::size_t words, std::int64_t base
     }
 }
 
+// take_words<Step, true> for scans whose shortest recorded silence spans more than two
+// words less two steps: such a silence holds a word that is silent throughout. Masks
+// without one (most of sound, voiced or noisy) record at most the silence they came in
+// with, which their first word closes, and pass on at most the one their last word opens;
+// masks silent throughout change nothing after their first word.
+// (Closings in between are not noted in run.end; only a closing at the step that reads
+// it looks at it again.)
+template <int Step>
+void take_words_long(const std::uint64_t* masks, std::size_t words, std::int64_t base,
+                     std::int64_t shortest, Run& run, std::vector<Silence>& out) {
+    constexpr std::uint64_t all = ~std::uint64_t{0};
+    std::uint64_t silent_words = 0, every = all;
+    for (std::size_t i = 0; i < words; ++i) {
+        silent_words |= std::uint64_t{masks[i] == all};
+        every &= masks[i];
+    }
+    // Silence throughout, going on or beginning with the first step.
+    if (every == all && words > 0 && run.in) return;
+    if (every == all && words > 0)
+        return take_words<Step, true>(masks, 1, base, shortest, run, out);
+    if (silent_words != 0 || words < 2)
+        return take_words<Step, true>(masks, words, base, shortest, run, out);
+    take_words<Step, true>(masks, 1, base, shortest, run, out);
+    const std::uint64_t last = masks[words - 1];
+    run.in = last >> 63;
+    if (run.in) {
+        run.start = base + static_cast<std::int64_t>(words - 1) * 64 * Step +
+                    (64 - std::countl_one(last)) * Step;
+        run.need = run.start + shortest;
+    }
+}
+
 using TakeFn = void (*)(const std::uint64_t*, std::size_t, std::int64_t, std::int64_t, Run&,
                         std::vector<Silence>&);
 
@@ -243,7 +275,9 @@ void Scanner<S>::start(MaskFn masks) {
     if (k_ < total_ && p_ >= 1 && p_ <= size_ - 64 * step) {
         words_left_ = static_cast<std::int64_t>(
             std::min<Wide>((total_ - k_) / 64, (size_ - p_) / word_bytes));
-        take_ = shortest_ > 63 * step ? take_words<step, true> : take_words<step, false>;
+        take_ = shortest_ > 127 * step  ? take_words_long<step>
+                : shortest_ > 63 * step ? take_words<step, true>
+                                        : take_words<step, false>;
         run_.need = add_saturated(run_.start, shortest_);
     }
 }
@@ -291,6 +325,7 @@ void Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
 template <Situation S>
 MaskFn mask_fn(Kernel kernel) {
 #if defined(__SSE2__)
+    if (kernel == Kernel::avx512) return avx512::masks<S>;
     if (kernel == Kernel::avx2) return avx2::masks<S>;
     if (kernel == Kernel::sse2) return sse2::masks<S>;
 #endif
@@ -427,14 +462,24 @@ bool available(Kernel kernel) {
             return true;
         case Kernel::avx2:
             return __builtin_cpu_supports("avx2");
+        case Kernel::avx512:
+            return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
 #endif
         default:
             return false;
     }
 }
 
+std::vector<Kernel> available_kernels() {
+    std::vector<Kernel> out;
+    for (Kernel k : {Kernel::portable, Kernel::sse2, Kernel::avx2, Kernel::avx512})
+        if (available(k)) out.push_back(k);
+    return out;
+}
+
 Kernel fastest() {
-    static const Kernel best = available(Kernel::avx2)   ? Kernel::avx2
+    static const Kernel best = available(Kernel::avx512) ? Kernel::avx512
+                               : available(Kernel::avx2) ? Kernel::avx2
                                : available(Kernel::sse2) ? Kernel::sse2
                                                          : Kernel::portable;
     return best;

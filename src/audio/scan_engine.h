@@ -13,10 +13,13 @@ enum class Kernel {
     portable,  // plain C++, one step at a time
     sse2,      // 16 bytes at a time (every x86-64 processor)
     avx2,      // 32 bytes at a time, when the processor has it
+    avx512,    // 64 bytes at a time, when the processor has AVX-512 (BW) and BMI2
 };
 
 // Whether this build and this processor can run the kernel.
 bool available(Kernel kernel);
+// Every kernel this build and this processor can run.
+std::vector<Kernel> available_kernels();
 
 // The kernel scan() uses.
 Kernel fastest();

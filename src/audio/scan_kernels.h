@@ -287,6 +287,68 @@ VELTRANE_AVX2 void masks(const std::uint8_t* q, std::size_t words, std::uint64_t
 
 }  // namespace avx2
 
+namespace avx512 {
+
+#define VELTRANE_AVX512 [[gnu::target("avx512f,avx512bw,bmi2")]]
+
+// A compare gives one bit per lane; the lanes a layout's steps start in are picked out
+// of it, so 64 / `Per` loads make a word.
+template <Situation S>
+struct Lanes {
+    static constexpr bool wide = layout_of(S).wide;
+    // Steps per 64-byte load, and the bits of the compare that are steps.
+    static constexpr int per = S == 1 ? 64 : S == 13 || S == 14 ? 16 : 32;
+    static constexpr std::uint64_t keep = S == 11 || S == 3 ? 0x5555555555555555
+                                          : S == 13         ? 0x1111111111111111
+                                          : S == 14         ? 0x55555555
+                                                            : ~std::uint64_t{0};
+};
+
+VELTRANE_AVX512 inline __m512i load(const std::uint8_t* q) {
+    return _mm512_loadu_si512(q);
+}
+
+// The steps of one 64-byte load from q (its step 0 at q), one bit each.
+template <Situation S>
+VELTRANE_AVX512 inline std::uint64_t steps(const std::uint8_t* q, __m512i lo, __m512i span) {
+    using L = Lanes<S>;
+    if constexpr (!L::wide) {
+        const __m512i v = S == 3 || S == 13 ? _mm512_max_epu8(load(q), load(q + 1)) : load(q);
+        const std::uint64_t m = _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, lo), span);
+        return L::keep == ~std::uint64_t{0} ? m : _pext_u64(m, L::keep);
+    } else {
+        const __m512i v = S == 4 || S == 14 ? _mm512_max_epi16(load(q), load(q + 1)) : load(q);
+        const std::uint32_t m = _mm512_cmple_epu16_mask(_mm512_add_epi16(v, lo), span);
+        return S == 14 ? _pext_u32(m, static_cast<std::uint32_t>(L::keep)) : m;
+    }
+}
+
+template <Situation S>
+VELTRANE_AVX512 void masks(const std::uint8_t* q, std::size_t words, std::uint64_t* out,
+                           const Band& band) {
+    using L = Lanes<S>;
+    const __m512i lo = L::wide ? _mm512_set1_epi16(static_cast<short>(band.off16))
+                               : _mm512_set1_epi8(static_cast<char>(band.lo8));
+    const __m512i span = L::wide ? _mm512_set1_epi16(static_cast<short>(band.span16))
+                                 : _mm512_set1_epi8(static_cast<char>(band.span8));
+    for (std::size_t i = 0; i < words; ++i, q += 64 * layout_of(S).step) {
+        if constexpr (S == 2) {
+            // A step at every byte: the even ones from q, the odd ones from q + 1.
+            out[i] = _pdep_u64(steps<S>(q, lo, span), 0x5555555555555555) |
+                     _pdep_u64(steps<S>(q + 1, lo, span), 0xAAAAAAAAAAAAAAAA);
+        } else {
+            std::uint64_t w = 0;
+            for (int k = 0; k < 64 / L::per; ++k)
+                w |= steps<S>(q + 64 * k, lo, span) << (k * L::per);
+            out[i] = w;
+        }
+    }
+}
+
+#undef VELTRANE_AVX512
+
+}  // namespace avx512
+
 #endif  // __SSE2__
 
 }  // namespace veltrane::scan_engine
