@@ -205,7 +205,8 @@ int run(const Invocation& in) {
     };
     std::map<std::string, Looked> looked;
     std::optional<ScanAhead> ahead;
-    if (c.jobs > 1) {
+    // One file alone is scanned here: a thread of its own would only wait for it.
+    if (c.jobs > 1 && !(c.method == kSingle && files.size() == 1)) {
         const OpenFile& f = app.f();
         const ScanSettings settings{f.Slider1.value(), f.Slider2.value(), f.Fast.ticked()};
         const preview::Language language = preview::language_of(f.lan.caption);
