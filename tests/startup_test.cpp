@@ -68,23 +68,30 @@ TEST_F(StartupTest, ExitSavesTheChoicesAndTheNextStartRestoresThem) {
     dispatch(*app, f().ch7.on_focus);
     f().ch7.set_value(1);
     f().Fast.set_value(1);
+    f().multi.set_value(1);
     dispatch(*app, f().Command5.on_click);  // German
     dispatch(*app, f().Command2.on_click);
     EXPECT_EQ(windows.calls.back(), "end_program");
     EXPECT_EQ(startup("Selection"), "4");
+    EXPECT_EQ(startup("Filter"), "60");
     EXPECT_EQ(startup("Method"), "3");
     EXPECT_EQ(startup("Language"), "1");
     EXPECT_NE(log_text().find("     Finishing operation properly!\r\nActivity stopped at"),
               std::string::npos);
 
+    settings.values["Startup Values/Filter"] = "600";
     start_with("");
     EXPECT_EQ(f().lan.caption, "2");
     EXPECT_TRUE(f().Option4.value());
+    EXPECT_TRUE(f().Slider1.enabled);
     EXPECT_EQ(f().Text9.caption, "30");
-    EXPECT_EQ(f().Text10.caption, "60");
+    EXPECT_EQ(f().Text10.caption, "500") << "a stored value outside the range is brought into it";
+    EXPECT_EQ(f().ch5.value(), 0);
     EXPECT_EQ(f().ch7.value(), 1);
     EXPECT_EQ(f().Fast.value(), 1);
+    EXPECT_EQ(f().multi.value(), 1);
     EXPECT_EQ(f().lg.value(), 1);
+    EXPECT_EQ(f().Width, kNormalWidth);
 }
 
 TEST_F(StartupTest, DebugWavSwitchesToTheWideWindowAndLeavingSwitchesBack) {

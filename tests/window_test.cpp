@@ -2,7 +2,6 @@
 
 #include "app/language.h"
 #include "app/presets.h"
-#include "app/startup.h"
 #include "base/error.h"
 #include "fakes.h"
 
@@ -80,23 +79,6 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactlyAndErrorsAreShownInIt) {
     f().lan.caption = "5";
     translate(*app);
     EXPECT_EQ(f().Command5.caption, "German");
-}
-
-TEST_F(WindowTest, LoadHandlerAppliesTheStoredStartupValues) {
-    settings.values = {{"Startup Values/Selection", "4"},    {"Startup Values/Sensitivity", "30"},
-                       {"Startup Values/Filter", "600"},     {"Startup Values/Method", "2"},
-                       {"Startup Values/Multitasking", "1"}, {"Startup Values/Notify", "0"},
-                       {"Startup Values/Language", "1"}};
-    load_form(*app);
-    EXPECT_TRUE(f().Option4.value());
-    EXPECT_EQ(f().Text9.caption, "30");
-    EXPECT_EQ(f().Text10.caption, "500") << "a stored value outside the range is brought into it";
-    EXPECT_TRUE(f().Slider1.enabled);
-    EXPECT_EQ(f().ch6.value(), 1);
-    EXPECT_EQ(f().ch5.value(), 0);
-    EXPECT_EQ(f().multi.value(), 1);
-    EXPECT_EQ(f().lan.caption, "2") << "a stored 1 starts the window in German";
-    EXPECT_EQ(f().Width, kNormalWidth);
 }
 
 }  // namespace
