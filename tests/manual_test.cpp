@@ -81,10 +81,8 @@ class LauncherTest : public ::testing::Test {
 };
 
 TEST_F(LauncherTest, OpensThePageWithTheOpenerOrSaysWhyNot) {
+    // Where each language's page lies is held by the built launchers' test below.
     const fs::path page = manual::manual_page(dir, Language::English);
-    EXPECT_EQ(page, dir / "manual" / "en" / "index.html");
-    EXPECT_EQ(manual::manual_page(dir, Language::German), dir / "manual" / "de" / "index.html");
-
     EXPECT_EQ(manual::open_page(page, opener(0), Language::English), "");
     EXPECT_EQ(opened(), page.string());
 

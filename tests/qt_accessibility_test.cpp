@@ -6,8 +6,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <map>
 #include <memory>
