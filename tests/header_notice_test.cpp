@@ -65,12 +65,6 @@ TEST_F(HeaderNoticeTest, LoadFileOfARecordingWithChunksSaysWhatHappenedAndHowToF
           "veltrane-cli generate --find-chunks \"listed.wav\""})
         EXPECT_TRUE(has(de, part)) << part << "\n" << de;
     EXPECT_FALSE(has(de, "has other")) << de;
-
-    // The next load says afresh: a plain file has nothing to tell.
-    const unsigned serial = app->notice_serial;
-    load("plain.wav");
-    EXPECT_FALSE(app->header_notice);
-    EXPECT_GT(app->notice_serial, serial);
 }
 
 TEST_F(HeaderNoticeTest, TheNoticeChangesNothingOfTheWindowItsCountersOrItsLog) {

@@ -8,44 +8,36 @@ namespace {
 
 using LogTest = AppTest;
 
+constexpr const char* kHeader =
+    "Application log created on 04/12/26\r\n"
+    "Starting time is recorded on 01:02:03\r\n";
+constexpr const char* kClosing = "Activity stopped at 01:02:03\r\n\r\n\r\n";
+
 TEST_F(LogTest, RecordsAreIndentedEntriesAHeaderAndAClosingLine) {
+    write_log(*app, "x", 3);  // an unknown mode writes nothing, but the file is there
+    EXPECT_TRUE(std::filesystem::exists(process.folder / "log.txt"));
+    EXPECT_EQ(log_text(), "");
     write_log(*app, "", LogStart);
     write_log(*app, "Passing control to function work", Entry);
     write_log(*app, "", Entry);
     write_log(*app, "ignored for this mode", LogStop);
     write_log(*app, "nothing at all", 7);
-    EXPECT_EQ(log_text(),
-              "Application log created on 04/12/26\r\n"
-              "Starting time is recorded on 01:02:03\r\n"
-              "     Passing control to function work\r\n"
-              "     \r\n"
-              "Activity stopped at 01:02:03\r\n\r\n\r\n");
+    EXPECT_EQ(log_text(), std::string(kHeader) + "     Passing control to function work\r\n" +
+                              "     \r\n" + kClosing);
 }
 
-TEST_F(LogTest, AnUnknownModeStillCreatesTheFile) {
-    write_log(*app, "x", 3);
-    EXPECT_TRUE(std::filesystem::exists(process.folder / "log.txt"));
-    EXPECT_EQ(log_text(), "");
-}
-
-TEST_F(LogTest, TickingAndClearingTheBoxOpensAndClosesAPeriod) {
-    f().lg.set_value(1);
-    f().lg.set_value(1);  // no change, no record
-    f().lg.set_value(0);
-    EXPECT_EQ(log_text(),
-              "Application log created on 04/12/26\r\n"
-              "Starting time is recorded on 01:02:03\r\n"
-              "     Logging did not start at initialization... info left out !\r\n"
-              "     User disabled logging!\r\n"
-              "Activity stopped at 01:02:03\r\n\r\n\r\n");
-}
-
-TEST_F(LogTest, EntriesAreWrittenOnlyWhileTheBoxIsTicked) {
+TEST_F(LogTest, TheBoxOpensAndClosesAPeriodAndEntriesAreWrittenOnlyWhileItIsTicked) {
     app->log("not written");
     f().lg.set_value(1);
+    f().lg.set_value(1);  // no change, no record
     app->log("written");
-    EXPECT_EQ(log_text().find("not written"), std::string::npos);
-    EXPECT_NE(log_text().find("     written\r\n"), std::string::npos);
+    f().lg.set_value(0);
+    app->log("not written either");
+    EXPECT_EQ(log_text(), std::string(kHeader) +
+                              "     Logging did not start at initialization... info left out !\r\n"
+                              "     written\r\n"
+                              "     User disabled logging!\r\n" +
+                              kClosing);
 }
 
 TEST_F(LogTest, AnUnwritableLogIsReportedOnceAndTheProgramGoesOn) {
@@ -57,10 +49,9 @@ TEST_F(LogTest, AnUnwritableLogIsReportedOnceAndTheProgramGoesOn) {
 }
 
 TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder) {
-    // As installed: the program folder is read-only to its users, their data folder
-    // does not exist yet.
-    // Read-only to everyone; root, whose power over the bits would override them, is set
-    // aside by as_ordinary_user.
+    // As installed: the program folder is read-only to everyone (root, whose power over
+    // the bits would override them, is set aside by as_ordinary_user), and the users'
+    // data folder does not exist yet.
     namespace fs = std::filesystem;
     const auto read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
@@ -79,9 +70,7 @@ TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder)
     ASSERT_EQ(status, 0);
     EXPECT_FALSE(fs::exists(process.folder / "log.txt"));
     EXPECT_EQ(read_text(process.data_folder / "log.txt"),
-              "Application log created on 04/12/26\r\n"
-              "Starting time is recorded on 01:02:03\r\n"
-              "     Passing control to function work\r\n");
+              std::string(kHeader) + "     Passing control to function work\r\n");
     // A folder the user can write keeps the log beside the program.
     fs::permissions(process.folder, fs::perms::owner_all, fs::perm_options::add);
     EXPECT_EQ(log_path(*app), process.folder / "log.txt");

@@ -150,12 +150,8 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
     // nothing of the file either side of it.
     const std::vector<std::uint8_t> raw = read_bytes(dir / "heard.raw");
     std::filesystem::remove_all(dir);
-    std::vector<double> heard(raw.size() / 2);
-    for (std::size_t i = 0; i < heard.size(); ++i) {
-        std::int16_t v;
-        std::memcpy(&v, raw.data() + 2 * i, 2);
-        heard[i] = v;
-    }
+    std::vector<std::int16_t> heard(raw.size() / 2);
+    std::memcpy(heard.data(), raw.data(), heard.size() * 2);
     const auto correlation = [&](std::size_t at, std::size_t from, std::size_t n) {
         double xy = 0, xx = 0, yy = 0;
         for (std::size_t i = 0; i < n; ++i) {

@@ -2,7 +2,6 @@
 
 #include "app/language.h"
 #include "app/presets.h"
-#include "app/startup.h"
 #include "base/error.h"
 #include "fakes.h"
 
@@ -11,14 +10,10 @@ namespace {
 
 using WindowTest = AppTest;
 
-TEST_F(WindowTest, CodeThatChangesAValueRunsTheChangeHandlerOnlyOnAChange) {
-    int clicks = 0, moves = 0;
-    f().multi.on_click = [&] { ++clicks; };
-    f().multi.set_value(1);
-    f().multi.set_value(1);
-    f().multi.set_value(0);
-    EXPECT_EQ(clicks, 2);
-
+// A check box set by code clicks only on a change: LogTest's ticking of the log box
+// holds that.
+TEST_F(WindowTest, CodeThatMovesASliderKeepsItInRangeAndRunsTheChangeHandlerOnlyOnAChange) {
+    int moves = 0;
     f().Slider1.on_change = [&] { ++moves; };
     f().Slider1.set_value(15);  // where it already is
     f().Slider1.set_value(80);  // beyond the end: brought to 50
@@ -28,7 +23,7 @@ TEST_F(WindowTest, CodeThatChangesAValueRunsTheChangeHandlerOnlyOnAChange) {
     EXPECT_EQ(moves, 2);
 }
 
-TEST_F(WindowTest, PresetsMoveTheSlidersAndShowTheirValues) {
+TEST_F(WindowTest, FocusOnAPresetMovesTheSlidersAndOnAMethodBoxSetsTheMethodWithoutTickingIt) {
     dispatch(*app, f().Option4.on_focus);
     f().Slider1.set_value(40);
     f().Slider2.set_value(300);
@@ -51,22 +46,28 @@ TEST_F(WindowTest, PresetsMoveTheSlidersAndShowTheirValues) {
     f().Slider1.set_value(9);  // focusing the same preset again puts its values back
     dispatch(*app, f().Option3.on_focus);
     EXPECT_EQ(f().Slider1.value(), 4);
-}
 
-TEST_F(WindowTest, MethodBoxesSetTheMethodOnFocusWithoutTouchingTheirOwnMark) {
+    // A method box's focus sets the method and clears the other marks; its own waits for
+    // the click.
     dispatch(*app, f().ch6.on_focus);
     EXPECT_EQ(f().Text11.caption, "2");
-    EXPECT_EQ(f().ch5.value(), 0);
-    EXPECT_EQ(f().ch6.value(), 0);
-    EXPECT_EQ(f().ch7.value(), 0);
+    for (const CheckBox* box : {&f().ch5, &f().ch6, &f().ch7}) EXPECT_EQ(box->value(), 0);
 }
 
-TEST_F(WindowTest, LanguageSwitchesBackAndForthExactly) {
+TEST_F(WindowTest, LanguageSwitchesBackAndForthExactlyAndErrorsAreShownInIt) {
+    const auto fail = [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); };
+    dispatch(*app, fail);
     translate(*app);
     EXPECT_EQ(f().lan.caption, "2");
     EXPECT_EQ(f().Command5.caption, "English");
     EXPECT_EQ(f().Option2.caption, "Laut");
     EXPECT_EQ(f().StatusBar1.caption, "Fertig...");
+    dispatch(*app, fail);
+    dispatch(*app, [] { throw std::runtime_error("odd"); });
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{
+                               "Cannot write \"/x/y.gap\": Read-only file system",
+                               "„/x/y.gap“ lässt sich nicht schreiben: Read-only file system",
+                               "Unerwarteter Fehler: odd"}));
     translate(*app);
     EXPECT_EQ(f().Command4.caption, "Play");
     EXPECT_EQ(f().rook4.caption, "Number of files read");
@@ -74,35 +75,6 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactly) {
     f().lan.caption = "5";
     translate(*app);
     EXPECT_EQ(f().Command5.caption, "German");
-}
-
-TEST_F(WindowTest, AnErrorInAHandlerIsShownInTheWindowsLanguageAndTheProgramGoesOn) {
-    const auto fail = [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); };
-    dispatch(*app, fail);
-    translate(*app);
-    dispatch(*app, fail);
-    dispatch(*app, [] { throw std::runtime_error("odd"); });
-    EXPECT_EQ(boxes.shown, (std::vector<std::string>{
-                               "Cannot write \"/x/y.gap\": Read-only file system",
-                               "„/x/y.gap“ lässt sich nicht schreiben: Read-only file system",
-                               "Unerwarteter Fehler: odd"}));
-}
-
-TEST_F(WindowTest, LoadHandlerAppliesTheStoredStartupValues) {
-    settings.values = {{"Startup Values/Selection", "4"},    {"Startup Values/Sensitivity", "30"},
-                       {"Startup Values/Filter", "600"},     {"Startup Values/Method", "2"},
-                       {"Startup Values/Multitasking", "1"}, {"Startup Values/Notify", "0"},
-                       {"Startup Values/Language", "1"}};
-    load_form(*app);
-    EXPECT_TRUE(f().Option4.value());
-    EXPECT_EQ(f().Text9.caption, "30");
-    EXPECT_EQ(f().Text10.caption, "500") << "a stored value outside the range is brought into it";
-    EXPECT_TRUE(f().Slider1.enabled);
-    EXPECT_EQ(f().ch6.value(), 1);
-    EXPECT_EQ(f().ch5.value(), 0);
-    EXPECT_EQ(f().multi.value(), 1);
-    EXPECT_EQ(f().lan.caption, "2") << "a stored 1 starts the window in German";
-    EXPECT_EQ(f().Width, kNormalWidth);
 }
 
 }  // namespace
