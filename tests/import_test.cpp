@@ -6,13 +6,11 @@
 #include <random>
 #include <sstream>
 
-#include "audio/scan_settings.h"
 #include "cli/cli.h"
 #include "cli/format.h"
 #include "cli_run.h"
 #include "preview/edit_list.h"
 #include "preview/labels.h"
-#include "preview/session.h"
 #include "synth.h"
 
 namespace veltrane::test {
@@ -156,14 +154,6 @@ TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
         << "rounded onto the end";
 }
 
-TEST(ParseLabels, TheRecordingsLengthCountsTheHeader) {
-    WavInfo header;
-    header.byte_rate = 8000;
-    EXPECT_EQ(preview::recording_ms(2445, header), 305);
-    EXPECT_EQ(preview::recording_ms(2447, header), 305);
-    EXPECT_EQ(preview::recording_ms(2448, header), 306);
-}
-
 // The built veltrane-cli, with a text on its standard input.
 class ImportTest : public CliTest {
   protected:
@@ -298,37 +288,6 @@ TEST_F(ImportTest, DumpPipedIntoImportGivesBackTheSameBytes) {
             }
         }
     }
-}
-
-// The same over the recordings a system may have: skipped where there are none.
-TEST(ParseLabels, RealRecordingsReadBackWhatDumpPrints) {
-    std::vector<fs::path> files;
-    for (const char* folder : {"/usr/share/sounds/alsa", "/usr/share/asterisk/sounds"}) {
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(folder, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-            if (it->path().extension() == ".wav") files.push_back(it->path());
-    }
-    if (files.empty()) GTEST_SKIP() << "no recordings installed";
-    std::size_t silences = 0;
-    for (const fs::path& file : files) {
-        FileSource source(file);
-        const WavInfo header = read_wav_header(source);
-        const std::int32_t length = preview::recording_ms(source.size(), header);
-        for (bool fast : {false, true}) {
-            const Records records =
-                preview::records_of(source, generate_params(header, {15, 50, fast}));
-            silences += records.size();
-            // Past 32.767 s a GAP file cannot hold the times: refused, not changed.
-            const bool held = records.empty() || records.back().end_ms <= preview::kGapMaxMs;
-            for (LabelFormat f : kFormats) {
-                const auto read = parse_labels(dump_text(records, dump_format(f)), f, length);
-                EXPECT_EQ(read.records, held ? records : Records{}) << file;
-                EXPECT_EQ(read.problem.has_value(), !held) << file;
-            }
-        }
-    }
-    RecordProperty("silences", std::to_string(silences));
 }
 
 }  // namespace
