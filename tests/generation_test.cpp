@@ -128,15 +128,6 @@ TEST_F(GenerationTest, AFailedRunNamesTheFileKeepsEarlierWorkAndGivesTheButtonsB
     EXPECT_FALSE(f().ProgressBar1.visible);
 }
 
-TEST_F(GenerationTest, NotifyPlaysTheSoundBesideTheProgram) {
-    write_bytes(process.folder / "Data.Qlm", {1});
-    f().notify.set_value(1);
-    generate(put("take1.wav", worked_example()));
-    ASSERT_EQ(sound.played.size(), 1u);
-    EXPECT_EQ(sound.played[0], process.folder / "Data.Qlm");
-    EXPECT_EQ(f().set9.caption, "Located");
-}
-
 TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlong) {
     // A recording long enough for several blocks of work.
     const auto data = synth::speech_data({2, 16, 44100}, 20);
@@ -257,11 +248,15 @@ TEST_F(GenerationTest, ARecordingThatShrinksWhileItIsScannedReadsAsSilenceFromIt
     EXPECT_LE(records.back().end_ms, static_cast<std::int32_t>(cut * 1000 / (44100 * 4)));
 }
 
-TEST_F(GenerationTest, LogEntriesOfASingleFileRunComeInOrder) {
-    const auto wav = put("take1.wav", worked_example());
+// Notify plays the sound beside the program; the log of such a run comes in order.
+TEST_F(GenerationTest, NotifyPlaysTheSoundAndTheLogOfASingleFileRunComesInOrder) {
+    write_bytes(process.folder / "Data.Qlm", {1});
     f().lg.set_value(1);
     f().notify.set_value(1);
-    generate(wav);
+    generate(put("take1.wav", worked_example()));
+    ASSERT_EQ(sound.played.size(), 1u);
+    EXPECT_EQ(sound.played[0], process.folder / "Data.Qlm");
+    EXPECT_EQ(f().set9.caption, "Located");
     const std::string log = log_text();
     std::size_t at = 0;
     for (const char* entry :
