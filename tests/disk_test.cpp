@@ -39,6 +39,14 @@ std::string failure_of(const std::function<void()>& fn) {
     return "";
 }
 
+// When the tests run as root, hands `p` (a link itself, not what it leads to) to the
+// ordinary user that as_ordinary_user() acts as.
+void give_to_ordinary_user(const fs::path& p) {
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown(p.c_str(), 65534, 65534), 0);
+    }
+}
+
 class DiskTest : public RunTest {
   protected:
     DiskTest() { ::alarm(60); }  // a read that waits on a FIFO would never end
@@ -93,16 +101,10 @@ TEST_F(DiskTest, TheRecordingIsNeverWrittenOverByItsGapFile) {
     EXPECT_FALSE(temporaries_left());
 }
 
-TEST_F(DiskTest, NamesAsLongAsTheSystemAllowsGetTheirGapFile) {
-    const std::string stem(251, 'n');  // 255 bytes with ".wav" or ".gap"
-    generate(put(stem + ".wav", worked_example()));
-    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
-    EXPECT_EQ(read_bytes(dir / (stem + ".gap")), kWorkedRecord);
-}
-
-TEST_F(DiskTest, PathsAsLongAsTheSystemAllowsGetTheirGapFile) {
-    // A chain of folders to a path of 4,079 bytes, and one of 4,089 below it: "a.wav" in
-    // them has a path of 4,085 and of 4,095 bytes, the most the system takes.
+// A name of 255 bytes with ".wav" or ".gap"; a chain of folders to a path of 4,079 bytes,
+// and one of 4,089 below it: "a.wav" in them has a path of 4,085 and of 4,095 bytes, the
+// most the system takes.
+TEST_F(DiskTest, NamesAndPathsAsLongAsTheSystemAllowsGetTheirGapFile) {
     fs::path deep = dir;
     while (4079 - deep.string().size() - 1 > 200) deep /= std::string(200, 'd');
     ASSERT_LT(deep.string().size() + 1, 4079u);
@@ -110,17 +112,15 @@ TEST_F(DiskTest, PathsAsLongAsTheSystemAllowsGetTheirGapFile) {
     const fs::path deeper = deep / "123456789";
     fs::create_directories(deeper);
     ASSERT_EQ(deeper.string().size(), 4089u);
-    for (const fs::path& folder : {deep, deeper}) {
-        const fs::path wav = folder / "a.wav";
+    for (const fs::path& wav :
+         {dir / (std::string(251, 'n') + ".wav"), deep / "a.wav", deeper / "a.wav"}) {
         write_bytes(wav, worked_example());
         generate(wav);
         EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
-        EXPECT_EQ(read_bytes(folder / "a.gap"), kWorkedRecord) << wav.string().size();
+        const fs::path gap = fs::path(wav).replace_extension(".gap");
+        EXPECT_EQ(read_bytes(gap), kWorkedRecord) << wav.string().size();
         // Written again, over the first one.
-        EXPECT_EQ(failure_of([&] {
-                      write_gap_file(folder / "a.gap", std::vector<GapRecord>{{1, 2}});
-                  }),
-                  "");
+        EXPECT_EQ(failure_of([&] { write_gap_file(gap, std::vector<GapRecord>{{1, 2}}); }), "");
     }
 }
 
@@ -178,10 +178,8 @@ TEST_F(DiskTest, AFolderThatMayNotBeWrittenToIsNamedWhenItsGapFileCannotBeReplac
     const fs::path locked = dir / "locked";
     fs::create_directory(locked);
     write_bytes(locked / "take.gap", {1, 2, 3});
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(locked.c_str(), 65534, 65534), 0);
-        ASSERT_EQ(::chown((locked / "take.gap").c_str(), 65534, 65534), 0);
-    }
+    give_to_ordinary_user(locked);
+    give_to_ordinary_user(locked / "take.gap");
     fs::permissions(locked / "take.gap", static_cast<fs::perms>(0644));
     fs::permissions(locked, static_cast<fs::perms>(0555));
     std::string cause;
@@ -197,29 +195,23 @@ TEST_F(DiskTest, AFolderThatMayNotBeWrittenToIsNamedWhenItsGapFileCannotBeReplac
     fs::permissions(locked, static_cast<fs::perms>(0755));
     EXPECT_EQ(outcome, 0);
     EXPECT_EQ(read_bytes(locked / "take.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_TRUE(temporaries_left() == false);
+    EXPECT_FALSE(temporaries_left());
 }
 
 TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
     // The folder belongs to the ordinary user who writes in it.
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
-    }
+    give_to_ordinary_user(dir);
     const std::vector<GapRecord> records = {{105, 205}};
     const auto owned_file = [&](const char* name, mode_t mode) {
         write_bytes(dir / name, {1, 2, 3});
-        if (::geteuid() == 0) {
-            EXPECT_EQ(::chown((dir / name).c_str(), 65534, 65534), 0);
-        }
+        give_to_ordinary_user(dir / name);
         fs::permissions(dir / name, static_cast<fs::perms>(mode));
     };
     owned_file("protected.gap", 0444);
     owned_file("private.gap", 0600);
     owned_file("target.gap", 0640);
     fs::create_symlink("target.gap", dir / "link.gap");
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::lchown((dir / "link.gap").c_str(), 65534, 65534), 0);
-    }
+    give_to_ordinary_user(dir / "link.gap");
 
     const int outcome = as_ordinary_user([&] {
         const std::string refused =

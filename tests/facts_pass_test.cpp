@@ -178,15 +178,10 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     Bytes quiet = synth::wav_bytes(format, Bytes(12 * 44100 * 4, 0));
     for (std::size_t i = 44 + 4 * 44100; i < quiet.size(); ++i) quiet[i] = (i * 7919) & 0xFF;
     MemorySource q_source(quiet);
-    const PassQuestions qq = reasons_questions(
-        read_wav_header(q_source),
-        sample_layout(read_wav_header(q_source), header_shape(q_source), quiet.size()),
-        {5, 50, true});
-    FactsGatherer early(qq, q_source.size());
+    FactsGatherer early(questions(quiet, {5, 50, true}), q_source.size());
     early.take(0, std::span(quiet).first(44 + 8 * 44100 * 4));
     EXPECT_TRUE(early.done());
-    const PassAnswers a = early.finish(q_source);
-    EXPECT_EQ(a.quietest->peak, 0);
+    EXPECT_EQ(early.finish(q_source).quietest->peak, 0);
 
     int asked = 0;
     EXPECT_THROW(gather_facts(memory, q, [&] { return ++asked < 2; }), Stopped);

@@ -6,13 +6,11 @@
 #include <random>
 #include <sstream>
 
-#include "audio/scan_settings.h"
 #include "cli/cli.h"
 #include "cli/format.h"
-#include "fakes.h"
+#include "cli_run.h"
 #include "preview/edit_list.h"
 #include "preview/labels.h"
-#include "preview/session.h"
 #include "synth.h"
 
 namespace veltrane::test {
@@ -156,36 +154,13 @@ TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
         << "rounded onto the end";
 }
 
-TEST(ParseLabels, TheRecordingsLengthCountsTheHeader) {
-    WavInfo header;
-    header.byte_rate = 8000;
-    EXPECT_EQ(preview::recording_ms(2445, header), 305);
-    EXPECT_EQ(preview::recording_ms(2447, header), 305);
-    EXPECT_EQ(preview::recording_ms(2448, header), 306);
-}
-
-// Runs the built veltrane-cli in a folder of its own.
-class ImportTest : public ::testing::Test {
+// The built veltrane-cli, with a text on its standard input.
+class ImportTest : public CliTest {
   protected:
-    ImportTest() : dir(make_temp_folder()) {}
-    ~ImportTest() override { fs::remove_all(dir); }
-
     int run(const std::string& args, const std::string& input = "") {
         write_text(dir / ".in", input);
-        const std::string cmd = "cd '" + dir.string() + "' && VELTRANE_SETTINGS='" +
-                                (dir / "settings.ini").string() + "' '" VELTRANE_CLI "' " + args +
-                                " <.in >.out 2>.err";
-        const int status = std::system(cmd.c_str());
-        out = read_text(dir / ".out");
-        err = read_text(dir / ".err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return CliTest::run(args + " <.in");
     }
-    void write_text(const fs::path& p, const std::string& text) {
-        write_bytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
-    }
-
-    fs::path dir;
-    std::string out, err;
 };
 
 TEST_F(ImportTest, GoodTextsWriteTheGapFileAndBadOnesLeaveItUntouched) {
@@ -275,17 +250,15 @@ TEST_F(ImportTest, TheRecordingAndAReadOnlyGapFileAreNeverWrittenOver) {
 TEST_F(ImportTest, TheHelpTheReadmeTheManPageAndTheManualsDescribeIt) {
     ASSERT_EQ(run("--help"), 0);
     EXPECT_NE(out.find("  import --labels | --csv | --json TEXT FILE.wav\n"), std::string::npos);
-    const fs::path source = VELTRANE_SOURCE_DIR;
-    const std::string readme = read_text(source / "README.md");
-    EXPECT_NE(readme.find("veltrane-cli import --labels | --csv | --json TEXT FILE.wav"),
-              std::string::npos);
-    EXPECT_NE(readme.find("### import"), std::string::npos);
-    EXPECT_NE(read_text(source / "data/man/veltrane-cli.1").find(".B veltrane-cli import"),
-              std::string::npos);
-    for (const char* manual : {"data/manual/en/index.html", "data/manual/de/index.html"})
-        EXPECT_NE(read_text(source / manual).find("veltrane-cli import --labels"),
-                  std::string::npos)
-            << manual;
+    const std::pair<const char*, const char*> docs[] = {
+        {"README.md", "veltrane-cli import --labels | --csv | --json TEXT FILE.wav"},
+        {"README.md", "### import"},
+        {"data/man/veltrane-cli.1", ".B veltrane-cli import"},
+        {"data/manual/en/index.html", "veltrane-cli import --labels"},
+        {"data/manual/de/index.html", "veltrane-cli import --labels"},
+    };
+    for (const auto& [file, text] : docs)
+        EXPECT_TRUE(has(read_text(fs::path(VELTRANE_SOURCE_DIR) / file), text)) << file;
 }
 
 // dump's output piped into import gives back the GAP file byte for byte, for the
@@ -315,37 +288,6 @@ TEST_F(ImportTest, DumpPipedIntoImportGivesBackTheSameBytes) {
             }
         }
     }
-}
-
-// The same over the recordings a system may have: skipped where there are none.
-TEST(ParseLabels, RealRecordingsReadBackWhatDumpPrints) {
-    std::vector<fs::path> files;
-    for (const char* folder : {"/usr/share/sounds/alsa", "/usr/share/asterisk/sounds"}) {
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(folder, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-            if (it->path().extension() == ".wav") files.push_back(it->path());
-    }
-    if (files.empty()) GTEST_SKIP() << "no recordings installed";
-    std::size_t silences = 0;
-    for (const fs::path& file : files) {
-        FileSource source(file);
-        const WavInfo header = read_wav_header(source);
-        const std::int32_t length = preview::recording_ms(source.size(), header);
-        for (bool fast : {false, true}) {
-            const Records records =
-                preview::records_of(source, generate_params(header, {15, 50, fast}));
-            silences += records.size();
-            // Past 32.767 s a GAP file cannot hold the times: refused, not changed.
-            const bool held = records.empty() || records.back().end_ms <= preview::kGapMaxMs;
-            for (LabelFormat f : kFormats) {
-                const auto read = parse_labels(dump_text(records, dump_format(f)), f, length);
-                EXPECT_EQ(read.records, held ? records : Records{}) << file;
-                EXPECT_EQ(read.problem.has_value(), !held) << file;
-            }
-        }
-    }
-    RecordProperty("silences", std::to_string(silences));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -153,10 +154,6 @@ Bytes speech(Situation situation, int channels, int bits, double seconds) {
                             synth::speech_data({channels, bits, 8000}, seconds, situation));
 }
 
-std::int32_t rate_of(int channels, int bits) {
-    return 8000 * channels * bits / 8;
-}
-
 // Bytes made of stretches of one value: {count, value}, ...
 Bytes stretches(std::initializer_list<std::pair<std::size_t, std::uint8_t>> parts) {
     Bytes out;
@@ -167,34 +164,21 @@ Bytes stretches(std::initializer_list<std::pair<std::size_t, std::uint8_t>> part
 // Sample bytes that make exactly the given steps silent (S = 15) for a scan starting at
 // the first byte: 8-bit 128 or 0, 16-bit high bytes 0 or 0x40.
 Bytes encode_steps(Situation s, const std::vector<bool>& silent) {
+    // A step's bytes: 'n' an 8-bit sample, 'h' a 16-bit high byte, '0' a zero. With
+    // 16-bit mono at normal speed the high byte of step k is the low byte of step k + 1.
+    const std::string_view pattern = s == 1              ? "n"
+                                     : s == 3 || s == 11 ? "nn"
+                                     : s == 13           ? "nnnn"
+                                     : s == 2            ? "h"
+                                     : s == 14           ? "0h00"
+                                                         : "0h";
     Bytes out;
     if (s == 2) out.push_back(0);  // the low byte of the first step
-    for (std::size_t k = 0; k < silent.size(); ++k) {
-        const std::uint8_t narrow = silent[k] ? 128 : 0, high = silent[k] ? 0 : 0x40;
-        switch (s) {
-            case 1:
-                out.push_back(narrow);
-                break;
-            case 11:
-            case 3:
-                for (int i = 0; i < 2; ++i) out.push_back(narrow);
-                break;
-            case 13:
-                for (int i = 0; i < 4; ++i) out.push_back(narrow);
-                break;
-            case 2:  // the high byte of step k is the low byte of step k + 1
-                out.push_back(high);
-                break;
-            case 12:
-            case 4:
-                for (std::uint8_t b : {std::uint8_t{0}, high}) out.push_back(b);
-                break;
-            case 14:
-                for (std::uint8_t b : {std::uint8_t{0}, high, std::uint8_t{0}, std::uint8_t{0}})
-                    out.push_back(b);
-                break;
-        }
-    }
+    for (const bool quiet : silent)
+        for (const char c : pattern)
+            out.push_back(static_cast<std::uint8_t>(c == 'n'             ? (quiet ? 128 : 0)
+                                                    : c == 'h' && !quiet ? 0x40
+                                                                         : 0));
     return out;
 }
 
@@ -215,8 +199,6 @@ TEST(ScanWorkedExample, EightBitMonoRecordsOneSilence) {
     p.situation = 11;
     reports.clear();
     EXPECT_EQ(scan(file, p, record), (std::vector<Silence>{{847, 1647}}));
-    EXPECT_EQ(mark_ms(847, 8000), 105);
-    EXPECT_EQ(mark_ms(1647, 8000), 205);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().progress, 2399);
 
@@ -227,7 +209,6 @@ TEST(ScanWorkedExample, EightBitMonoRecordsOneSilence) {
 }
 
 TEST(ScanMarkMs, RoundsDownAndSaturates) {
-    EXPECT_EQ(mark_ms(846, 8000), 105);
     EXPECT_EQ(mark_ms(0, 8000), 0);
     EXPECT_EQ(mark_ms(-1, 8000), -1);
     EXPECT_EQ(mark_ms(176400, 176400), 1000);
@@ -271,33 +252,28 @@ TEST(ScanWords, SilencesAboutOneWordLong) {
     }
 }
 
-TEST(ScanEdges, NothingToScan) {
-    const Bytes file = speech(1, 1, 8, 1.0);
+// Situations and byte rates outside their ranges find nothing. Header values at the ends
+// of their ranges: the scan settles at once and ends its reports.
+TEST(ScanEdges, NothingToScanAndExtremeHeaderValues) {
+    const Bytes speaking = speech(1, 1, 8, 1.0);
     for (Situation s : {0, 5, 10, 15, -1})
-        EXPECT_TRUE(scan(file, {s, 15, 50, 8000, 45, 8000}).empty());
+        EXPECT_TRUE(scan(speaking, {s, 15, 50, 8000, 45, 8000}).empty());
     for (std::int32_t rate : {0, -8000})
-        EXPECT_TRUE(scan(file, {1, 15, 50, rate, 45, 8000}).empty());
-}
+        EXPECT_TRUE(scan(speaking, {1, 15, 50, rate, 45, 8000}).empty());
 
-// Header values at the ends of their ranges: the scan settles at once and ends its reports.
-TEST(ScanEdges, ExtremeHeaderValues) {
     using I64 = std::numeric_limits<std::int64_t>;
     using I32 = std::numeric_limits<std::int32_t>;
     const Bytes file = stretches({{3000, 0x40}, {3000, 0}, {3000, 0x40}});
-    for (Situation s : kSituations) {
-        for (std::int64_t start : {I64::min(), std::int64_t{-1}, I64::max()}) {
-            for (std::int64_t end : {I64::min(), I64::max()}) {
-                for (std::int32_t filter : {I32::min(), I32::max()}) {
+    for (Situation s : kSituations)
+        for (std::int64_t start : {I64::min(), std::int64_t{-1}, I64::max()})
+            for (std::int64_t end : {I64::min(), I64::max()})
+                for (std::int32_t filter : {I32::min(), I32::max()})
                     for (std::int32_t rate : {1, I32::max()}) {
                         const Outcome o =
                             run(scan_engine::fastest(), file, {s, 15, filter, rate, start, end});
                         ASSERT_FALSE(o.reports.empty());
                         EXPECT_EQ(o.reports.back().done, 1.0);
                     }
-                }
-            }
-        }
-    }
 }
 
 TEST(ScanMatchesReference, RandomInputs) {
@@ -345,7 +321,7 @@ TEST(ScanMatchesReference, SpeechInEveryFormat) {
         for (int other_channels : {1, 2}) {
             const Bytes file = speech(s, other_channels, bits, 3.0);
             const ScanParams p{s,  15,
-                               50, rate_of(channels, bits),
+                               50, 8000 * channels * bits / 8,
                                45, static_cast<std::int64_t>(file.size()) - 44};
             expect_as_reference(file, p);
             if (other_channels == channels) {
@@ -394,10 +370,8 @@ TEST(ScanTogether, EachAsAlone) {
         const std::size_t end =
             m.chance(25) ? static_cast<std::size_t>(m.uniform(0, static_cast<int>(size))) : size;
         std::vector<ScanJob> jobs;
-        std::vector<std::vector<Silence>> got;
-        const int n = m.uniform(1, 7);
-        got.resize(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) {
+        std::vector<std::vector<Silence>> got(static_cast<std::size_t>(m.uniform(1, 7)));
+        for (std::size_t i = 0; i < got.size(); ++i) {
             ScanParams p;
             p.situation = kSituations[m.uniform(0, 7)];
             p.sensitivity = m.chance(90) ? m.uniform(1, 50) : 0;
@@ -408,9 +382,7 @@ TEST(ScanTogether, EachAsAlone) {
                            : d <= 8 ? m.uniform(-300, 0)
                                     : m.uniform(1, 3 * static_cast<int>(block));
             p.end_mark = m.chance(80) ? static_cast<std::int64_t>(size) - 44 : kFarEnd;
-            jobs.push_back({p, [&got, i](const Silence& s) {
-                                got[static_cast<std::size_t>(i)].push_back(s);
-                            }});
+            jobs.push_back({p, [&got, i](const Silence& s) { got[i].push_back(s); }});
         }
         std::vector<bool> heard(size, false);
         ReadSource source(file, end);
@@ -421,11 +393,10 @@ TEST(ScanTogether, EachAsAlone) {
                 heard[at] = true;
             }
         });
-        for (int i = 0; i < n; ++i)
-            EXPECT_EQ(got[static_cast<std::size_t>(i)],
-                      read_through(file, end, jobs[static_cast<std::size_t>(i)].params))
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i], read_through(file, end, jobs[i].params))
                 << "round " << round << " "
-                << describe(jobs[static_cast<std::size_t>(i)].params, size, scan_engine::fastest());
+                << describe(jobs[i].params, size, scan_engine::fastest());
         // Scans that read from the start of the data bring every byte of it on the way.
         if (std::all_of(jobs.begin(), jobs.end(),
                         [](const ScanJob& j) {
