@@ -31,13 +31,6 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr Situation kSituations[] = {1, 2, 3, 4, 11, 12, 13, 14};
 constexpr std::int64_t kFarEnd = std::numeric_limits<std::int32_t>::max();
 
-std::vector<Kernel> kernels() {
-    std::vector<Kernel> out;
-    for (Kernel k : {Kernel::portable, Kernel::sse2, Kernel::avx2})
-        if (scan_engine::available(k)) out.push_back(k);
-    return out;
-}
-
 struct Outcome {
     std::vector<Silence> silences;
     std::vector<ScanProgress> reports;
@@ -74,7 +67,7 @@ void expect_as_reference(const Bytes& file, const ScanParams& p) {
         << describe(p, file.size(), scan_engine::fastest());
     const std::int64_t step = (p.situation % 10 >= 3 ? 2 : 1) * (p.situation > 10 ? 2 : 1);
     const std::int64_t progress_offset = p.situation % 10 < 3 ? 0 : p.situation == 14 ? 1 : step;
-    for (Kernel k : kernels()) {
+    for (Kernel k : scan_engine::available_kernels()) {
         SCOPED_TRACE(describe(p, file.size(), k));
         const Outcome got = run(k, file, p);
         EXPECT_EQ(got.silences, want.silences);
@@ -228,26 +221,37 @@ TEST(ScanBand, LengthIsJudgedInDouble) {
     expect_as_reference(file, p);
 }
 
-// Silences of 61 to 65 steps starting at every step of a 64-step word, with the shortest
-// recordable silence just at or just over a word's reach.
-TEST(ScanWords, SilencesAboutOneWordLong) {
-    std::vector<bool> steps;
-    for (int length = 61; length <= 65; ++length) {
-        for (int offset = 0; offset < 64; ++offset) {
-            std::vector<bool> block(192, false);
-            std::fill(block.begin() + offset, block.begin() + offset + length, true);
-            steps.insert(steps.end(), block.begin(), block.end());
+// Silences about one word and about two words long, starting at every step of a 64-step
+// word, with the shortest recordable silence just below, at and just over a word's and two
+// words' reach; and silences over whole batches of words, from a batch's first step and
+// from its middle.
+TEST(ScanWords, SilencesAboutOneAndTwoWordsLong) {
+    constexpr std::size_t batch = 64 * 64;
+    for (int around : {64, 128}) {
+        std::vector<bool> steps;
+        for (int length = around - 3; length <= around + 3; ++length) {
+            for (int offset = 0; offset < 64; ++offset) {
+                std::vector<bool> block(static_cast<std::size_t>(around) + 128, false);
+                std::fill(block.begin() + offset, block.begin() + offset + length, true);
+                steps.insert(steps.end(), block.begin(), block.end());
+            }
         }
-    }
-    for (Situation s : kSituations) {
-        const int step = (s % 10 >= 3 ? 2 : 1) * (s > 10 ? 2 : 1);
-        const Bytes file = encode_steps(s, steps);
-        for (int shortest : {63, 64}) {
-            // At 1000 bytes/s a silence lasts its mark distance in ms.
-            const ScanParams p{s,    15, shortest * step - 1,
-                               1000, 1,  static_cast<std::int64_t>(file.size())};
-            EXPECT_EQ(scan(file, p).size(), (66u - shortest) * 64) << s << " " << shortest;
-            expect_as_reference(file, p);
+        steps.resize((steps.size() / batch + 1) * batch, false);
+        steps.insert(steps.end(), 3 * batch, true);
+        steps.insert(steps.end(), batch + 100, false);
+        steps.insert(steps.end(), 2 * batch, true);
+        steps.insert(steps.end(), 500, false);
+        for (Situation s : kSituations) {
+            const int step = (s % 10 >= 3 ? 2 : 1) * (s > 10 ? 2 : 1);
+            const Bytes file = encode_steps(s, steps);
+            for (int shortest = around - 1; shortest <= around + 1; ++shortest) {
+                // At 1000 bytes/s a silence lasts its mark distance in ms.
+                const ScanParams p{s,    15, shortest * step - 1,
+                                   1000, 1,  static_cast<std::int64_t>(file.size())};
+                EXPECT_EQ(scan(file, p).size(), (around + 4u - shortest) * 64 + 2)
+                    << s << " " << shortest;
+                expect_as_reference(file, p);
+            }
         }
     }
 }
