@@ -207,13 +207,7 @@ TEST_F(PreviewWindowTest, FollowsTheSlidersAndKeepsOneSelectionWithoutTouchingTh
     settle();
     EXPECT_EQ(w->session().settings(), (preview::Settings{4, 50, false}));
     expect_as_scanned({4, 50, false});
-    const int kept = preview::kept_selection(before, 3, w->session().records());
-    both(kept);
-    if (kept >= 0) {
-        const GapRecord k = w->session().records()[static_cast<std::size_t>(kept)];
-        EXPECT_LT(k.start_ms, before[3].end_ms);
-        EXPECT_GT(k.end_ms, before[3].start_ms);
-    }
+    both(preview::kept_selection(before, 3, w->session().records()));
 
     dispatch(*app, [&] { Option_GotFocus(*app, 2); });  // Noisy
     dispatch(*app, [&] { f().Fast.set_value(1); });
