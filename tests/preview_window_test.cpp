@@ -135,7 +135,7 @@ class PreviewWindowTest : public AppTest {
 // the settings keeps it on the silence most like it. Close in, only the part in view is
 // read. All of it without touching the model, the statistics or the log.
 TEST_F(PreviewWindowTest, FollowsTheSlidersAndKeepsOneSelectionWithoutTouchingTheModel) {
-    const auto wav = speech("take1.wav", 1, 16);
+    const auto wav = speech("take1.wav", 1, 8);
     load(wav);
     f().lg.set_value(1);
     remember();
