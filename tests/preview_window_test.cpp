@@ -132,7 +132,7 @@ class PreviewWindowTest : public AppTest {
 // Opened with Ctrl+P, the window scans as Generate would and follows the sliders, the
 // presets and Double Speed. The list and the picture show one selection: N and Shift+N,
 // the list's arrow keys and a click all move both, and the view zooms to it; a change of
-// the settings keeps it on the silence most like it. Close in, only the part in view is
+// the settings keeps it on the silence most like it. Close in, only what is in view is
 // read. All of it without touching the model, the statistics or the log.
 TEST_F(PreviewWindowTest, FollowsTheSlidersAndKeepsOneSelectionWithoutTouchingTheModel) {
     const auto wav = speech("take1.wav", 1, 8);
