@@ -323,7 +323,7 @@ TEST_F(PreviewWindowTest, ShowsOnlyTheFileBeingReadAndTheGapFileBesideIt) {
     EXPECT_EQ(list->index(0, 4).data().toString().toStdString(), "new");
     EXPECT_EQ(list->index(static_cast<int>(records.size()) - 1, 4).data().toString().toStdString(),
               "moved");
-    // Written again in place.
+    // Written again, as Generate writes it: seen at the next refresh of the model.
     const std::vector<GapRecord> again{{10, 20}};
     write_gap_file(gap_path(two.string()), again);
     dispatch(*app, [] {});
