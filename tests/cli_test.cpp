@@ -312,8 +312,7 @@ TEST_F(CliTest, SixteenBitMonoAtNormalSpeedGetsOneNotePerCommand) {
 TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
     put("take1.wav", synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(1'000'000)));
     put("list.wav", inserted(worked_example(), 36, chunk("LIST", 1000)));
-    const std::string text = "just words";
-    put("notes.wav", {text.begin(), text.end()});
+    write_text(dir / "notes.wav", "just words");
     ASSERT_EQ(run("info take1.wav notes.wav gone.wav list.wav"), 1);
     EXPECT_EQ(out,
               "File Name: take1.wav\nFile Type: Waveform\nCompression: PCM - Uncompressed\n"
