@@ -573,21 +573,15 @@ TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
     })) << dump_text(records, DumpFormat::Plain);
 }
 
-// The counters of the statistics kept in a settings file's text.
-std::string counters(const std::string& settings) {
-    std::string kept;
-    std::istringstream lines(settings);
-    for (std::string line; std::getline(lines, line);)
-        if (line.starts_with("001=") || line.starts_with("002=") || line.starts_with("004="))
-            kept += line + "\n";
-    return kept;
-}
-
 TEST_F(CliTest, AReaderThatGoesAwayDoesNotStopTheRun) {
     for (int i = 1; i <= 20; ++i) put("rec/take" + std::to_string(i) + ".wav", worked_example());
+    // The statistics but the time taken, which differs from run to run.
+    const auto counters = [&] {
+        return std::regex_replace(settings(), std::regex("003=.*\n"), "");
+    };
     ASSERT_EQ(run("generate --method folder rec"), 0) << err;
     const Files expected_gaps = take_gap_files(dir / "rec");
-    const std::string expected_counters = counters(settings());
+    const std::string expected_counters = counters();
     ASSERT_EQ(expected_gaps.size(), 20u);
 
     for (const char* options : {"--jobs 1", "--jobs 4 --json"}) {
@@ -617,7 +611,7 @@ TEST_F(CliTest, AReaderThatGoesAwayDoesNotStopTheRun) {
                         "veltrane-cli: Cannot write \"standard output\": Broken pipe\n"))
             << options << ": " << read_text(dir / ".err");
         EXPECT_EQ(take_gap_files(dir / "rec"), expected_gaps) << options;
-        EXPECT_EQ(counters(settings()), expected_counters) << options << ": " << settings();
+        EXPECT_EQ(counters(), expected_counters) << options;
     }
 }
 
