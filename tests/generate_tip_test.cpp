@@ -23,7 +23,7 @@ std::vector<std::string> numbers_in(const std::string& text) {
     return numbers;
 }
 
-TEST(GenerateTipTest, EveryReasonTheScanGivesHasItsGermanWithItsNumbers) {
+TEST(GenerateTipTest, EveryReasonTheScanGivesHasItsGermanWithItsNumbersAndNoReasonNoTip) {
     const std::vector<std::uint8_t> data(400, 128);
     const std::string words = "just words";
     auto renamed = [](std::vector<std::uint8_t> wav, std::size_t at, std::string_view id) {
