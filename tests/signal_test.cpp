@@ -7,14 +7,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fakes.h"
-
-extern char** environ;
 
 namespace veltrane::test {
 namespace {
@@ -38,10 +37,8 @@ int signalled_status(const fs::path& dir, const std::vector<std::string>& args, 
     std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
                                     "VELTRANE_SETTINGS=" + (dir / "settings.ini").string(),
                                     "HOME=" + dir.string(), "XDG_RUNTIME_DIR=" + dir.string()};
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("ASAN_OPTIONS=", 0) == 0 ||
-            std::string(*e).rfind("LSAN_OPTIONS=", 0) == 0)
-            env.emplace_back(*e);
+    for (const std::string name : {"ASAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* value = std::getenv(name.c_str())) env.push_back(name + "=" + value);
     std::vector<std::string> argv = {VELTRANE_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
     auto argp = c_strings(argv);

@@ -42,30 +42,25 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t>, protected FakeS
     ~SoakTest() override { fs::remove_all(dir); }
 
     void make_files() {
-        const synth::Format formats[] = {
-            {1, 8, 8000}, {1, 16, 22050}, {2, 8, 11025}, {2, 16, 16000}};
+        const fs::path takes = dir / "takes";
         int n = 1;
-        for (const auto& format : formats) {
-            const auto bytes = synth::wav_bytes(format, synth::speech_data(format, 1.5, n));
-            char name[32];
-            std::snprintf(name, sizeof name, "take%03d.wav", n++);
-            write_bytes(dir / "takes" / name, bytes);
-            good.push_back(dir / "takes" / name);
+        for (const synth::Format format :
+             {synth::Format{1, 8, 8000}, {1, 16, 22050}, {2, 8, 11025}, {2, 16, 16000}}) {
+            good.push_back(takes / ("take00" + std::to_string(n) + ".wav"));
+            write_bytes(good.back(),
+                        synth::wav_bytes(format, synth::speech_data(format, 1.5, n++)));
         }
-        write_bytes(dir / "takes" / "worked.wav", worked_example());
-        good.push_back(dir / "takes" / "worked.wav");
+        good.push_back(takes / "worked.wav");
+        write_bytes(good.back(), worked_example());
         auto truncated = synth::wav_bytes({2, 16, 8000}, synth::speech_data({2, 16, 8000}, 1));
         truncated.resize(30);
-        write_bytes(dir / "takes" / "truncated.wav", truncated);
-        write_bytes(dir / "takes" / "empty.wav", {});
-        write_bytes(dir / "takes" / "notes.wav", {'h', 'e', 'l', 'l', 'o'});
-        bad = {dir / "takes" / "truncated.wav",
-               dir / "takes" / "empty.wav",
-               dir / "takes" / "notes.wav",
-               dir / "takes" / "missing.wav",
-               dir / "takes",
-               dir / "takes" / "rook.wav",
-               dir / "takes" / "debug.wav"};
+        write_bytes(takes / "truncated.wav", truncated);
+        write_bytes(takes / "empty.wav", {});
+        write_text(takes / "notes.wav", "hello");
+        for (const char* name :
+             {"truncated.wav", "empty.wav", "notes.wav", "missing.wav", "rook.wav", "debug.wav"})
+            bad.push_back(takes / name);
+        bad.push_back(takes);  // a folder
     }
 
     const fs::path& pick(const std::vector<fs::path>& from) {
