@@ -21,6 +21,10 @@ SCREENSHOT_PACKAGES := xvfb xdotool imagemagick openbox espeak-ng sox fonts-deja
 ICON_PACKAGES := librsvg2-bin
 # Only for drawing the preview of real recordings (make pictures).
 PICTURE_PACKAGES := sox alsa-utils espeak-ng
+# Only for `make bench`: the timer, what the runs are measured against (ffmpeg, the voice
+# prompts), the recordings' maker and the tools the scripts read their results with.
+BENCH_PACKAGES := hyperfine jq python3 time sox ffmpeg asterisk-core-sounds-en-wav \
+                  asterisk-core-sounds-fr-wav
 # Only for `make fuzz`: clang and its runtime libraries (libFuzzer, the sanitizers).
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS := 600
@@ -87,12 +91,14 @@ soak: build
 	VELTRANE_SOAK_ACTIONS=$(SOAK_ACTIONS) QT_QPA_PLATFORM=offscreen ./build/veltrane_tests --gtest_filter='Seeds/SoakTest.*'
 
 bench: build
+	@$(MAKE) --no-print-directory packages WANTED="$(BENCH_PACKAGES)"
 	./build/veltrane_bench
 	./build/veltrane_preview_bench
 	bench/start.sh build
 	bench/folder_run.sh build
-	@if dpkg-query -W asterisk-core-sounds-en-wav asterisk-core-sounds-fr-wav >/dev/null 2>&1; then \
-	  bench/jobs_run.sh build; else echo "(install asterisk-core-sounds-en-wav and -fr-wav for bench/jobs_run.sh)"; fi
+	bench/jobs_run.sh build
+	bench/copy_limit.sh build
+	bench/reasons_limits.sh build
 
 # The preview's picture of real recordings in every sample layout (build/pictures).
 pictures:

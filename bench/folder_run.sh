@@ -27,7 +27,9 @@ best() {
   done
   echo "$best_ms"
 }
-copy; run   # warm the cache
+. "$(dirname "$0")/settle.sh"
+settle "$work"/*.wav
+run   # warm the cache
 cat_ms=$(best copy)
 run_ms=$(best run)
 echo "Entire Folder over 1,000 files of 2 s (16-bit mono), cache warm, best of 3:"

@@ -19,6 +19,8 @@ noise1g="$work/noise16-1g.wav" noise106="$work/noise16-106m.wav" speech1g="$work
 [ -s "$noise1g" ] || sox -n -r 44100 -c 2 -b 16 "$noise1g" synth 5669 pinknoise vol 0.5
 [ -s "$noise106" ] || sox -n -r 44100 -c 2 -b 16 "$noise106" synth 600 pinknoise vol 0.5
 [ -s "$speech1g" ] || "$build/veltrane-synth" long "$speech1g" 1000000000 2 16 44100
+. "$(dirname "$0")/settle.sh"
+settle "$noise1g" "$noise106" "$speech1g"
 export VELTRANE_SETTINGS="$work/reasons-settings.ini" LC_ALL=C QT_QPA_PLATFORM=offscreen
 rm -f "$VELTRANE_SETTINGS"
 cli="$build/veltrane-cli"
