@@ -398,7 +398,7 @@ std::unique_ptr<Side> side_scan(Kernel kernel, ByteSource& source, const ScanJob
 
 // Blocks of the scans read at a time when they go side by side: the stretch stays in the
 // second-level cache while every scan takes its blocks from it.
-constexpr std::int64_t together_blocks = 4;
+constexpr std::int64_t together_blocks = 1;
 
 }  // namespace
 
