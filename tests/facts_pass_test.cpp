@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include "audio/level_kernels.h"
 #include "audio/scan.h"
 #include "preview/facts_pass.h"
 #include "preview/sweep.h"
@@ -185,6 +186,56 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
 
     int asked = 0;
     EXPECT_THROW(gather_facts(memory, q, [&] { return ++asked < 2; }), Stopped);
+}
+
+}  // namespace
+}  // namespace veltrane::test
+
+namespace veltrane::test {
+namespace {
+
+// Every kernel behind the pass gives what the plain loops give, at lengths around the
+// widths they work in, and reads no byte past the last value it needs (ASan).
+TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
+    namespace se = scan_engine;
+    std::mt19937 random(5);
+    const auto bytes = [&](std::size_t n) {
+        std::vector<std::uint8_t> b(n);
+        for (auto& x : b) x = static_cast<std::uint8_t>(random() % 3 == 0 ? random() : 128);
+        return b;
+    };
+    for (se::Kernel k : se::available_kernels()) {
+        for (std::int64_t n : {1, 31, 32, 33, 64, 65, 200}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(k)) + " " + std::to_string(n));
+            for (Situation s : {1, 2, 3, 4, 11, 12, 13, 14}) {
+                const int step = se::layout_of(s).step, reach = se::layout_of(s).reach;
+                const auto in = bytes(static_cast<std::size_t>((n - 1) * step + reach + 1));
+                std::vector<std::uint8_t> got(n), want(n);
+                se::level_kernel(k, s)(in.data(), n, 51, got.data());
+                se::level_kernel(se::Kernel::portable, s)(in.data(), n, 51, want.data());
+                EXPECT_EQ(got, want) << s;
+            }
+            for (int channels : {1, 2}) {
+                const auto in = bytes(static_cast<std::size_t>(n * 2 * channels));
+                std::vector<std::uint16_t> got(n), want(n);
+                se::peak_kernel(k, 2, channels, 2 * channels)(in.data(), n, channels, 2 * channels,
+                                                              got.data());
+                se::peak_kernel(se::Kernel::portable, 2, channels, 2 * channels)(
+                    in.data(), n, channels, 2 * channels, want.data());
+                EXPECT_EQ(got, want) << channels;
+            }
+            const auto in = bytes(static_cast<std::size_t>(2 * n - 1));
+            std::vector<std::uint8_t> got(n), want(n);
+            se::every_other_kernel(k)(in.data(), n, got.data());
+            se::every_other_portable(in.data(), n, want.data());
+            EXPECT_EQ(got, want);
+            const auto groups = bytes(static_cast<std::size_t>(64 * n));
+            std::vector<std::uint8_t> loud(n), plain(n);
+            se::group_loudest_kernel<std::uint8_t>(k)(groups.data(), n, loud.data());
+            se::group_loudest_portable<std::uint8_t>(groups.data(), n, plain.data());
+            EXPECT_EQ(loud, plain);
+        }
+    }
 }
 
 }  // namespace

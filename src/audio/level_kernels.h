@@ -54,6 +54,25 @@ void peaks_portable(const std::uint8_t* p, std::int64_t frames, int channels, in
     }
 }
 
+// The loudest of each of `groups` groups of 64 values from a.
+template <class T>
+using GroupLoudestFn = void (*)(const T* a, std::int64_t groups, T* out);
+// Every other value from `in`: in[0], in[2], ... (n of them).
+using EveryOtherFn = void (*)(const std::uint8_t* in, std::int64_t n, std::uint8_t* out);
+
+template <class T>
+void group_loudest_portable(const T* a, std::int64_t groups, T* out) {
+    for (std::int64_t g = 0; g < groups; ++g, a += 64) {
+        T m = 0;
+        for (int i = 0; i < 64; ++i) m = std::max(m, a[i]);
+        out[g] = m;
+    }
+}
+
+inline void every_other_portable(const std::uint8_t* in, std::int64_t n, std::uint8_t* out) {
+    for (std::int64_t i = 0; i < n; ++i) out[i] = in[2 * i];
+}
+
 #if defined(__SSE2__)
 
 namespace avx2 {
@@ -137,11 +156,50 @@ VELTRANE_AVX2 void peaks16(const std::uint8_t* p, std::int64_t frames, int chann
     peaks_portable<2, Channels>(p, frames - f, channels, frame_bytes, out);
 }
 
+// The same loops as the portable ones, in 32-byte registers.
+template <class T>
+VELTRANE_AVX2 void group_loudest(const T* a, std::int64_t groups, T* out) {
+    for (std::int64_t g = 0; g < groups; ++g, a += 64) {
+        T m = 0;
+        for (int i = 0; i < 64; ++i) m = a[i] > m ? a[i] : m;
+        out[g] = m;
+    }
+}
+
+VELTRANE_AVX2 inline void every_other(const std::uint8_t* in, std::int64_t n, std::uint8_t* out) {
+    const __m256i low_bytes = _mm256_set1_epi16(0x00FF);
+    std::int64_t i = 0;
+    for (; i + 33 <= n; i += 32, in += 64, out += 32) {  // no load past in[2n - 2]
+        const __m256i packed = _mm256_packus_epi16(_mm256_and_si256(at(in), low_bytes),
+                                                   _mm256_and_si256(at(in + 32), low_bytes));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    every_other_portable(in, n - i, out);
+}
+
 #undef VELTRANE_AVX2
 
 }  // namespace avx2
 
 #endif  // __SSE2__
+
+template <class T>
+GroupLoudestFn<T> group_loudest_kernel(Kernel kernel) {
+#if defined(__SSE2__)
+    if (kernel >= Kernel::avx2 && available(Kernel::avx2)) return avx2::group_loudest<T>;
+#endif
+    (void)kernel;
+    return group_loudest_portable<T>;
+}
+
+inline EveryOtherFn every_other_kernel(Kernel kernel) {
+#if defined(__SSE2__)
+    if (kernel >= Kernel::avx2 && available(Kernel::avx2)) return avx2::every_other;
+#endif
+    (void)kernel;
+    return every_other_portable;
+}
 
 template <Situation S>
 LevelFn level_kernel(Kernel kernel) {

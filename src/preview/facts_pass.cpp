@@ -87,16 +87,13 @@ class Windows {
         if (next < len) {
             const std::int64_t groups = (len + group_ - 1) / group_;
             loudest_.resize(static_cast<std::size_t>(groups));
-            const std::int64_t whole = len / group_;
-            for (std::int64_t g = 0; g < groups; ++g) {
+            const std::int64_t whole = group_ == kGroup ? len / group_ : 0;
+            group_loudest_(a, whole, loudest_.data());
+            for (std::int64_t g = whole; g < groups; ++g) {
                 const T* p = a + g * group_;
                 T m = 0;
-                if (g < whole && group_ == kGroup) {
-                    for (std::int64_t i = 0; i < kGroup; ++i) m = std::max(m, p[i]);
-                } else {
-                    const std::int64_t n = std::min(group_, len - g * group_);
-                    for (std::int64_t i = 0; i < n; ++i) m = std::max(m, p[i]);
-                }
+                const std::int64_t n = std::min(group_, len - g * group_);
+                for (std::int64_t i = 0; i < n; ++i) m = std::max(m, p[i]);
                 loudest_[static_cast<std::size_t>(g)] = m;
             }
             if (records_only_) {
@@ -241,6 +238,8 @@ class Windows {
 
     std::int64_t w_, group_;
     bool records_only_;
+    scan_engine::GroupLoudestFn<T> group_loudest_ =
+        scan_engine::group_loudest_kernel<T>(scan_engine::fastest());
     std::vector<std::vector<T>> table_;
     std::vector<T> suffix_;
     std::vector<std::uint8_t> worth_;
@@ -362,9 +361,7 @@ class SweepPart final : public Part {
         const std::int64_t j0 = (k + 1) / 2;
         const std::int64_t j1 = std::min((k + n + 1) / 2, inside_);
         if (j0 != k_ || j1 <= j0 || done()) return;
-        std::uint8_t* __restrict out = windows_.space(j1 - j0);
-        const std::uint8_t* __restrict in = levels + (2 * j0 - k);
-        for (std::int64_t i = 0; i < j1 - j0; ++i) out[i] = in[2 * i];
+        every_other_(levels + (2 * j0 - k), j1 - j0, windows_.space(j1 - j0));
         windows_.commit(
             j1 - j0, [this] { return limit(); }, [this](auto... a) { judge(a...); });
         k_ = j1;
@@ -416,6 +413,8 @@ class SweepPart final : public Part {
 
     Layout layout_;
     LevelFn levels_of_;
+    scan_engine::EveryOtherFn every_other_ =
+        scan_engine::every_other_kernel(scan_engine::fastest());
     std::int64_t first_;  // offset of step 0
     std::int64_t need_;
     std::optional<int> count_at_;
