@@ -149,6 +149,28 @@ class Scanner {
     }
     void next_block(const ScanCallback& on_block);
     void finish(const ScanCallback& on_block);
+    // next_block() with masks made elsewhere: block_words_next() words, taken in batches
+    // (take_batch()), then end_block().
+    std::int64_t block_words_next() const { return std::min(words_left_, block_words); }
+    void take_batch(const std::uint64_t* bits, std::size_t n) {
+        take_(bits, n, p_ + layout.mark, shortest_, run_, out_);
+        drain();
+        p_ += static_cast<std::int64_t>(n) * word_bytes;
+    }
+    void end_block(std::int64_t block, const ScanCallback& on_block) {
+        words_left_ -= block;
+        k_ += Wide{block} * 64;
+        if (words_left_ > 0) report(on_block, p_ - step, k_, total_);  // the last ends the scan
+    }
+    // The bytes of the next block and its lookahead.
+    const std::uint8_t* next_view() { return view(p_, next_bytes()); }
+    const Band& band() const { return band_; }
+    // Two scans go in step: the same blocks at the same positions, every step judged
+    // against a band of its own.
+    bool in_step_with(const Scanner& other) const {
+        return band_.partial() && other.band_.partial() && p_ == other.p_ &&
+               words_left_ == other.words_left_;
+    }
     // Bytes held in memory that a view may use in place: positions from..from+size-1.
     void share(std::span<const std::uint8_t> bytes, std::int64_t from) {
         shared_ = bytes;
@@ -284,20 +306,16 @@ void Scanner<S>::start(MaskFn masks) {
 
 template <Situation S>
 void Scanner<S>::next_block(const ScanCallback& on_block) {
-    const std::int64_t block = std::min(words_left_, block_words);
-    const std::uint8_t* q = view(p_, static_cast<std::size_t>(block * word_bytes) + lookahead);
+    const std::int64_t block = block_words_next();
+    const std::uint8_t* q = next_view();
     std::uint64_t bits[batch_words];
     for (std::int64_t done = 0; done < block;) {
         const auto n = static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
         masks_(q + done * word_bytes, n, bits, band_);
-        take_(bits, n, p_ + layout.mark, shortest_, run_, out_);
-        drain();
-        p_ += static_cast<std::int64_t>(n) * word_bytes;
+        take_batch(bits, n);
         done += static_cast<std::int64_t>(n);
     }
-    words_left_ -= block;
-    k_ += Wide{block} * 64;
-    if (words_left_ > 0) report(on_block, p_ - step, k_, total_);  // the last report ends the scan
+    end_block(block, on_block);
 }
 
 template <Situation S>
@@ -354,45 +372,109 @@ class Side {
 template <Situation S>
 class SideScan final : public Side {
   public:
-    SideScan(Kernel kernel, ByteSource& source, const ScanParams& params, const SilenceSink& sink)
-        : scanner_(source, params, sink) {
-        scanner_.start(mask_fn<S>(kernel));
-    }
-    bool blocks_left() const override { return scanner_.blocks_left(); }
-    std::int64_t next_position() const override { return scanner_.next_position(); }
-    std::size_t next_bytes() const override { return scanner_.next_bytes(); }
+    explicit SideScan(std::unique_ptr<Scanner<S>> scanner) : scanner_(std::move(scanner)) {}
+    bool blocks_left() const override { return scanner_->blocks_left(); }
+    std::int64_t next_position() const override { return scanner_->next_position(); }
+    std::size_t next_bytes() const override { return scanner_->next_bytes(); }
     void share(std::span<const std::uint8_t> bytes, std::int64_t from) override {
-        scanner_.share(bytes, from);
+        scanner_->share(bytes, from);
     }
-    void next_block() override { scanner_.next_block({}); }
-    void finish() override { scanner_.finish({}); }
+    void next_block() override { scanner_->next_block({}); }
+    void finish() override { scanner_->finish({}); }
 
   private:
-    Scanner<S> scanner_;
+    std::unique_ptr<Scanner<S>> scanner_;
 };
 
-std::unique_ptr<Side> side_scan(Kernel kernel, ByteSource& source, const ScanJob& job) {
-    const ScanParams& p = job.params;
-    if (p.byte_rate <= 0) return nullptr;
-    switch (p.situation) {
-        case 1:
-            return std::make_unique<SideScan<1>>(kernel, source, p, job.on_silence);
-        case 2:
-            return std::make_unique<SideScan<2>>(kernel, source, p, job.on_silence);
-        case 3:
-            return std::make_unique<SideScan<3>>(kernel, source, p, job.on_silence);
-        case 4:
-            return std::make_unique<SideScan<4>>(kernel, source, p, job.on_silence);
-        case 11:
-            return std::make_unique<SideScan<11>>(kernel, source, p, job.on_silence);
-        case 12:
-            return std::make_unique<SideScan<12>>(kernel, source, p, job.on_silence);
-        case 13:
-            return std::make_unique<SideScan<13>>(kernel, source, p, job.on_silence);
-        case 14:
-            return std::make_unique<SideScan<14>>(kernel, source, p, job.on_silence);
-        default:
-            return nullptr;
+// Bands one kernel call judges at most.
+constexpr int most_bands = 4;
+
+// Scans of one situation that go in step, at Sensitivities of their own (the presets of
+// a preview): each block's values are read once for all of them.
+template <Situation S>
+class SideGroup final : public Side {
+  public:
+    SideGroup(Kernel kernel, std::vector<std::unique_ptr<Scanner<S>>> scanners)
+        : kernel_(kernel), scanners_(std::move(scanners)) {}
+    bool blocks_left() const override { return scanners_[0]->blocks_left(); }
+    std::int64_t next_position() const override { return scanners_[0]->next_position(); }
+    std::size_t next_bytes() const override { return scanners_[0]->next_bytes(); }
+    void share(std::span<const std::uint8_t> bytes, std::int64_t from) override {
+        for (auto& s : scanners_) s->share(bytes, from);
+    }
+    void next_block() override {
+        constexpr std::int64_t word_bytes = 64 * layout_of(S).step;
+        const std::int64_t block = scanners_[0]->block_words_next();
+        const std::uint8_t* q = scanners_[0]->next_view();
+        const int k = static_cast<int>(scanners_.size());
+        Band bands[most_bands] = {scanners_[0]->band(), scanners_[0]->band(), scanners_[0]->band(),
+                                  scanners_[0]->band()};
+        std::uint64_t bits[most_bands][batch_words];
+        std::uint64_t* out[most_bands] = {bits[0], bits[1], bits[2], bits[3]};
+        for (int b = 0; b < k; ++b) bands[b] = scanners_[static_cast<std::size_t>(b)]->band();
+        for (std::int64_t done = 0; done < block;) {
+            const auto n =
+                static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
+            masks(q + done * word_bytes, n, out, bands, k);
+            for (int b = 0; b < k; ++b)
+                scanners_[static_cast<std::size_t>(b)]->take_batch(out[b], n);
+            done += static_cast<std::int64_t>(n);
+        }
+        for (auto& s : scanners_) s->end_block(block, {});
+    }
+    void finish() override {
+        for (auto& s : scanners_) s->finish({});
+    }
+
+  private:
+    void masks(const std::uint8_t* q, std::size_t n, std::uint64_t* const* out, const Band* bands,
+               int k) const {
+#if defined(__SSE2__)
+        if (kernel_ == Kernel::avx512) {
+            switch (k) {
+                case 2:
+                    return avx512::masks_bands<S, 2>(q, n, out, bands);
+                case 3:
+                    return avx512::masks_bands<S, 3>(q, n, out, bands);
+                case 4:
+                    return avx512::masks_bands<S, 4>(q, n, out, bands);
+                default:
+                    break;
+            }
+        }
+#endif
+        const MaskFn one = mask_fn<S>(kernel_);
+        for (int b = 0; b < k; ++b) one(q, n, out[b], bands[b]);
+    }
+
+    Kernel kernel_;
+    std::vector<std::unique_ptr<Scanner<S>>> scanners_;
+};
+
+// The jobs of situation S, as scans of their own or, where they go in step, in groups.
+template <Situation S>
+void add_sides(Kernel kernel, ByteSource& source, std::span<const ScanJob> jobs,
+               std::vector<std::unique_ptr<Side>>& sides) {
+    std::vector<std::unique_ptr<Scanner<S>>> scanners;
+    for (const ScanJob& job : jobs) {
+        if (job.params.situation != S || job.params.byte_rate <= 0) continue;
+        scanners.push_back(std::make_unique<Scanner<S>>(source, job.params, job.on_silence));
+        scanners.back()->start(mask_fn<S>(kernel));
+    }
+    while (!scanners.empty()) {
+        std::vector<std::unique_ptr<Scanner<S>>> group, rest;
+        group.push_back(std::move(scanners.front()));
+        for (std::size_t i = 1; i < scanners.size(); ++i) {
+            if (group.size() < most_bands && scanners[i]->in_step_with(*group.front()))
+                group.push_back(std::move(scanners[i]));
+            else
+                rest.push_back(std::move(scanners[i]));
+        }
+        if (group.size() == 1)
+            sides.push_back(std::make_unique<SideScan<S>>(std::move(group.front())));
+        else
+            sides.push_back(std::make_unique<SideGroup<S>>(kernel, std::move(group)));
+        scanners = std::move(rest);
     }
 }
 
@@ -406,8 +488,14 @@ void scan_together_with(Kernel kernel, ByteSource& source, std::span<const ScanJ
                         const BytesSink& on_bytes) {
     if (!available(kernel)) kernel = Kernel::portable;
     std::vector<std::unique_ptr<Side>> sides;
-    for (const ScanJob& job : jobs)
-        if (auto side = side_scan(kernel, source, job)) sides.push_back(std::move(side));
+    add_sides<1>(kernel, source, jobs, sides);
+    add_sides<2>(kernel, source, jobs, sides);
+    add_sides<3>(kernel, source, jobs, sides);
+    add_sides<4>(kernel, source, jobs, sides);
+    add_sides<11>(kernel, source, jobs, sides);
+    add_sides<12>(kernel, source, jobs, sides);
+    add_sides<13>(kernel, source, jobs, sides);
+    add_sides<14>(kernel, source, jobs, sides);
     const std::int64_t size = source.size();
     std::vector<std::uint8_t> buffer;
     for (;;) {

@@ -308,41 +308,72 @@ VELTRANE_AVX512 inline __m512i load(const std::uint8_t* q) {
     return _mm512_loadu_si512(q);
 }
 
-// The steps of one 64-byte load from q (its step 0 at q), one bit each.
+// A band as the compares take it.
+struct Limits {
+    __m512i lo, span;
+};
 template <Situation S>
-VELTRANE_AVX512 inline std::uint64_t steps(const std::uint8_t* q, __m512i lo, __m512i span) {
+VELTRANE_AVX512 inline Limits limits(const Band& band) {
+    if constexpr (Lanes<S>::wide)
+        return {_mm512_set1_epi16(static_cast<short>(band.off16)),
+                _mm512_set1_epi16(static_cast<short>(band.span16))};
+    else
+        return {_mm512_set1_epi8(static_cast<char>(band.lo8)),
+                _mm512_set1_epi8(static_cast<char>(band.span8))};
+}
+
+// The values of one 64-byte load from q, one per lane (byte or 16-bit).
+template <Situation S>
+VELTRANE_AVX512 inline __m512i values(const std::uint8_t* q) {
+    if constexpr (!Lanes<S>::wide)
+        return S == 3 || S == 13 ? _mm512_max_epu8(load(q), load(q + 1)) : load(q);
+    else
+        return S == 4 || S == 14 ? _mm512_max_epi16(load(q), load(q + 1)) : load(q);
+}
+
+// The steps among those values (step 0 in the first lane), one bit each.
+template <Situation S>
+VELTRANE_AVX512 inline std::uint64_t steps(__m512i v, const Limits& l) {
     using L = Lanes<S>;
     if constexpr (!L::wide) {
-        const __m512i v = S == 3 || S == 13 ? _mm512_max_epu8(load(q), load(q + 1)) : load(q);
-        const std::uint64_t m = _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, lo), span);
+        const std::uint64_t m = _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, l.lo), l.span);
         return L::keep == ~std::uint64_t{0} ? m : _pext_u64(m, L::keep);
     } else {
-        const __m512i v = S == 4 || S == 14 ? _mm512_max_epi16(load(q), load(q + 1)) : load(q);
-        const std::uint32_t m = _mm512_cmple_epu16_mask(_mm512_add_epi16(v, lo), span);
+        const std::uint32_t m = _mm512_cmple_epu16_mask(_mm512_add_epi16(v, l.lo), l.span);
         return S == 14 ? _pext_u32(m, static_cast<std::uint32_t>(L::keep)) : m;
+    }
+}
+
+// The masks of the same steps for K bands at once, those of band b to out[b]: the values
+// are read once for all of them.
+template <Situation S, int K>
+VELTRANE_AVX512 void masks_bands(const std::uint8_t* q, std::size_t words,
+                                 std::uint64_t* const* out, const Band* bands) {
+    using L = Lanes<S>;
+    Limits l[K];
+    for (int b = 0; b < K; ++b) l[b] = limits<S>(bands[b]);
+    for (std::size_t i = 0; i < words; ++i, q += 64 * layout_of(S).step) {
+        std::uint64_t w[K] = {};
+        if constexpr (S == 2) {
+            // A step at every byte: the even ones from q, the odd ones from q + 1.
+            const __m512i even = values<S>(q), odd = values<S>(q + 1);
+            for (int b = 0; b < K; ++b)
+                w[b] = _pdep_u64(steps<S>(even, l[b]), 0x5555555555555555) |
+                       _pdep_u64(steps<S>(odd, l[b]), 0xAAAAAAAAAAAAAAAA);
+        } else {
+            for (int c = 0; c < 64 / L::per; ++c) {
+                const __m512i v = values<S>(q + 64 * c);
+                for (int b = 0; b < K; ++b) w[b] |= steps<S>(v, l[b]) << (c * L::per);
+            }
+        }
+        for (int b = 0; b < K; ++b) out[b][i] = w[b];
     }
 }
 
 template <Situation S>
 VELTRANE_AVX512 void masks(const std::uint8_t* q, std::size_t words, std::uint64_t* out,
                            const Band& band) {
-    using L = Lanes<S>;
-    const __m512i lo = L::wide ? _mm512_set1_epi16(static_cast<short>(band.off16))
-                               : _mm512_set1_epi8(static_cast<char>(band.lo8));
-    const __m512i span = L::wide ? _mm512_set1_epi16(static_cast<short>(band.span16))
-                                 : _mm512_set1_epi8(static_cast<char>(band.span8));
-    for (std::size_t i = 0; i < words; ++i, q += 64 * layout_of(S).step) {
-        if constexpr (S == 2) {
-            // A step at every byte: the even ones from q, the odd ones from q + 1.
-            out[i] = _pdep_u64(steps<S>(q, lo, span), 0x5555555555555555) |
-                     _pdep_u64(steps<S>(q + 1, lo, span), 0xAAAAAAAAAAAAAAAA);
-        } else {
-            std::uint64_t w = 0;
-            for (int k = 0; k < 64 / L::per; ++k)
-                w |= steps<S>(q + 64 * k, lo, span) << (k * L::per);
-            out[i] = w;
-        }
-    }
+    masks_bands<S, 1>(q, words, &out, &band);
 }
 
 #undef VELTRANE_AVX512
