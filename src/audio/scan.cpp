@@ -84,34 +84,47 @@ void take_words(const std::uint64_t* masks, std::size_t words, std::int64_t base
 }
 
 // take_words<Step, true> for scans whose shortest recorded silence spans more than two
-// words less two steps: such a silence holds a word that is silent throughout. Masks
-// without one (most of sound, voiced or noisy) record at most the silence they came in
-// with, which their first word closes, and pass on at most the one their last word opens;
-// masks silent throughout change nothing after their first word.
-// (Closings in between are not noted in run.end; only a closing at the step that reads
-// it looks at it again.)
+// words less two steps: such a silence holds a word that is silent throughout. A silence
+// that opens and closes between two such words is too short to record, so only the first
+// word of the masks (which closes the silence they came in with), each run of silent words
+// with the word on either side, and the last word (which opens the one they pass on) are
+// taken word by word. (Closings in between are not noted in run.end; only a closing at the
+// step that reads it looks at it again.)
 template <int Step>
 void take_words_long(const std::uint64_t* masks, std::size_t words, std::int64_t base,
                      std::int64_t shortest, Run& run, std::vector<Silence>& out) {
     constexpr std::uint64_t all = ~std::uint64_t{0};
-    std::uint64_t silent_words = 0, every = all;
-    for (std::size_t i = 0; i < words; ++i) {
-        silent_words |= std::uint64_t{masks[i] == all};
-        every &= masks[i];
-    }
-    // Silence throughout, going on or beginning with the first step.
-    if (every == all && words > 0 && run.in) return;
-    if (every == all && words > 0)
-        return take_words<Step, true>(masks, 1, base, shortest, run, out);
-    if (silent_words != 0 || words < 2)
+    if (words == 0 || words > 64)
         return take_words<Step, true>(masks, words, base, shortest, run, out);
+    std::uint64_t silent = 0;  // bit i: word i is silent throughout
+    for (std::size_t i = 0; i < words; ++i) silent |= std::uint64_t{masks[i] == all} << i;
+    const std::uint64_t every = words == 64 ? all : (std::uint64_t{1} << words) - 1;
+    // Silence throughout, going on or beginning with the first step.
+    if (silent == every && run.in) return;
     take_words<Step, true>(masks, 1, base, shortest, run, out);
-    const std::uint64_t last = masks[words - 1];
-    run.in = last >> 63;
-    if (run.in) {
-        run.start = base + static_cast<std::int64_t>(words - 1) * 64 * Step +
-                    (64 - std::countl_one(last)) * Step;
-        run.need = run.start + shortest;
+    if (silent == every) return;
+    std::size_t next = 1;  // the first word not taken yet
+    for (std::uint64_t rest = silent; rest != 0;) {
+        const auto first = static_cast<std::size_t>(std::countr_zero(rest));
+        const auto last = first + static_cast<std::size_t>(std::countr_one(rest >> first)) - 1;
+        const std::size_t from = std::max(next, first > 0 ? first - 1 : 0);
+        const std::size_t to = std::min(words - 1, last + 1);
+        // A silence open after the words taken closed, too short, in the words passed over.
+        if (from > next) run.in = false;
+        take_words<Step, true>(masks + from, to - from + 1,
+                               base + static_cast<std::int64_t>(from) * 64 * Step, shortest, run,
+                               out);
+        next = to + 1;
+        rest = last >= 63 ? 0 : rest & ~((std::uint64_t{2} << last) - 1);
+    }
+    if (next < words) {
+        const std::uint64_t w = masks[words - 1];
+        run.in = w >> 63;
+        if (run.in) {
+            run.start = base + static_cast<std::int64_t>(words - 1) * 64 * Step +
+                        (64 - std::countl_one(w)) * Step;
+            run.need = run.start + shortest;
+        }
     }
 }
 

@@ -360,6 +360,21 @@ VELTRANE_AVX512 void masks_bands(const std::uint8_t* q, std::size_t words,
             for (int b = 0; b < K; ++b)
                 w[b] = _pdep_u64(steps<S>(even, l[b]), 0x5555555555555555) |
                        _pdep_u64(steps<S>(odd, l[b]), 0xAAAAAAAAAAAAAAAA);
+        } else if constexpr (S == 14) {
+            // The steps' values are the even 16-bit lanes: those of two loads, gathered in
+            // one register, are 32 steps.
+            const __m512i even =
+                _mm512_set_epi16(62, 60, 58, 56, 54, 52, 50, 48, 46, 44, 42, 40, 38, 36, 34, 32, 30,
+                                 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+            for (int c = 0; c < 2; ++c) {
+                const std::uint8_t* at = q + 128 * c;
+                const __m512i v =
+                    _mm512_permutex2var_epi16(values<S>(at), even, values<S>(at + 64));
+                for (int b = 0; b < K; ++b)
+                    w[b] |= std::uint64_t{_mm512_cmple_epu16_mask(_mm512_add_epi16(v, l[b].lo),
+                                                                  l[b].span)}
+                            << (32 * c);
+            }
         } else {
             for (int c = 0; c < 64 / L::per; ++c) {
                 const __m512i v = values<S>(q + 64 * c);
