@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "audio/scan_engine.h"
 #include "audio/scan_kernels.h"
@@ -182,11 +183,55 @@ VELTRANE_AVX2 inline void every_other(const std::uint8_t* in, std::int64_t n, st
 
 }  // namespace avx2
 
+namespace avx512 {
+
+#define VELTRANE_AVX512 [[gnu::target("avx512f,avx512bw")]]
+
+VELTRANE_AVX512 inline __m512i at(const std::uint8_t* q) {
+    return _mm512_loadu_si512(q);
+}
+// The larger bytes of the 64-bit lanes of x and y that `first` and `second` pick.
+VELTRANE_AVX512 inline __m512i fold(__m512i x, __m512i y, __m512i first, __m512i second) {
+    return _mm512_max_epu8(_mm512_permutex2var_epi64(x, first, y),
+                           _mm512_permutex2var_epi64(x, second, y));
+}
+
+// The loudest of each group of 64 bytes, eight groups at a time: pairs of registers are
+// folded into one (each half the other's width) until each 64-bit lane holds one group.
+VELTRANE_AVX512 inline void group_loudest8(const std::uint8_t* a, std::int64_t groups,
+                                           std::uint8_t* out) {
+    const __m512i halves_a = _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0);
+    const __m512i halves_b = _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4);
+    const __m512i quarters_a = _mm512_set_epi64(13, 12, 9, 8, 5, 4, 1, 0);
+    const __m512i quarters_b = _mm512_set_epi64(15, 14, 11, 10, 7, 6, 3, 2);
+    const __m512i eighths_a = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512i eighths_b = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    std::int64_t g = 0;
+    for (; g + 8 <= groups; g += 8, a += 512, out += 8) {
+        __m512i h[4], r[2];
+        for (int k = 0; k < 4; ++k)
+            h[k] = fold(at(a + 128 * k), at(a + 128 * k + 64), halves_a, halves_b);
+        for (int k = 0; k < 2; ++k) r[k] = fold(h[2 * k], h[2 * k + 1], quarters_a, quarters_b);
+        __m512i s = fold(r[0], r[1], eighths_a, eighths_b);
+        s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 32));
+        s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 16));
+        s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm512_maskz_cvtepi64_epi8(0xFF, s));
+    }
+    group_loudest_portable<std::uint8_t>(a, groups - g, out);
+}
+
+#undef VELTRANE_AVX512
+
+}  // namespace avx512
+
 #endif  // __SSE2__
 
 template <class T>
 GroupLoudestFn<T> group_loudest_kernel(Kernel kernel) {
 #if defined(__SSE2__)
+    if constexpr (std::is_same_v<T, std::uint8_t>)
+        if (kernel == Kernel::avx512 && available(Kernel::avx512)) return avx512::group_loudest8;
     if (kernel >= Kernel::avx2 && available(Kernel::avx2)) return avx2::group_loudest<T>;
 #endif
     (void)kernel;
