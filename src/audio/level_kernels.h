@@ -61,8 +61,9 @@ using GroupLoudestFn = void (*)(const T* a, std::int64_t groups, T* out);
 // Every other value from `in`: in[0], in[2], ... (n of them).
 using EveryOtherFn = void (*)(const std::uint8_t* in, std::int64_t n, std::uint8_t* out);
 
+// (Always inlined: the AVX2 kernel is this loop compiled for its registers.)
 template <class T>
-void group_loudest_portable(const T* a, std::int64_t groups, T* out) {
+[[gnu::always_inline]] inline void group_loudest_portable(const T* a, std::int64_t groups, T* out) {
     for (std::int64_t g = 0; g < groups; ++g, a += 64) {
         T m = 0;
         for (int i = 0; i < 64; ++i) m = std::max(m, a[i]);
@@ -80,9 +81,6 @@ namespace avx2 {
 
 #define VELTRANE_AVX2 [[gnu::target("avx2")]]
 
-VELTRANE_AVX2 inline __m256i at(const std::uint8_t* q) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
-}
 // Levels of 16-bit values (one per 16-bit lane) / of 32-bit values.
 VELTRANE_AVX2 inline __m256i level16(__m256i v, __m256i cap) {
     return _mm256_min_epi16(
@@ -97,11 +95,11 @@ VELTRANE_AVX2 inline __m256i level32(__m256i v, __m256i cap) {
 // The levels of the steps at q, q + 4, ... (the larger of the 16-bit values at p and
 // p + 1), one per 32-bit lane.
 VELTRANE_AVX2 inline __m256i level_at32(const std::uint8_t* q, __m256i cap) {
-    return level32(_mm256_max_epi16(at(q), at(q + 1)), cap);
+    return level32(_mm256_max_epi16(load(q), load(q + 1)), cap);
 }
 // The louder of the two 16-bit samples of each 32-bit lane, in its low half.
 VELTRANE_AVX2 inline __m256i pair_peak(const std::uint8_t* q) {
-    const __m256i x = _mm256_abs_epi16(at(q));
+    const __m256i x = _mm256_abs_epi16(load(q));
     return _mm256_and_si256(_mm256_max_epu16(x, _mm256_srli_epi32(x, 16)),
                             _mm256_set1_epi32(0xFFFF));
 }
@@ -117,14 +115,14 @@ VELTRANE_AVX2 void levels(const std::uint8_t* b, std::int64_t n, int cap, std::u
     for (; i + 33 <= n; i += 32, b += 32 * step, out += 32) {
         __m256i r;
         if constexpr (S == 2) {  // even steps from b, odd ones from b + 1
-            r = _mm256_or_si256(level16(at(b), cap16),
-                                _mm256_slli_epi16(level16(at(b + 1), cap16), 8));
+            r = _mm256_or_si256(level16(load(b), cap16),
+                                _mm256_slli_epi16(level16(load(b + 1), cap16), 8));
         } else if constexpr (S == 12) {
             r = _mm256_permute4x64_epi64(
-                _mm256_packus_epi16(level16(at(b), cap16), level16(at(b + 32), cap16)), 0xD8);
+                _mm256_packus_epi16(level16(load(b), cap16), level16(load(b + 32), cap16)), 0xD8);
         } else if constexpr (S == 4) {
-            const __m256i a = _mm256_max_epi16(at(b), at(b + 1));
-            const __m256i c = _mm256_max_epi16(at(b + 32), at(b + 33));
+            const __m256i a = _mm256_max_epi16(load(b), load(b + 1));
+            const __m256i c = _mm256_max_epi16(load(b + 32), load(b + 33));
             r = _mm256_permute4x64_epi64(_mm256_packus_epi16(level16(a, cap16), level16(c, cap16)),
                                          0xD8);
         } else {  // 14: every fourth position
@@ -147,7 +145,7 @@ VELTRANE_AVX2 void peaks16(const std::uint8_t* p, std::int64_t frames, int chann
     for (; f + 16 <= frames; f += 16, p += 32 * Channels, out += 16) {
         __m256i r;
         if constexpr (Channels == 1) {
-            r = _mm256_abs_epi16(at(p));
+            r = _mm256_abs_epi16(load(p));
         } else {
             r = _mm256_permute4x64_epi64(_mm256_packus_epi32(pair_peak(p), pair_peak(p + 32)),
                                          0xD8);
@@ -157,22 +155,18 @@ VELTRANE_AVX2 void peaks16(const std::uint8_t* p, std::int64_t frames, int chann
     peaks_portable<2, Channels>(p, frames - f, channels, frame_bytes, out);
 }
 
-// The same loops as the portable ones, in 32-byte registers.
+// The portable loop, in 32-byte registers.
 template <class T>
 VELTRANE_AVX2 void group_loudest(const T* a, std::int64_t groups, T* out) {
-    for (std::int64_t g = 0; g < groups; ++g, a += 64) {
-        T m = 0;
-        for (int i = 0; i < 64; ++i) m = a[i] > m ? a[i] : m;
-        out[g] = m;
-    }
+    group_loudest_portable(a, groups, out);
 }
 
 VELTRANE_AVX2 inline void every_other(const std::uint8_t* in, std::int64_t n, std::uint8_t* out) {
     const __m256i low_bytes = _mm256_set1_epi16(0x00FF);
     std::int64_t i = 0;
     for (; i + 33 <= n; i += 32, in += 64, out += 32) {  // no load past in[2n - 2]
-        const __m256i packed = _mm256_packus_epi16(_mm256_and_si256(at(in), low_bytes),
-                                                   _mm256_and_si256(at(in + 32), low_bytes));
+        const __m256i packed = _mm256_packus_epi16(_mm256_and_si256(load(in), low_bytes),
+                                                   _mm256_and_si256(load(in + 32), low_bytes));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                             _mm256_permute4x64_epi64(packed, 0xD8));
     }
@@ -185,11 +179,8 @@ VELTRANE_AVX2 inline void every_other(const std::uint8_t* in, std::int64_t n, st
 
 namespace avx512 {
 
-#define VELTRANE_AVX512 [[gnu::target("avx512f,avx512bw")]]
+#define VELTRANE_AVX512 [[gnu::target("avx512f,avx512bw,bmi2")]]
 
-VELTRANE_AVX512 inline __m512i at(const std::uint8_t* q) {
-    return _mm512_loadu_si512(q);
-}
 // The larger bytes of the 64-bit lanes of x and y that `first` and `second` pick.
 VELTRANE_AVX512 inline __m512i fold(__m512i x, __m512i y, __m512i first, __m512i second) {
     return _mm512_max_epu8(_mm512_permutex2var_epi64(x, first, y),
@@ -210,7 +201,7 @@ VELTRANE_AVX512 inline void group_loudest8(const std::uint8_t* a, std::int64_t g
     for (; g + 8 <= groups; g += 8, a += 512, out += 8) {
         __m512i h[4], r[2];
         for (int k = 0; k < 4; ++k)
-            h[k] = fold(at(a + 128 * k), at(a + 128 * k + 64), halves_a, halves_b);
+            h[k] = fold(load(a + 128 * k), load(a + 128 * k + 64), halves_a, halves_b);
         for (int k = 0; k < 2; ++k) r[k] = fold(h[2 * k], h[2 * k + 1], quarters_a, quarters_b);
         __m512i s = fold(r[0], r[1], eighths_a, eighths_b);
         s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 32));
