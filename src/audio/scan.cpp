@@ -382,33 +382,18 @@ class Side {
     virtual void finish() = 0;
 };
 
-template <Situation S>
-class SideScan final : public Side {
-  public:
-    explicit SideScan(std::unique_ptr<Scanner<S>> scanner) : scanner_(std::move(scanner)) {}
-    bool blocks_left() const override { return scanner_->blocks_left(); }
-    std::int64_t next_position() const override { return scanner_->next_position(); }
-    std::size_t next_bytes() const override { return scanner_->next_bytes(); }
-    void share(std::span<const std::uint8_t> bytes, std::int64_t from) override {
-        scanner_->share(bytes, from);
-    }
-    void next_block() override { scanner_->next_block({}); }
-    void finish() override { scanner_->finish({}); }
-
-  private:
-    std::unique_ptr<Scanner<S>> scanner_;
-};
-
 // Bands one kernel call judges at most.
 constexpr int most_bands = 4;
 
-// Scans of one situation that go in step, at Sensitivities of their own (the presets of
-// a preview): each block's values are read once for all of them.
+// One scan, or scans of one situation that go in step at Sensitivities of their own (the
+// presets of a preview): each block's values are read once for all of them.
 template <Situation S>
 class SideGroup final : public Side {
   public:
     SideGroup(Kernel kernel, std::vector<std::unique_ptr<Scanner<S>>> scanners)
-        : kernel_(kernel), scanners_(std::move(scanners)) {}
+        : kernel_(kernel), scanners_(std::move(scanners)) {
+        for (const auto& s : scanners_) bands_.push_back(s->band());
+    }
     bool blocks_left() const override { return scanners_[0]->blocks_left(); }
     std::int64_t next_position() const override { return scanners_[0]->next_position(); }
     std::size_t next_bytes() const override { return scanners_[0]->next_bytes(); }
@@ -420,15 +405,12 @@ class SideGroup final : public Side {
         const std::int64_t block = scanners_[0]->block_words_next();
         const std::uint8_t* q = scanners_[0]->next_view();
         const int k = static_cast<int>(scanners_.size());
-        Band bands[most_bands] = {scanners_[0]->band(), scanners_[0]->band(), scanners_[0]->band(),
-                                  scanners_[0]->band()};
         std::uint64_t bits[most_bands][batch_words];
         std::uint64_t* out[most_bands] = {bits[0], bits[1], bits[2], bits[3]};
-        for (int b = 0; b < k; ++b) bands[b] = scanners_[static_cast<std::size_t>(b)]->band();
         for (std::int64_t done = 0; done < block;) {
             const auto n =
                 static_cast<std::size_t>(std::min<std::int64_t>(batch_words, block - done));
-            masks(q + done * word_bytes, n, out, bands, k);
+            masks(q + done * word_bytes, n, out, bands_.data(), k);
             for (int b = 0; b < k; ++b)
                 scanners_[static_cast<std::size_t>(b)]->take_batch(out[b], n);
             done += static_cast<std::int64_t>(n);
@@ -462,9 +444,10 @@ class SideGroup final : public Side {
 
     Kernel kernel_;
     std::vector<std::unique_ptr<Scanner<S>>> scanners_;
+    std::vector<Band> bands_;  // the scanners' own, in their order
 };
 
-// The jobs of situation S, as scans of their own or, where they go in step, in groups.
+// The jobs of situation S, in groups of those that go in step (a scan alone is a group).
 template <Situation S>
 void add_sides(Kernel kernel, ByteSource& source, std::span<const ScanJob> jobs,
                std::vector<std::unique_ptr<Side>>& sides) {
@@ -483,10 +466,7 @@ void add_sides(Kernel kernel, ByteSource& source, std::span<const ScanJob> jobs,
             else
                 rest.push_back(std::move(scanners[i]));
         }
-        if (group.size() == 1)
-            sides.push_back(std::make_unique<SideScan<S>>(std::move(group.front())));
-        else
-            sides.push_back(std::make_unique<SideGroup<S>>(kernel, std::move(group)));
+        sides.push_back(std::make_unique<SideGroup<S>>(kernel, std::move(group)));
         scanners = std::move(rest);
     }
 }
