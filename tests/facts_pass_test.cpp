@@ -147,6 +147,53 @@ TEST(FactsPass, AnswersAsTheSweepsOnSpeechAndOnTheSystemsRecordings) {
     }
 }
 
+// Loud sound with one quiet stretch a little longer than the Filter, handed over in
+// blocks that overlap as a scan's do: the stretch at every position about a block's edge,
+// after blocks in which nothing can matter and which the pass therefore only glances at
+// (once it has judged a batch of values, so that it knows how loud is loud).
+TEST(FactsPass, FindsTheQuietStretchWhereverTheBlocksBeginAndEnd) {
+    std::mt19937 rng(11);
+    for (const synth::Format format : {synth::Format{2, 16, 8000}, synth::Format{1, 8, 8000}}) {
+        const int frame = format.channels * format.bits / 8;
+        // Blocks shorter and longer than the Filter of 50 ms (400 frames).
+        const int block = format.bits == 16 ? 1024 : 4096, stretch = 420;
+        const std::int64_t frames = 340000;
+        Bytes loud(static_cast<std::size_t>(frames * frame));
+        for (std::size_t i = 0; i < loud.size(); ++i) {
+            const bool high = format.bits == 8 || i % 2 == 1;
+            loud[i] =
+                static_cast<std::uint8_t>(high ? (rng() % 2 ? 0xC0 : 0x10) + rng() % 48 : rng());
+            // Full scale now and then, so that every window is as loud as can be.
+            if (i / frame % 16 == 0) loud[i] = high ? 0x80 : 0;
+        }
+        const std::int64_t edge = (frames - 40 * block / frame) / (block / frame) * block / frame -
+                                  44 / frame;  // a frame a block begins in
+        for (std::int64_t first = edge - stretch - 70; first < edge + 70; first += 11) {
+            Bytes data = loud;
+            for (std::int64_t f = first; f < first + stretch; ++f)
+                for (int c = 0; c < format.channels; ++c) {
+                    const int v = static_cast<int>(f - first) % 5 - 2;
+                    std::uint8_t* at =
+                        &data[static_cast<std::size_t>(f * frame + c * frame / format.channels)];
+                    at[0] = static_cast<std::uint8_t>(format.bits == 8 ? 128 + v : v & 0xFF);
+                    if (format.bits == 16) at[1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+                }
+            const Bytes file = synth::wav_bytes(format, data);
+            MemorySource source(file);
+            const PassQuestions q = questions(file, {15, 50, false});
+            FactsGatherer g(q, source.size());
+            for (std::int64_t at = 0; at < source.size(); at += block)
+                g.take(at, std::span(file).subspan(static_cast<std::size_t>(at),
+                                                   static_cast<std::size_t>(std::min<std::int64_t>(
+                                                       block + 8, source.size() - at))));
+            expect_same(g.finish(source), the_old_way(source, q, Method::Blocks),
+                        std::to_string(format.bits) + " bits, stretch from " +
+                            std::to_string(first - edge));
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+
 TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     const synth::Format format{2, 16, 44100};
     const Bytes file = synth::wav_bytes(format, synth::speech_data(format, 20, 3));
@@ -234,6 +281,65 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
             se::group_loudest_kernel<std::uint8_t>(k)(groups.data(), n, loud.data());
             se::group_loudest_portable<std::uint8_t>(groups.data(), n, plain.data());
             EXPECT_EQ(loud, plain);
+            const std::vector<std::uint16_t> wide(groups.begin(), groups.end());
+            for (int c = 0; c <= 64; c += 7)
+                for (const std::uint16_t lim : {0, 1, 128, 129, 255, 256, 65535}) {
+                    std::uint64_t want_bits = 0, want_bits16 = 0;
+                    for (int j = 0; j < c; ++j) {
+                        want_bits |= std::uint64_t{groups[j] < std::min<int>(lim, 255)} << j;
+                        want_bits16 |= std::uint64_t{wide[j] < lim} << j;
+                    }
+                    EXPECT_EQ(se::below_bits<std::uint8_t>(groups.data(), c,
+                                                           std::min<std::uint16_t>(lim, 255)),
+                              want_bits);
+                    EXPECT_EQ(se::below_bits(wide.data(), c, lim), want_bits16);
+                }
+        }
+        // The loudest of groups of 64 steps and frames, on lengths around eight groups (the
+        // kernels' width), and the bounds from below that some kernels give at less cost.
+        for (std::int64_t n : {63, 64, 65, 511, 512, 513, 1100}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(k)) + " " + std::to_string(n));
+            const std::size_t groups = static_cast<std::size_t>(n / 64);
+            for (Situation s : {1, 2, 3, 4, 11, 12, 13, 14}) {
+                const int step = se::layout_of(s).step, reach = se::layout_of(s).reach;
+                const auto in = bytes(static_cast<std::size_t>((n - 1) * step + reach + 1));
+                std::vector<std::uint8_t> got(groups), want(groups), levels(n);
+                se::group_level_kernel(k, s)(in.data(), n, 51, got.data());
+                se::level_kernel(se::Kernel::portable, s)(in.data(), n, 51, levels.data());
+                for (std::size_t g = 0; g < groups; ++g)
+                    want[g] =
+                        *std::max_element(levels.begin() + 64 * g, levels.begin() + 64 * g + 64);
+                EXPECT_EQ(got, want) << s;
+                if (const auto bound = se::group_level_bound_kernel(k, s)) {
+                    bound(in.data(), n, 51, got.data());
+                    for (std::size_t g = 0; g < groups; ++g) {
+                        EXPECT_LE(got[g], want[g]) << s;
+                        EXPECT_GE(got[g], levels[64 * g]) << s;
+                    }
+                }
+            }
+            for (int channels : {1, 2, 3}) {
+                for (int size : {1, 2, 3}) {
+                    const int frame = size * channels;
+                    const auto in = bytes(static_cast<std::size_t>(n * frame));
+                    std::vector<std::uint16_t> got(groups), want(groups), peaks(n);
+                    se::group_peak_kernel(k, size, channels, frame)(in.data(), n, channels, frame,
+                                                                    got.data());
+                    se::peak_kernel(se::Kernel::portable, size, channels, frame)(
+                        in.data(), n, channels, frame, peaks.data());
+                    for (std::size_t g = 0; g < groups; ++g)
+                        want[g] =
+                            *std::max_element(peaks.begin() + 64 * g, peaks.begin() + 64 * g + 64);
+                    EXPECT_EQ(got, want) << channels << "x" << size;
+                    if (const auto bound = se::group_peak_bound_kernel(k, size, channels, frame)) {
+                        bound(in.data(), n, channels, frame, got.data());
+                        for (std::size_t g = 0; g < groups; ++g) {
+                            EXPECT_LE(got[g], want[g]);
+                            EXPECT_GE(got[g], peaks[64 * g]);
+                        }
+                    }
+                }
+            }
         }
     }
 }

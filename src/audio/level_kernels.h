@@ -75,6 +75,34 @@ inline void every_other_portable(const std::uint8_t* in, std::int64_t n, std::ui
     for (std::int64_t i = 0; i < n; ++i) out[i] = in[2 * i];
 }
 
+// The loudest level of each whole group of 64 steps among the n steps from b (n / 64
+// groups); reads only the bytes of the n steps.
+using GroupLevelFn = void (*)(const std::uint8_t* b, std::int64_t n, int cap, std::uint8_t* out);
+// The loudest sample of each whole group of 64 frames among the n frames from p.
+using GroupPeakFn = void (*)(const std::uint8_t* p, std::int64_t n, int channels, int frame_bytes,
+                             std::uint16_t* out);
+
+template <Situation S>
+void group_levels_portable(const std::uint8_t* b, std::int64_t n, int cap, std::uint8_t* out) {
+    constexpr int step = layout_of(S).step;
+    for (std::int64_t g = 0; g < n / 64; ++g) {
+        std::uint8_t m = 0;
+        for (std::int64_t i = 64 * g; i < 64 * g + 64; ++i)
+            m = std::max(m, level_at<S>(b + i * step, cap));
+        out[g] = m;
+    }
+}
+
+template <int Bytes, int Channels>
+void group_peaks_portable(const std::uint8_t* p, std::int64_t n, int channels, int frame_bytes,
+                          std::uint16_t* out) {
+    std::uint16_t v[64];
+    for (std::int64_t g = 0; g < n / 64; ++g, p += 64 * frame_bytes) {
+        peaks_portable<Bytes, Channels>(p, 64, channels, frame_bytes, v);
+        out[g] = *std::max_element(v, v + 64);
+    }
+}
+
 #if defined(__SSE2__)
 
 namespace avx2 {
@@ -212,11 +240,155 @@ VELTRANE_AVX512 inline void group_loudest8(const std::uint8_t* a, std::int64_t g
     group_loudest_portable<std::uint8_t>(a, groups - g, out);
 }
 
+// The loudest 16-bit lane (without sign) of each of eight registers, in the low 16 bits of
+// the 64-bit lane of the same number.
+VELTRANE_AVX512 inline __m512i fold16(__m512i x, __m512i y, __m512i first, __m512i second) {
+    return _mm512_max_epu16(_mm512_permutex2var_epi64(x, first, y),
+                            _mm512_permutex2var_epi64(x, second, y));
+}
+VELTRANE_AVX512 inline __m512i loudest16_of8(const __m512i (&v)[8]) {
+    const __m512i halves_a = _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0);
+    const __m512i halves_b = _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4);
+    const __m512i quarters_a = _mm512_set_epi64(13, 12, 9, 8, 5, 4, 1, 0);
+    const __m512i quarters_b = _mm512_set_epi64(15, 14, 11, 10, 7, 6, 3, 2);
+    const __m512i eighths_a = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512i eighths_b = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    __m512i h[4], r[2];
+    for (int k = 0; k < 4; ++k) h[k] = fold16(v[2 * k], v[2 * k + 1], halves_a, halves_b);
+    for (int k = 0; k < 2; ++k) r[k] = fold16(h[2 * k], h[2 * k + 1], quarters_a, quarters_b);
+    __m512i s = fold16(r[0], r[1], eighths_a, eighths_b);
+    s = _mm512_max_epu16(s, _mm512_maskz_srli_epi64(0xFF, s, 32));
+    return _mm512_max_epu16(s, _mm512_maskz_srli_epi64(0xFF, s, 16));
+}
+
+// The 32 bytes from q, the upper half of the register zero.
+VELTRANE_AVX512 inline __m512i load_half(const std::uint8_t* q) {
+    return _mm512_maskz_loadu_epi16(0xFFFF, q);
+}
+// The size of the larger of the 16-bit values at q and q + 1, in each 16-bit lane.
+VELTRANE_AVX512 inline __m512i size_at(const std::uint8_t* q) {
+    return _mm512_abs_epi16(_mm512_max_epi16(load(q), load(q + 1)));
+}
+// The sizes of the 16-bit values of the 64 steps from b, each in a 16-bit lane of the
+// result (the other lanes hold no more than one of them). Reads the steps' bytes, and
+// for situation 14 the two bytes after them. Sampled: only the first 16 steps (a bound
+// from below, for a quarter of the reading).
+template <Situation S, bool Sampled>
+VELTRANE_AVX512 inline __m512i step_sizes(const std::uint8_t* b) {
+    if constexpr (Sampled) {
+        if constexpr (S == 2 || S == 12) return _mm512_abs_epi16(load_half(b));
+        if constexpr (S == 4)
+            return _mm512_abs_epi16(_mm512_max_epi16(load_half(b), load_half(b + 1)));
+        if constexpr (S == 14) return _mm512_and_si512(size_at(b), _mm512_set1_epi32(0xFFFF));
+    }
+    if constexpr (S == 2) {
+        return _mm512_max_epu16(_mm512_abs_epi16(load(b)), _mm512_abs_epi16(load(b + 1)));
+    } else if constexpr (S == 12) {
+        return _mm512_max_epu16(_mm512_abs_epi16(load(b)), _mm512_abs_epi16(load(b + 64)));
+    } else if constexpr (S == 4) {
+        return _mm512_max_epu16(size_at(b), size_at(b + 64));
+    } else {  // 14: the steps start in every other 16-bit lane
+        const __m512i m = _mm512_max_epu16(_mm512_max_epu16(size_at(b), size_at(b + 64)),
+                                           _mm512_max_epu16(size_at(b + 128), size_at(b + 192)));
+        return _mm512_and_si512(m, _mm512_set1_epi32(0xFFFF));
+    }
+}
+
+// Group levels of the wide situations, eight groups at a time.
+template <Situation S, bool Sampled = false>
+VELTRANE_AVX512 void group_levels(const std::uint8_t* b, std::int64_t n, int cap,
+                                  std::uint8_t* out) {
+    constexpr std::int64_t group_bytes = 64 * layout_of(S).step;
+    // Situation 14 reads two bytes past a group's steps: a step must follow it.
+    constexpr std::int64_t after = S == 14 ? 1 : 0;
+    const __m512i one = _mm512_set1_epi64(1), top = _mm512_set1_epi64(cap);
+    const std::int64_t groups = n > 0 ? (n - after) / 64 : 0;
+    std::int64_t g = 0;
+    for (; g < groups; g += 8, b += 8 * group_bytes, out += 8) {
+        const int count = static_cast<int>(std::min<std::int64_t>(8, groups - g));
+        __m512i v[8];
+        for (int k = 0; k < 8; ++k)
+            v[k] = k < count ? step_sizes<S, Sampled>(b + k * group_bytes) : _mm512_setzero_si512();
+        const __m512i size = _mm512_and_si512(loudest16_of8(v), _mm512_set1_epi64(0xFFFF));
+        const __m512i level = _mm512_maskz_min_epu64(
+            0xFF, _mm512_add_epi64(_mm512_maskz_srli_epi64(0xFF, size, 8), one), top);
+        _mm512_mask_cvtepi64_storeu_epi8(out, static_cast<__mmask8>((1u << count) - 1), level);
+    }
+    group_levels_portable<S>(b - (g - groups) * group_bytes, n - 64 * groups, cap,
+                             out - (g - groups));
+}
+
+// Group peaks of 16-bit samples, one or two channels, eight groups at a time; sampled,
+// of the first 64 bytes of each group only.
+template <int Channels, bool Sampled = false>
+VELTRANE_AVX512 void group_peaks16(const std::uint8_t* p, std::int64_t n, int channels,
+                                   int frame_bytes, std::uint16_t* out) {
+    constexpr std::int64_t group_bytes = 128 * Channels;
+    (void)channels;
+    (void)frame_bytes;
+    const std::int64_t groups = n / 64;
+    for (std::int64_t g = 0; g < groups; g += 8, p += 8 * group_bytes, out += 8) {
+        const int count = static_cast<int>(std::min<std::int64_t>(8, groups - g));
+        __m512i v[8];
+        for (int k = 0; k < 8; ++k) {
+            const std::uint8_t* q = p + k * group_bytes;
+            if (k >= count) {
+                v[k] = _mm512_setzero_si512();
+            } else if constexpr (Sampled && Channels == 1) {
+                v[k] = _mm512_abs_epi16(load_half(q));
+            } else if constexpr (Sampled) {
+                v[k] = _mm512_abs_epi16(load(q));
+            } else {
+                v[k] = _mm512_max_epu16(_mm512_abs_epi16(load(q)), _mm512_abs_epi16(load(q + 64)));
+                if constexpr (Channels == 2)
+                    v[k] =
+                        _mm512_max_epu16(v[k], _mm512_max_epu16(_mm512_abs_epi16(load(q + 128)),
+                                                                _mm512_abs_epi16(load(q + 192))));
+            }
+        }
+        _mm512_mask_cvtepi64_storeu_epi16(out, static_cast<__mmask8>((1u << count) - 1),
+                                          loudest16_of8(v));
+    }
+}
+
 #undef VELTRANE_AVX512
 
 }  // namespace avx512
 
 #endif  // __SSE2__
+
+// Bit j of the result: whether m[j] < lim, for the c (at most 64) values from m.
+template <class T>
+inline std::uint64_t below_bits(const T* m, int c, T lim) {
+    std::uint64_t bits = 0;
+    int j = 0;
+#if defined(__SSE2__)
+    // Unsigned order is the signed order of the values with their top bit flipped.
+    const auto load16 = [](const T* q) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    };
+    if constexpr (sizeof(T) == 1) {
+        const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+        const __m128i l = _mm_set1_epi8(static_cast<char>(lim ^ 0x80));
+        for (; j + 16 <= c; j += 16)
+            bits |= std::uint64_t{static_cast<std::uint16_t>(
+                        _mm_movemask_epi8(_mm_cmplt_epi8(_mm_xor_si128(load16(m + j), flip), l)))}
+                    << j;
+    } else {
+        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+        const __m128i l = _mm_set1_epi16(static_cast<short>(lim ^ 0x8000));
+        for (; j + 16 <= c; j += 16) {
+            const __m128i a = _mm_cmplt_epi16(_mm_xor_si128(load16(m + j), flip), l);
+            const __m128i b = _mm_cmplt_epi16(_mm_xor_si128(load16(m + j + 8), flip), l);
+            bits |=
+                std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b)))}
+                << j;
+        }
+    }
+#endif
+    for (; j < c; ++j) bits |= std::uint64_t{m[j] < lim} << j;
+    return bits;
+}
 
 template <class T>
 GroupLoudestFn<T> group_loudest_kernel(Kernel kernel) {
@@ -295,6 +467,101 @@ inline PeakFn peak_kernel(Kernel kernel, int sample_bytes, int channels, int fra
             return peak_kernel<3>(kernel, channels, frame_bytes);
         default:
             return peak_kernel<4>(kernel, channels, frame_bytes);
+    }
+}
+
+template <Situation S>
+GroupLevelFn group_level_kernel(Kernel kernel) {
+#if defined(__SSE2__)
+    if constexpr (S == 2 || S == 12 || S == 4 || S == 14)
+        if (kernel == Kernel::avx512 && available(Kernel::avx512)) return avx512::group_levels<S>;
+#endif
+    (void)kernel;
+    return group_levels_portable<S>;
+}
+
+// A kernel that gives each group a bound from below on its loudest level, from some of its
+// steps, for less reading; none where there is no such kernel.
+inline GroupLevelFn group_level_bound_kernel(Kernel kernel, Situation s) {
+#if defined(__SSE2__)
+    if (kernel == Kernel::avx512 && available(Kernel::avx512)) switch (s) {
+            case 2:
+                return avx512::group_levels<2, true>;
+            case 12:
+                return avx512::group_levels<12, true>;
+            case 4:
+                return avx512::group_levels<4, true>;
+            case 14:
+                return avx512::group_levels<14, true>;
+            default:
+                break;
+        }
+#endif
+    (void)kernel;
+    (void)s;
+    return nullptr;
+}
+
+// The same for the loudest samples.
+inline GroupPeakFn group_peak_bound_kernel(Kernel kernel, int sample_bytes, int channels,
+                                           int frame_bytes) {
+#if defined(__SSE2__)
+    if (sample_bytes == 2 && kernel == Kernel::avx512 && available(Kernel::avx512) &&
+        channels <= 2 && frame_bytes == 2 * channels)
+        return channels == 1 ? avx512::group_peaks16<1, true> : avx512::group_peaks16<2, true>;
+#endif
+    (void)kernel;
+    (void)sample_bytes;
+    (void)channels;
+    (void)frame_bytes;
+    return nullptr;
+}
+
+// The group level kernel of a situation (1-4, 11-14).
+inline GroupLevelFn group_level_kernel(Kernel kernel, Situation s) {
+    switch (s) {
+        case 1:
+            return group_level_kernel<1>(kernel);
+        case 2:
+            return group_level_kernel<2>(kernel);
+        case 3:
+            return group_level_kernel<3>(kernel);
+        case 4:
+            return group_level_kernel<4>(kernel);
+        case 11:
+            return group_level_kernel<11>(kernel);
+        case 12:
+            return group_level_kernel<12>(kernel);
+        case 13:
+            return group_level_kernel<13>(kernel);
+        default:
+            return group_level_kernel<14>(kernel);
+    }
+}
+
+// The group peak kernel of a sample size (1 to 4 bytes), channel count and frame size.
+inline GroupPeakFn group_peak_kernel(Kernel kernel, int sample_bytes, int channels,
+                                     int frame_bytes) {
+#if defined(__SSE2__)
+    if (sample_bytes == 2 && kernel == Kernel::avx512 && available(Kernel::avx512) &&
+        channels <= 2 && frame_bytes == 2 * channels)
+        return channels == 1 ? avx512::group_peaks16<1> : avx512::group_peaks16<2>;
+#endif
+    (void)kernel;
+    const auto pick = [&]<int Bytes>() -> GroupPeakFn {
+        if (channels == 1) return group_peaks_portable<Bytes, 1>;
+        if (channels == 2) return group_peaks_portable<Bytes, 2>;
+        return group_peaks_portable<Bytes, 0>;
+    };
+    switch (sample_bytes) {
+        case 1:
+            return pick.operator()<1>();
+        case 2:
+            return pick.operator()<2>();
+        case 3:
+            return pick.operator()<3>();
+        default:
+            return pick.operator()<4>();
     }
 }
 

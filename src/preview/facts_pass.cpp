@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "audio/level_kernels.h"
@@ -77,6 +78,15 @@ class Windows {
         run(limit, judge);
     }
     std::int64_t added() const { return base_ + size_; }
+    // Values written to space() that only make up the windows of later ones.
+    void hold(std::int64_t n) { size_ += n; }
+    // Forgets the values held: the next value added is value `first`, and no value before
+    // `judged` is judged (the caller passed over them).
+    void restart(std::int64_t first, std::int64_t judged) {
+        base_ = first;
+        size_ = 0;
+        judged_ = std::max(judged_, judged);
+    }
 
   private:
     template <class Limit, class Judge>
@@ -250,6 +260,161 @@ class Windows {
     std::vector<T> t_, u_, maxima_, loudest_;
 };
 
+// Passes over the blocks of a file in which no value can matter, so that most of a long
+// file costs one look at the loudest of each group of 64 values. A window can matter only
+// when it is quieter than the limit, and then so is every group wholly inside it; a window
+// of w values holds at least (w - 63) / 64 whole groups. So a block is passed over unless a
+// run of that many quiet groups ends in it or was running when it began. The windows hold
+// the values of the blocks that matter; the bytes of the last w units are kept, so that a
+// block that matters after some that did not has the values before it.
+template <class T>
+class Gate {
+  public:
+    // Units (steps, frames) `step` bytes apart, each reading `span` bytes; windows of w.
+    Gate(std::int64_t w, int step, int span)
+        : w_(w), step_(step), span_(span), least_(w >= 127 ? (w - 63) / 64 : 0) {}
+    // Whether the gate can pass anything over (long enough windows, not too many bytes
+    // to keep).
+    bool usable() const { return least_ > 0 && w_ * step_ + span_ <= kKeptBytes; }
+
+    // Units k0 .. k0 + n - 1 from b, each wholly in the block: `values(b, n, out)` makes
+    // the values of n units from b, `groups(b, n, out)` the loudest of each whole group of
+    // 64 (n / 64 of them), and `bounds` a bound from below on it, at less cost (when
+    // `bounded`; a block the bounds cannot pass over is looked at again with `groups`).
+    template <class Values, class Groups, class Bounds, class Limit, class Judge>
+    void take(Windows<T>& windows, const std::uint8_t* b, std::int64_t k0, std::int64_t n,
+              Values&& values, Groups&& groups, Bounds&& bounds, bool bounded, Limit&& limit,
+              Judge&& judge) {
+        if (n <= 0) return;
+        windows_ = &windows;
+        const T lim = limit();
+        const std::int64_t run = run_;
+        const T partial = partial_;
+        bool matters = bounded ? walk(b, k0, n, values, bounds, lim) : true;
+        if (matters) {
+            run_ = run;
+            partial_ = partial;
+            matters = walk(b, k0, n, values, groups, lim);
+        }
+
+        if (matters) {
+            if (!live_) wake(values);
+            for (std::int64_t fed = 0; fed < n;) {
+                const std::int64_t m = std::min(kChunk, n - fed);
+                values(b + fed * step_, m, windows.space(m));
+                windows.commit(m, limit, judge);
+                fed += m;
+            }
+        } else if (live_) {
+            windows.flush(limit, judge);
+            live_ = false;
+        }
+        keep(b, k0, n);
+        next_ = k0 + n;
+    }
+
+    // Before values are added to the windows otherwise (at the end of the file): the
+    // windows take back the values they need of those passed over.
+    template <class Values>
+    void wake(Values&& values) {
+        if (live_) return;
+        const std::int64_t first = std::max<std::int64_t>(0, next_ - w_);
+        windows_->restart(first, next_);
+        const std::int64_t n = next_ - first;
+        values(kept_.data() + (first - kept_first_) * step_, n, windows_->space(n));
+        windows_->hold(n);
+        live_ = true;
+    }
+
+  private:
+    static constexpr std::int64_t kKeptBytes = std::int64_t{1} << 20;
+    static constexpr std::int64_t kChunk = std::int64_t{1} << 16;
+
+    // Follows the groups that become whole among units k0 .. k0 + n - 1 (their loudest
+    // from `groups`): whether a window of a unit among them can matter.
+    template <class Values, class Groups>
+    bool walk(const std::uint8_t* b, std::int64_t k0, std::int64_t n, Values& values,
+              Groups& groups, T lim) {
+        bool matters = run_ >= least_;
+        // The group k0 lies in, as far as this block goes.
+        std::int64_t k = k0;
+        const std::int64_t head = std::min(n, (64 - k0 % 64) % 64);
+        if (head > 0) {
+            partial_ = std::max(partial_, loudest_of(b, head, values));
+            k += head;
+            if (k % 64 == 0) {
+                look(&partial_, 1, lim, matters);
+                partial_ = 0;
+            }
+        }
+        const std::int64_t whole = (k0 + n - k) / 64;
+        if (whole > 0) {
+            loudest_.resize(static_cast<std::size_t>(whole));
+            groups(b + (k - k0) * step_, k0 + n - k, loudest_.data());
+            look(loudest_.data(), whole, lim, matters);
+            k += 64 * whole;
+        }
+        if (k < k0 + n) partial_ = loudest_of(b + (k - k0) * step_, k0 + n - k, values);
+        return matters;
+    }
+    // Follows the run of quiet groups over n more, 64 at a time as bits.
+    void look(const T* m, std::int64_t n, T lim, bool& matters) {
+        for (std::int64_t i = 0; i < n; i += 64) {
+            const int c = static_cast<int>(std::min<std::int64_t>(64, n - i));
+            const std::uint64_t quiet = scan_engine::below_bits(m + i, c, lim);
+            const int on = std::countr_one(quiet);  // the run goes on for these
+            if (on >= c) {
+                run_ += c;
+                matters |= run_ >= least_;
+                continue;
+            }
+            matters |= run_ + on >= least_ || holds_run(quiet);
+            run_ = std::countl_one(quiet << (64 - c));
+        }
+    }
+    // Whether `bits` has a run of least_ ones.
+    bool holds_run(std::uint64_t bits) const {
+        if (least_ > 64) return false;
+        for (std::int64_t r = 1; r < least_;) {  // a bit stands for a run of r from it
+            const std::int64_t s = std::min(r, least_ - r);
+            bits &= bits >> s;
+            r += s;
+        }
+        return bits != 0;
+    }
+    template <class Values>
+    T loudest_of(const std::uint8_t* b, std::int64_t n, Values& values) {
+        T v[64];
+        values(b, n, v);
+        return *std::max_element(v, v + n);
+    }
+    // The bytes of the last w units up to k0 + n.
+    void keep(const std::uint8_t* b, std::int64_t k0, std::int64_t n) {
+        const std::int64_t first = std::max<std::int64_t>(0, k0 + n - w_);
+        if (first >= k0) {
+            kept_.assign(b + (first - k0) * step_, b + (n - 1) * step_ + span_);
+        } else {
+            // What is kept already, less the bytes the next unit reads again.
+            kept_.erase(kept_.begin(), kept_.begin() + (first - kept_first_) * step_);
+            kept_.resize(static_cast<std::size_t>((k0 - first) * step_));
+            kept_.insert(kept_.end(), b, b + (n - 1) * step_ + span_);
+        }
+        kept_first_ = first;
+    }
+
+    std::int64_t w_;
+    int step_, span_;
+    std::int64_t least_;  // whole groups in a window, at least
+    std::int64_t run_ = 0;
+    T partial_ = 0;          // the loudest so far of the group not yet whole
+    bool live_ = true;       // the windows hold every value so far
+    std::int64_t next_ = 0;  // the units taken
+    std::vector<T> loudest_;
+    std::vector<std::uint8_t> kept_;
+    std::int64_t kept_first_ = 0;
+    Windows<T>* windows_ = nullptr;
+};
+
 using scan_engine::LevelFn;
 
 // Something the pass follows: units (steps, frames) of bytes at evenly spaced offsets.
@@ -280,6 +445,12 @@ class SweepPart final : public Part {
           need_(need),
           count_at_(count),
           windows_(need, true) {
+        const Layout l = layout_of(p.situation);
+        if (Gate<std::uint8_t> g(need, l.step, l.reach + 1); g.usable()) {
+            gate_.emplace(g);
+            groups_of_ = scan_engine::group_level_kernel(scan_engine::fastest(), p.situation);
+            bounds_of_ = scan_engine::group_level_bound_kernel(scan_engine::fastest(), p.situation);
+        }
         const std::int64_t last_from = p.end_mark - layout_.end;
         total_ = last_from > p.data_start
                      ? (last_from - p.data_start + layout_.step - 1) / layout_.step + 1
@@ -289,6 +460,12 @@ class SweepPart final : public Part {
         zero_level_ = level_at_zero();
     }
 
+    // The levels of n steps from b.
+    auto levels() {
+        return [this](const std::uint8_t* b, std::int64_t n, std::uint8_t* out) {
+            levels_of_(b, n, kCap, out);
+        };
+    }
     std::int64_t next_offset() const override { return first_ + k_ * layout_.step; }
     std::int64_t end_offset() const override {
         return inside_ > 0 ? first_ + (inside_ - 1) * layout_.step + layout_.reach + 1 : 0;
@@ -305,7 +482,21 @@ class SweepPart final : public Part {
         // Steps whose bytes all lie in the block.
         if (at + span <= block_end) {
             const std::int64_t whole = std::min(inside_ - k_, (block_end - at - span) / step + 1);
-            for (std::int64_t fed = 0; fed < whole && !done();) {
+            if (gate_) {
+                gate_->take(
+                    windows_, bytes + (at - offset), k_, whole, levels(),
+                    [this](const std::uint8_t* b, std::int64_t n, std::uint8_t* out) {
+                        groups_of_(b, n, kCap, out);
+                    },
+                    [this](const std::uint8_t* b, std::int64_t n, std::uint8_t* out) {
+                        bounds_of_(b, n, kCap, out);
+                    },
+                    bounds_of_ != nullptr, [this] { return limit(); },
+                    [this](auto... a) { judge(a...); });
+                k_ += whole;
+                at += whole * step;
+            }
+            for (std::int64_t fed = 0; fed < whole && !gate_ && !done();) {
                 const std::int64_t m = std::min<std::int64_t>(kChunk, whole - fed);
                 std::uint8_t* levels = windows_.space(m);
                 levels_of_(bytes + (at - offset), m, kCap, levels);
@@ -318,6 +509,7 @@ class SweepPart final : public Part {
             }
         }
         if (block_end < end || done()) return;
+        if (gate_) gate_->wake(levels());
         // The block ends the file's bytes: the steps that reach past them read zeros there.
         while (k_ < inside_ && at < end && !done()) {
             std::uint8_t b[4] = {0, 0, 0, 0};
@@ -340,6 +532,7 @@ class SweepPart final : public Part {
     bool read_all() const override { return k_ >= inside_; }
 
     void answer(std::optional<int>& smallest, std::optional<std::size_t>* finds) {
+        if (gate_) gate_->wake(levels());
         // Steps that read past the end of the file (or all of theirs beyond it) read zeros;
         // after the first such step nothing changes.
         if (!done() && k_ < total_) {
@@ -356,7 +549,9 @@ class SweepPart final : public Part {
     // Double Speed takes every other step of normal speed (the same bytes, read the same
     // way): the steps of `follower` are taken from the levels this part works out, as far
     // as they go, and the follower reads for itself what is left.
-    void lead(SweepPart& follower) { follower_ = &follower; }
+    void lead(SweepPart& follower) {
+        if (!gate_ && !follower.gate_) follower_ = &follower;
+    }
     void follow(std::int64_t k, const std::uint8_t* levels, std::int64_t n) {
         const std::int64_t j0 = (k + 1) / 2;
         const std::int64_t j1 = std::min((k + n + 1) / 2, inside_);
@@ -424,6 +619,8 @@ class SweepPart final : public Part {
     int best_ = kCap;
     std::size_t found_ = 0;
     Windows<std::uint8_t> windows_;
+    std::optional<Gate<std::uint8_t>> gate_;
+    scan_engine::GroupLevelFn groups_of_ = nullptr, bounds_of_ = nullptr;
     SweepPart* follower_ = nullptr;
 };
 
@@ -435,8 +632,22 @@ class QuietPart final : public Part {
           peaks_of_(scan_engine::peak_kernel(scan_engine::fastest(), l.sample_bytes, l.channels,
                                              l.frame_bytes)),
           w_(w),
-          windows_(w, false) {}
+          windows_(w, false) {
+        if (Gate<std::uint16_t> g(w, l.frame_bytes, l.frame_bytes); g.usable()) {
+            gate_.emplace(g);
+            groups_of_ = scan_engine::group_peak_kernel(scan_engine::fastest(), l.sample_bytes,
+                                                        l.channels, l.frame_bytes);
+            bounds_of_ = scan_engine::group_peak_bound_kernel(
+                scan_engine::fastest(), l.sample_bytes, l.channels, l.frame_bytes);
+        }
+    }
 
+    // The peaks of n frames from b.
+    auto peaks() {
+        return [this](const std::uint8_t* b, std::int64_t n, std::uint16_t* out) {
+            peaks_of_(b, n, l_.channels, l_.frame_bytes, out);
+        };
+    }
     std::int64_t next_offset() const override { return l_.first + f_ * l_.frame_bytes; }
     std::int64_t end_offset() const override { return l_.first + l_.frames * l_.frame_bytes; }
     bool done() const override { return best_ == 0; }
@@ -447,7 +658,19 @@ class QuietPart final : public Part {
         if (f_ >= l_.frames || at < offset || done()) return;
         const std::int64_t whole =
             std::min(l_.frames - f_, std::max<std::int64_t>(0, offset + n - at) / l_.frame_bytes);
-        if (whole > 0) {
+        if (whole > 0 && gate_) {
+            gate_->take(
+                windows_, bytes + (at - offset), f_, whole, peaks(),
+                [this](const std::uint8_t* b, std::int64_t n, std::uint16_t* out) {
+                    groups_of_(b, n, l_.channels, l_.frame_bytes, out);
+                },
+                [this](const std::uint8_t* b, std::int64_t n, std::uint16_t* out) {
+                    bounds_of_(b, n, l_.channels, l_.frame_bytes, out);
+                },
+                bounds_of_ != nullptr, [this] { return limit(); },
+                [this](auto... a) { judge(a...); });
+            f_ += whole;
+        } else if (whole > 0) {
             peaks_of_(bytes + (at - offset), whole, l_.channels, l_.frame_bytes,
                       windows_.space(whole));
             windows_.commit(
@@ -460,6 +683,7 @@ class QuietPart final : public Part {
     bool read_all() const override { return f_ >= l_.frames; }
 
     std::optional<QuietStretch> answer() {
+        if (!done() && gate_) gate_->wake(peaks());
         if (!done()) {
             // One more value makes the last window's loudest known.
             const std::uint16_t after = 0;
@@ -497,6 +721,8 @@ class QuietPart final : public Part {
     int best_ = kNone;
     std::int64_t best_at_ = 0;
     Windows<std::uint16_t> windows_;
+    std::optional<Gate<std::uint16_t>> gate_;
+    scan_engine::GroupPeakFn groups_of_ = nullptr, bounds_of_ = nullptr;
 };
 
 // Header values lie within 32 bits; the sweeps of sweep.cpp take what lies beyond.
