@@ -336,8 +336,8 @@ VELTRANE_AVX512 void group_peaks16(const std::uint8_t* p, std::int64_t n, int ch
                 v[k] = _mm512_setzero_si512();
             } else if constexpr (Sampled && Channels == 1) {
                 v[k] = _mm512_abs_epi16(load_half(q));
-            } else if constexpr (Sampled) {
-                v[k] = _mm512_abs_epi16(load(q));
+            } else if constexpr (Sampled) {  // frames 0-15 and 32-47
+                v[k] = _mm512_max_epu16(_mm512_abs_epi16(load(q)), _mm512_abs_epi16(load(q + 128)));
             } else {
                 v[k] = _mm512_max_epu16(_mm512_abs_epi16(load(q)), _mm512_abs_epi16(load(q + 64)));
                 if constexpr (Channels == 2)
