@@ -153,10 +153,12 @@ TEST(FactsPass, AnswersAsTheSweepsOnSpeechAndOnTheSystemsRecordings) {
 // (once it has judged a batch of values, so that it knows how loud is loud).
 TEST(FactsPass, FindsTheQuietStretchWhereverTheBlocksBeginAndEnd) {
     std::mt19937 rng(11);
-    for (const synth::Format format : {synth::Format{2, 16, 8000}, synth::Format{1, 8, 8000}}) {
+    // Blocks shorter and longer than the Filter of 50 ms (400 frames).
+    for (const auto& [format, block] :
+         {std::pair{synth::Format{2, 16, 8000}, 1024}, std::pair{synth::Format{2, 16, 8000}, 4096},
+          std::pair{synth::Format{1, 8, 8000}, 4096}}) {
         const int frame = format.channels * format.bits / 8;
-        // Blocks shorter and longer than the Filter of 50 ms (400 frames).
-        const int block = format.bits == 16 ? 1024 : 4096, stretch = 420;
+        const int stretch = 420;
         const std::int64_t frames = 340000;
         Bytes loud(static_cast<std::size_t>(frames * frame));
         for (std::size_t i = 0; i < loud.size(); ++i) {
@@ -187,8 +189,8 @@ TEST(FactsPass, FindsTheQuietStretchWhereverTheBlocksBeginAndEnd) {
                                                    static_cast<std::size_t>(std::min<std::int64_t>(
                                                        block + 8, source.size() - at))));
             expect_same(g.finish(source), the_old_way(source, q, Method::Blocks),
-                        std::to_string(format.bits) + " bits, stretch from " +
-                            std::to_string(first - edge));
+                        std::to_string(format.bits) + " bits, blocks of " + std::to_string(block) +
+                            ", stretch from " + std::to_string(first - edge));
             if (::testing::Test::HasFailure()) return;
         }
     }
@@ -316,6 +318,45 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
                         EXPECT_LE(got[g], want[g]) << s;
                         EXPECT_GE(got[g], levels[64 * g]) << s;
                     }
+                }
+            }
+            // 16-bit stereo's bounds for all three at once, chunks of 256 bytes in eights.
+            if (const auto all = se::stereo16_bounds_kernel(k); all && n >= 512) {
+                const std::int64_t chunks = n / 512 * 8;
+                // Samples of every size, the largest different from group to group.
+                std::vector<std::uint8_t> in(static_cast<std::size_t>(256 * chunks + 1));
+                int largest = 1;
+                for (std::size_t i = 0; i + 1 < in.size(); i += 2) {
+                    if (i % 128 == 0) largest = 1 << (random() % 16);
+                    const int v = static_cast<int>(random() % largest) * (random() % 2 ? 1 : -1);
+                    in[i] = static_cast<std::uint8_t>(v & 0xFF);
+                    in[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+                }
+                std::vector<std::uint8_t> normal(2 * chunks), fast(chunks), levels(128 * chunks);
+                std::vector<std::uint16_t> frames(chunks), peaks(64 * chunks);
+                all(in.data(), chunks, 51, normal.data(), fast.data(), frames.data());
+                se::level_kernel(se::Kernel::portable, 4)(in.data(), 128 * chunks, 51,
+                                                          levels.data());
+                se::peak_kernel(se::Kernel::portable, 2, 2, 4)(in.data(), 64 * chunks, 2, 4,
+                                                               peaks.data());
+                for (std::int64_t c = 0; c < chunks; ++c) {
+                    const auto level = [&](std::int64_t i) { return levels[128 * c + i]; };
+                    for (int h = 0; h < 2; ++h) {
+                        std::uint8_t most = 0;
+                        for (int i = 64 * h; i < 64 * h + 64; ++i) most = std::max(most, level(i));
+                        EXPECT_LE(normal[2 * c + h], most);
+                        EXPECT_GE(normal[2 * c + h], level(64 * h));
+                    }
+                    std::uint8_t even = 0;
+                    std::uint16_t loudest = 0;
+                    for (int i = 0; i < 64; ++i) {
+                        even = std::max(even, level(2 * i));
+                        loudest = std::max(loudest, peaks[64 * c + i]);
+                    }
+                    EXPECT_LE(fast[c], even);
+                    EXPECT_GE(fast[c], level(0));
+                    EXPECT_LE(frames[c], loudest);
+                    EXPECT_GE(frames[c], peaks[64 * c]);
                 }
             }
             for (int channels : {1, 2, 3}) {

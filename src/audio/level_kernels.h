@@ -294,6 +294,17 @@ VELTRANE_AVX512 inline __m512i step_sizes(const std::uint8_t* b) {
     }
 }
 
+// The levels of the loudest 16-bit lanes of eight registers (as loudest16_of8), the first
+// of them as `keep` says.
+VELTRANE_AVX512 inline void store_levels8(const __m512i (&v)[8], int cap, __mmask8 keep,
+                                          std::uint8_t* out) {
+    const __m512i size = _mm512_and_si512(loudest16_of8(v), _mm512_set1_epi64(0xFFFF));
+    const __m512i level = _mm512_maskz_min_epu64(
+        0xFF, _mm512_add_epi64(_mm512_maskz_srli_epi64(0xFF, size, 8), _mm512_set1_epi64(1)),
+        _mm512_set1_epi64(cap));
+    _mm512_mask_cvtepi64_storeu_epi8(out, keep, level);
+}
+
 // Group levels of the wide situations, eight groups at a time.
 template <Situation S, bool Sampled = false>
 VELTRANE_AVX512 void group_levels(const std::uint8_t* b, std::int64_t n, int cap,
@@ -301,7 +312,6 @@ VELTRANE_AVX512 void group_levels(const std::uint8_t* b, std::int64_t n, int cap
     constexpr std::int64_t group_bytes = 64 * layout_of(S).step;
     // Situation 14 reads two bytes past a group's steps: a step must follow it.
     constexpr std::int64_t after = S == 14 ? 1 : 0;
-    const __m512i one = _mm512_set1_epi64(1), top = _mm512_set1_epi64(cap);
     const std::int64_t groups = n > 0 ? (n - after) / 64 : 0;
     std::int64_t g = 0;
     for (; g < groups; g += 8, b += 8 * group_bytes, out += 8) {
@@ -309,10 +319,7 @@ VELTRANE_AVX512 void group_levels(const std::uint8_t* b, std::int64_t n, int cap
         __m512i v[8];
         for (int k = 0; k < 8; ++k)
             v[k] = k < count ? step_sizes<S, Sampled>(b + k * group_bytes) : _mm512_setzero_si512();
-        const __m512i size = _mm512_and_si512(loudest16_of8(v), _mm512_set1_epi64(0xFFFF));
-        const __m512i level = _mm512_maskz_min_epu64(
-            0xFF, _mm512_add_epi64(_mm512_maskz_srli_epi64(0xFF, size, 8), one), top);
-        _mm512_mask_cvtepi64_storeu_epi8(out, static_cast<__mmask8>((1u << count) - 1), level);
+        store_levels8(v, cap, static_cast<__mmask8>((1u << count) - 1), out);
     }
     group_levels_portable<S>(b - (g - groups) * group_bytes, n - 64 * groups, cap,
                              out - (g - groups));
@@ -348,6 +355,33 @@ VELTRANE_AVX512 void group_peaks16(const std::uint8_t* p, std::int64_t n, int ch
         }
         _mm512_mask_cvtepi64_storeu_epi16(out, static_cast<__mmask8>((1u << count) - 1),
                                           loudest16_of8(v));
+    }
+}
+
+// The bounds from below of 16-bit stereo, for normal speed, Double Speed and the frames at
+// once, from chunks of 256 bytes (64 frames, 128 normal steps, 64 Double Speed steps) from p:
+// each chunk's first and third 64 bytes. `normal` gets two groups per chunk, `fast` and
+// `frames` one. Reads 65 bytes from each chunk's 128th.
+VELTRANE_AVX512 inline void stereo16_bounds(const std::uint8_t* p, std::int64_t chunks, int cap,
+                                            std::uint8_t* normal, std::uint8_t* fast,
+                                            std::uint16_t* frames) {
+    for (std::int64_t c = 0; c + 8 <= chunks; c += 8, p += 8 * 256) {
+        __m512i n[2][8], f[8], q[8];
+        for (int k = 0; k < 8; ++k) {
+            const std::uint8_t* at = p + 256 * k;
+            const __m512i a = load(at), b = load(at + 128);
+            const __m512i sa = _mm512_abs_epi16(_mm512_max_epi16(a, load(at + 1)));
+            const __m512i sb = _mm512_abs_epi16(_mm512_max_epi16(b, load(at + 129)));
+            n[k / 4][2 * (k % 4)] = sa;
+            n[k / 4][2 * (k % 4) + 1] = sb;
+            f[k] = _mm512_and_si512(_mm512_max_epu16(sa, sb), _mm512_set1_epi32(0xFFFF));
+            q[k] = _mm512_max_epu16(_mm512_abs_epi16(a), _mm512_abs_epi16(b));
+        }
+        store_levels8(n[0], cap, 0xFF, normal + 2 * c);
+        store_levels8(n[1], cap, 0xFF, normal + 2 * c + 8);
+        store_levels8(f, cap, 0xFF, fast + c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(frames + c),
+                         _mm512_maskz_cvtepi64_epi16(0xFF, loudest16_of8(q)));
     }
 }
 
@@ -478,6 +512,18 @@ GroupLevelFn group_level_kernel(Kernel kernel) {
 #endif
     (void)kernel;
     return group_levels_portable<S>;
+}
+
+// The bounds of 16-bit stereo for all three at once (avx512::stereo16_bounds), chunks in
+// eights; none without AVX-512.
+using Stereo16BoundsFn = void (*)(const std::uint8_t* p, std::int64_t chunks, int cap,
+                                  std::uint8_t* normal, std::uint8_t* fast, std::uint16_t* frames);
+inline Stereo16BoundsFn stereo16_bounds_kernel(Kernel kernel) {
+#if defined(__SSE2__)
+    if (kernel == Kernel::avx512 && available(Kernel::avx512)) return avx512::stereo16_bounds;
+#endif
+    (void)kernel;
+    return nullptr;
 }
 
 // A kernel that gives each group a bound from below on its loudest level, from some of its

@@ -415,6 +415,59 @@ class Gate {
     Windows<T>* windows_ = nullptr;
 };
 
+// The bounds of 16-bit stereo's three parts, worked out once per block for all three from
+// the same bytes (one read of them instead of three): for normal speed two groups per
+// chunk of 256 bytes, for Double Speed and the frames one.
+struct SharedBounds {
+    scan_engine::Stereo16BoundsFn kernel = nullptr;
+    std::int64_t first = 0;   // the offset of frame 0 and of every part's first step
+    std::int64_t from = 0;    // the offset of this block's first chunk
+    std::int64_t chunks = 0;  // worked out in this block
+    std::vector<std::uint8_t> normal, fast;
+    std::vector<std::uint16_t> frames;
+
+    void take(std::int64_t offset, const std::uint8_t* bytes, std::int64_t n) {
+        from = first + std::max<std::int64_t>(0, (offset - first + 255) / 256) * 256;
+        const std::int64_t room = offset + n - from - 193;  // a chunk reads 193 bytes
+        chunks = room < 0 ? 0 : (room / 256 + 1) / 8 * 8;
+        if (chunks == 0) return;
+        normal.resize(static_cast<std::size_t>(2 * chunks));
+        fast.resize(static_cast<std::size_t>(chunks));
+        frames.resize(static_cast<std::size_t>(chunks));
+        kernel(bytes + (from - offset), chunks, kMostSensitivity + 1, normal.data(), fast.data(),
+               frames.data());
+    }
+
+    // Copies the bounds of the g groups `group_bytes` wide from offset `at` that this block
+    // has, from `table`: groups lo .. hi - 1 of them (none when lo >= hi).
+    template <class T>
+    std::pair<std::int64_t, std::int64_t> copy(std::int64_t at, std::int64_t group_bytes,
+                                               std::int64_t g, const std::vector<T>& table,
+                                               T* out) const {
+        const std::int64_t size = chunks * (256 / group_bytes);
+        const std::int64_t i = (at - from) / group_bytes;  // exact: both lie on group edges
+        const std::int64_t lo = std::clamp<std::int64_t>(-i, 0, g);
+        const std::int64_t hi = std::clamp<std::int64_t>(size - i, 0, g);
+        if (lo < hi) std::copy(table.begin() + (i + lo), table.begin() + (i + hi), out + lo);
+        return {lo, hi};
+    }
+};
+
+// Bounds from the shared ones where the block has them, from `own(b, n, out)` elsewhere.
+template <class T, class Own>
+void bounds_from(const SharedBounds* shared, const std::vector<T> SharedBounds::*table,
+                 std::int64_t at, int step, const std::uint8_t* b, std::int64_t n, T* out,
+                 Own&& own) {
+    const std::int64_t g = n / 64;
+    const auto [lo, hi] = shared && shared->chunks > 0
+                              ? shared->copy(at, 64 * step, g, shared->*table, out)
+                              : std::pair<std::int64_t, std::int64_t>{0, 0};
+    if (lo >= hi) return own(b, n, out);
+    // (One unit more than the groups, so that a kernel that reads past a group's units may.)
+    if (lo > 0) own(b, 64 * lo + 1, out);
+    if (hi < g) own(b + 64 * hi * step, n - 64 * hi, out + hi);
+}
+
 using scan_engine::LevelFn;
 
 // Something the pass follows: units (steps, frames) of bytes at evenly spaced offsets.
@@ -488,8 +541,12 @@ class SweepPart final : public Part {
                     [this](const std::uint8_t* b, std::int64_t n, std::uint8_t* out) {
                         groups_of_(b, n, kCap, out);
                     },
-                    [this](const std::uint8_t* b, std::int64_t n, std::uint8_t* out) {
-                        bounds_of_(b, n, kCap, out);
+                    [&](const std::uint8_t* b, std::int64_t n, std::uint8_t* out) {
+                        bounds_from(shared_, shared_table_, offset + (b - bytes), layout_.step, b,
+                                    n, out,
+                                    [this](const std::uint8_t* q, std::int64_t m, std::uint8_t* o) {
+                                        bounds_of_(q, m, kCap, o);
+                                    });
                     },
                     bounds_of_ != nullptr, [this] { return limit(); },
                     [this](auto... a) { judge(a...); });
@@ -513,7 +570,7 @@ class SweepPart final : public Part {
         // The block ends the file's bytes: the steps that reach past them read zeros there.
         while (k_ < inside_ && at < end && !done()) {
             std::uint8_t b[4] = {0, 0, 0, 0};
-            for (int i = 0; i < span; ++i)
+            for (int i = 0; i < std::min(span, 4); ++i)
                 if (at + i < end) b[i] = bytes[at - offset + i];
             std::uint8_t l = 0;
             levels_of_(b, 1, kCap, &l);
@@ -549,6 +606,14 @@ class SweepPart final : public Part {
     // Double Speed takes every other step of normal speed (the same bytes, read the same
     // way): the steps of `follower` are taken from the levels this part works out, as far
     // as they go, and the follower reads for itself what is left.
+    // Bounds from those worked out for all parts at once, where the block has them.
+    void share(const SharedBounds* shared, std::vector<std::uint8_t> SharedBounds::*table) {
+        if (gate_ && bounds_of_) {
+            shared_ = shared;
+            shared_table_ = table;
+        }
+    }
+    bool gated() const { return gate_ && bounds_of_; }
     void lead(SweepPart& follower) {
         if (!gate_ && !follower.gate_) follower_ = &follower;
     }
@@ -621,6 +686,8 @@ class SweepPart final : public Part {
     Windows<std::uint8_t> windows_;
     std::optional<Gate<std::uint8_t>> gate_;
     scan_engine::GroupLevelFn groups_of_ = nullptr, bounds_of_ = nullptr;
+    const SharedBounds* shared_ = nullptr;
+    std::vector<std::uint8_t> SharedBounds::*shared_table_ = nullptr;
     SweepPart* follower_ = nullptr;
 };
 
@@ -664,8 +731,12 @@ class QuietPart final : public Part {
                 [this](const std::uint8_t* b, std::int64_t n, std::uint16_t* out) {
                     groups_of_(b, n, l_.channels, l_.frame_bytes, out);
                 },
-                [this](const std::uint8_t* b, std::int64_t n, std::uint16_t* out) {
-                    bounds_of_(b, n, l_.channels, l_.frame_bytes, out);
+                [&](const std::uint8_t* b, std::int64_t n, std::uint16_t* out) {
+                    bounds_from(shared_, &SharedBounds::frames, offset + (b - bytes),
+                                l_.frame_bytes, b, n, out,
+                                [this](const std::uint8_t* q, std::int64_t m, std::uint16_t* o) {
+                                    bounds_of_(q, m, l_.channels, l_.frame_bytes, o);
+                                });
                 },
                 bounds_of_ != nullptr, [this] { return limit(); },
                 [this](auto... a) { judge(a...); });
@@ -681,6 +752,11 @@ class QuietPart final : public Part {
             f_ = l_.frames;  // ends early
     }
     bool read_all() const override { return f_ >= l_.frames; }
+
+    void share(const SharedBounds* shared) {
+        if (gate_ && bounds_of_) shared_ = shared;
+    }
+    bool gated() const { return gate_ && bounds_of_; }
 
     std::optional<QuietStretch> answer() {
         if (!done() && gate_) gate_->wake(peaks());
@@ -723,6 +799,7 @@ class QuietPart final : public Part {
     Windows<std::uint16_t> windows_;
     std::optional<Gate<std::uint16_t>> gate_;
     scan_engine::GroupPeakFn groups_of_ = nullptr, bounds_of_ = nullptr;
+    const SharedBounds* shared_ = nullptr;
 };
 
 // Header values lie within 32 bits; the sweeps of sweep.cpp take what lies beyond.
@@ -754,6 +831,7 @@ struct FactsGatherer::Parts {
     // The part that follows the scan being explained, and whether it recorded a silence.
     SweepPart* watched = nullptr;
     bool recorded = false;
+    SharedBounds shared;
 
     std::vector<Part*> all() const {
         std::vector<Part*> v;
@@ -798,6 +876,20 @@ FactsGatherer::FactsGatherer(const PassQuestions& q, std::int64_t file_size)
         else if (w <= l.frames && l.first >= 0)
             p.quiet = std::make_unique<QuietPart>(l, w);
     }
+    // 16-bit stereo with every part gated: their bounds from one read of each block.
+    if (p.normal && p.fast && p.quiet && p.normal->gated() && p.fast->gated() && p.quiet->gated() &&
+        q.normal.situation == 4 && q.fast.situation == 14 &&
+        q.fast.data_start == q.normal.data_start && q.layout.sample_bytes == 2 &&
+        q.layout.channels == 2 && q.layout.frame_bytes == 4 &&
+        q.layout.first == q.normal.data_start - 1) {
+        p.shared.kernel = scan_engine::stereo16_bounds_kernel(scan_engine::fastest());
+        p.shared.first = q.layout.first;
+        if (p.shared.kernel) {
+            p.normal->share(&p.shared, &SharedBounds::normal);
+            p.fast->share(&p.shared, &SharedBounds::fast);
+            p.quiet->share(&p.shared);
+        }
+    }
 }
 
 FactsGatherer::~FactsGatherer() = default;
@@ -807,6 +899,7 @@ void FactsGatherer::take(std::int64_t offset, std::span<const std::uint8_t> byte
     const auto n = static_cast<std::int64_t>(bytes.size());
     Parts& p = *parts_;
     if (p.recorded) return;
+    if (p.shared.kernel) p.shared.take(offset, bytes.data(), n);
     for (Part* part : p.all())
         if (part->wants_more()) part->take(offset, bytes.data(), n, p.end);
     p.recorded = p.watched && p.watched->found() > 0;
