@@ -119,6 +119,18 @@ class Closings {
             blocks_.add(levels, n, [this](auto... a) { judge(a...); });
         }
     }
+    // n steps from k with the same level. In the queue, the steps after the first change
+    // nothing but how long the level stays: only the first and the last are followed.
+    void add_same(std::int64_t k, std::uint8_t level, std::int64_t n) {
+        if (n <= 0) return;
+        if (!queue_) {
+            const std::vector<std::uint8_t> same(static_cast<std::size_t>(n), level);
+            return add(k, same.data(), n);
+        }
+        if (first_ < 0) first_ = k;
+        queue_step(k, level);
+        if (n > 1) queue_step(k + n - 1, level);
+    }
     int best() {
         if (!queue_) blocks_.flush([this](auto... a) { judge(a...); });
         return best_;
@@ -194,8 +206,7 @@ std::optional<int> sweep(ByteSource& source, const ScanParams& p, int most,
     if (first <= -L.reach) {
         const std::int64_t before = std::min(total, (-L.reach - first) / step + 1);
         const std::int64_t kept = std::min(before, need);
-        const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(kept), zero_level);
-        c.add(before - kept, zeros.data(), kept);
+        c.add_same(before - kept, zero_level, kept);
         k = before;
     }
     // Steps that reach into the file, read a block at a time; bytes outside it read as 0.
