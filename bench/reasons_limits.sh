@@ -4,7 +4,7 @@
 #   - generate on 1 GB of noise (nothing found):        at most 2.0 x `cat FILE >/dev/null`
 #   - generate on 106 MB of noise (nothing found):      at most 0.10 x ffmpeg's silencedetect
 #   - preview on 1 GB, nothing found / silences found:  at most 4 x `cat FILE >/dev/null`
-# Last measured on two cores: 1.9-2.1, 0.05, 2.4 / 2.5 (the README's table).
+# Last measured on two cores: 1.78, 0.04, 2.5 / 2.5 (the README's table).
 # Also whether generate's reported run time leaves the reasons out: the time a run reports
 # with nothing found beside its whole-process time.
 #   bench/reasons_limits.sh [BUILD_DIR]      (default: build)
