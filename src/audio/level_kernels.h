@@ -455,24 +455,10 @@ LevelFn level_kernel(Kernel kernel) {
 
 // The level kernel of a situation (1-4, 11-14).
 inline LevelFn level_kernel(Kernel kernel, Situation s) {
-    switch (s) {
-        case 1:
-            return level_kernel<1>(kernel);
-        case 2:
-            return level_kernel<2>(kernel);
-        case 3:
-            return level_kernel<3>(kernel);
-        case 4:
-            return level_kernel<4>(kernel);
-        case 11:
-            return level_kernel<11>(kernel);
-        case 12:
-            return level_kernel<12>(kernel);
-        case 13:
-            return level_kernel<13>(kernel);
-        default:
-            return level_kernel<14>(kernel);
-    }
+    // (Only the eight situations are asked for; any other gets the kernel of 14.)
+    return with_situation(
+        s, [&](auto situation) { return level_kernel<decltype(situation)::value>(kernel); },
+        [&] { return level_kernel<14>(kernel); });
 }
 
 template <int Bytes>
@@ -565,24 +551,10 @@ inline GroupPeakFn group_peak_bound_kernel(Kernel kernel, int sample_bytes, int 
 
 // The group level kernel of a situation (1-4, 11-14).
 inline GroupLevelFn group_level_kernel(Kernel kernel, Situation s) {
-    switch (s) {
-        case 1:
-            return group_level_kernel<1>(kernel);
-        case 2:
-            return group_level_kernel<2>(kernel);
-        case 3:
-            return group_level_kernel<3>(kernel);
-        case 4:
-            return group_level_kernel<4>(kernel);
-        case 11:
-            return group_level_kernel<11>(kernel);
-        case 12:
-            return group_level_kernel<12>(kernel);
-        case 13:
-            return group_level_kernel<13>(kernel);
-        default:
-            return group_level_kernel<14>(kernel);
-    }
+    // (Only the eight situations are asked for; any other gets the kernel of 14.)
+    return with_situation(
+        s, [&](auto situation) { return group_level_kernel<decltype(situation)::value>(kernel); },
+        [&] { return group_level_kernel<14>(kernel); });
 }
 
 // The group peak kernel of a sample size (1 to 4 bytes), channel count and frame size.

@@ -570,26 +570,12 @@ void scan_with(Kernel kernel, ByteSource& source, const ScanParams& params,
                const SilenceSink& on_silence, const ScanCallback& on_block) {
     if (params.byte_rate <= 0) return;
     if (!available(kernel)) kernel = Kernel::portable;
-    switch (params.situation) {
-        case 1:
-            return scan_as<1>(kernel, source, params, on_silence, on_block);
-        case 2:
-            return scan_as<2>(kernel, source, params, on_silence, on_block);
-        case 3:
-            return scan_as<3>(kernel, source, params, on_silence, on_block);
-        case 4:
-            return scan_as<4>(kernel, source, params, on_silence, on_block);
-        case 11:
-            return scan_as<11>(kernel, source, params, on_silence, on_block);
-        case 12:
-            return scan_as<12>(kernel, source, params, on_silence, on_block);
-        case 13:
-            return scan_as<13>(kernel, source, params, on_silence, on_block);
-        case 14:
-            return scan_as<14>(kernel, source, params, on_silence, on_block);
-        default:
-            return;
-    }
+    with_situation(
+        params.situation,
+        [&](auto situation) {
+            scan_as<decltype(situation)::value>(kernel, source, params, on_silence, on_block);
+        },
+        [] {});
 }
 
 std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -43,6 +44,32 @@ constexpr Layout layout_of(Situation s) {
             return {4, 1, 3, 1, 2, true};
         default:
             return {};
+    }
+}
+
+// Calls f(std::integral_constant<Situation, S>{}) with S the situation s, one of the eight
+// (1-4, 11-14), so that a typed loop is chosen once; other() for any other value.
+template <class F, class Other>
+decltype(auto) with_situation(Situation s, F&& f, Other&& other) {
+    switch (s) {
+        case 1:
+            return f(std::integral_constant<Situation, 1>{});
+        case 2:
+            return f(std::integral_constant<Situation, 2>{});
+        case 3:
+            return f(std::integral_constant<Situation, 3>{});
+        case 4:
+            return f(std::integral_constant<Situation, 4>{});
+        case 11:
+            return f(std::integral_constant<Situation, 11>{});
+        case 12:
+            return f(std::integral_constant<Situation, 12>{});
+        case 13:
+            return f(std::integral_constant<Situation, 13>{});
+        case 14:
+            return f(std::integral_constant<Situation, 14>{});
+        default:
+            return other();
     }
 }
 

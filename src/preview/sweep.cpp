@@ -253,26 +253,12 @@ std::optional<int> smallest_sensitivity(ByteSource& source, const ScanParams& pa
     if (most < 1 || params.byte_rate <= 0 || !known_situation(params.situation))
         return std::nullopt;
     if (!within_header_range(params)) return smallest_sensitivity_by_scans(source, params, most);
-    switch (params.situation) {
-        case 1:
-            return sweep<1>(source, params, most, keep_going, method);
-        case 2:
-            return sweep<2>(source, params, most, keep_going, method);
-        case 3:
-            return sweep<3>(source, params, most, keep_going, method);
-        case 4:
-            return sweep<4>(source, params, most, keep_going, method);
-        case 11:
-            return sweep<11>(source, params, most, keep_going, method);
-        case 12:
-            return sweep<12>(source, params, most, keep_going, method);
-        case 13:
-            return sweep<13>(source, params, most, keep_going, method);
-        case 14:
-            return sweep<14>(source, params, most, keep_going, method);
-        default:
-            return std::nullopt;
-    }
+    return scan_engine::with_situation(
+        params.situation,
+        [&](auto situation) {
+            return sweep<decltype(situation)::value>(source, params, most, keep_going, method);
+        },
+        [] { return std::optional<int>{}; });
 }
 
 std::optional<int> smallest_sensitivity_by_scans(ByteSource& source, const ScanParams& params,
