@@ -209,44 +209,20 @@ namespace avx512 {
 
 #define VELTRANE_AVX512 [[gnu::target("avx512f,avx512bw,bmi2")]]
 
-// The larger bytes of the 64-bit lanes of x and y that `first` and `second` pick.
+// The larger lanes (bytes or 16-bit, without sign) of the 64-bit lanes of x and y that
+// `first` and `second` pick.
+template <int Bits>
 VELTRANE_AVX512 inline __m512i fold(__m512i x, __m512i y, __m512i first, __m512i second) {
-    return _mm512_max_epu8(_mm512_permutex2var_epi64(x, first, y),
-                           _mm512_permutex2var_epi64(x, second, y));
+    const __m512i a = _mm512_permutex2var_epi64(x, first, y);
+    const __m512i b = _mm512_permutex2var_epi64(x, second, y);
+    return Bits == 8 ? _mm512_max_epu8(a, b) : _mm512_max_epu16(a, b);
 }
 
-// The loudest of each group of 64 bytes, eight groups at a time: pairs of registers are
-// folded into one (each half the other's width) until each 64-bit lane holds one group.
-VELTRANE_AVX512 inline void group_loudest8(const std::uint8_t* a, std::int64_t groups,
-                                           std::uint8_t* out) {
-    const __m512i halves_a = _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0);
-    const __m512i halves_b = _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4);
-    const __m512i quarters_a = _mm512_set_epi64(13, 12, 9, 8, 5, 4, 1, 0);
-    const __m512i quarters_b = _mm512_set_epi64(15, 14, 11, 10, 7, 6, 3, 2);
-    const __m512i eighths_a = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
-    const __m512i eighths_b = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
-    std::int64_t g = 0;
-    for (; g + 8 <= groups; g += 8, a += 512, out += 8) {
-        __m512i h[4], r[2];
-        for (int k = 0; k < 4; ++k)
-            h[k] = fold(load(a + 128 * k), load(a + 128 * k + 64), halves_a, halves_b);
-        for (int k = 0; k < 2; ++k) r[k] = fold(h[2 * k], h[2 * k + 1], quarters_a, quarters_b);
-        __m512i s = fold(r[0], r[1], eighths_a, eighths_b);
-        s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 32));
-        s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 16));
-        s = _mm512_max_epu8(s, _mm512_maskz_srli_epi64(0xFF, s, 8));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm512_maskz_cvtepi64_epi8(0xFF, s));
-    }
-    group_loudest_portable<std::uint8_t>(a, groups - g, out);
-}
-
-// The loudest 16-bit lane (without sign) of each of eight registers, in the low 16 bits of
-// the 64-bit lane of the same number.
-VELTRANE_AVX512 inline __m512i fold16(__m512i x, __m512i y, __m512i first, __m512i second) {
-    return _mm512_max_epu16(_mm512_permutex2var_epi64(x, first, y),
-                            _mm512_permutex2var_epi64(x, second, y));
-}
-VELTRANE_AVX512 inline __m512i loudest16_of8(const __m512i (&v)[8]) {
+// The loudest lane (`Bits` wide, without sign) of each of eight registers, in the low bits
+// of the 64-bit lane of the same number: pairs of registers are folded into one (each half
+// the other's width) until each 64-bit lane holds one register's, then the lanes within it.
+template <int Bits>
+VELTRANE_AVX512 inline __m512i loudest_of8(const __m512i (&v)[8]) {
     const __m512i halves_a = _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0);
     const __m512i halves_b = _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4);
     const __m512i quarters_a = _mm512_set_epi64(13, 12, 9, 8, 5, 4, 1, 0);
@@ -254,11 +230,27 @@ VELTRANE_AVX512 inline __m512i loudest16_of8(const __m512i (&v)[8]) {
     const __m512i eighths_a = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
     const __m512i eighths_b = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
     __m512i h[4], r[2];
-    for (int k = 0; k < 4; ++k) h[k] = fold16(v[2 * k], v[2 * k + 1], halves_a, halves_b);
-    for (int k = 0; k < 2; ++k) r[k] = fold16(h[2 * k], h[2 * k + 1], quarters_a, quarters_b);
-    __m512i s = fold16(r[0], r[1], eighths_a, eighths_b);
-    s = _mm512_max_epu16(s, _mm512_maskz_srli_epi64(0xFF, s, 32));
-    return _mm512_max_epu16(s, _mm512_maskz_srli_epi64(0xFF, s, 16));
+    for (int k = 0; k < 4; ++k) h[k] = fold<Bits>(v[2 * k], v[2 * k + 1], halves_a, halves_b);
+    for (int k = 0; k < 2; ++k) r[k] = fold<Bits>(h[2 * k], h[2 * k + 1], quarters_a, quarters_b);
+    __m512i s = fold<Bits>(r[0], r[1], eighths_a, eighths_b);
+    for (int shift = 32; shift >= Bits; shift /= 2) {
+        const __m512i t = _mm512_maskz_srli_epi64(0xFF, s, static_cast<unsigned>(shift));
+        s = Bits == 8 ? _mm512_max_epu8(s, t) : _mm512_max_epu16(s, t);
+    }
+    return s;
+}
+
+// The loudest of each group of 64 bytes, eight groups at a time.
+VELTRANE_AVX512 inline void group_loudest8(const std::uint8_t* a, std::int64_t groups,
+                                           std::uint8_t* out) {
+    std::int64_t g = 0;
+    for (; g + 8 <= groups; g += 8, a += 512, out += 8) {
+        __m512i v[8];
+        for (int k = 0; k < 8; ++k) v[k] = load(a + 64 * k);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
+                         _mm512_maskz_cvtepi64_epi8(0xFF, loudest_of8<8>(v)));
+    }
+    group_loudest_portable<std::uint8_t>(a, groups - g, out);
 }
 
 // The 32 bytes from q, the upper half of the register zero.
@@ -294,11 +286,11 @@ VELTRANE_AVX512 inline __m512i step_sizes(const std::uint8_t* b) {
     }
 }
 
-// The levels of the loudest 16-bit lanes of eight registers (as loudest16_of8), the first
+// The levels of the loudest 16-bit lanes of eight registers (as loudest_of8<16>), the first
 // of them as `keep` says.
 VELTRANE_AVX512 inline void store_levels8(const __m512i (&v)[8], int cap, __mmask8 keep,
                                           std::uint8_t* out) {
-    const __m512i size = _mm512_and_si512(loudest16_of8(v), _mm512_set1_epi64(0xFFFF));
+    const __m512i size = _mm512_and_si512(loudest_of8<16>(v), _mm512_set1_epi64(0xFFFF));
     const __m512i level = _mm512_maskz_min_epu64(
         0xFF, _mm512_add_epi64(_mm512_maskz_srli_epi64(0xFF, size, 8), _mm512_set1_epi64(1)),
         _mm512_set1_epi64(cap));
@@ -354,7 +346,7 @@ VELTRANE_AVX512 void group_peaks16(const std::uint8_t* p, std::int64_t n, int ch
             }
         }
         _mm512_mask_cvtepi64_storeu_epi16(out, static_cast<__mmask8>((1u << count) - 1),
-                                          loudest16_of8(v));
+                                          loudest_of8<16>(v));
     }
 }
 
@@ -381,7 +373,7 @@ VELTRANE_AVX512 inline void stereo16_bounds(const std::uint8_t* p, std::int64_t 
         store_levels8(n[1], cap, 0xFF, normal + 2 * c + 8);
         store_levels8(f, cap, 0xFF, fast + c);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(frames + c),
-                         _mm512_maskz_cvtepi64_epi16(0xFF, loudest16_of8(q)));
+                         _mm512_maskz_cvtepi64_epi16(0xFF, loudest_of8<16>(q)));
     }
 }
 
