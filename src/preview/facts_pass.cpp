@@ -552,17 +552,18 @@ class SweepPart final : public Part {
                     [this](auto... a) { judge(a...); });
                 k_ += whole;
                 at += whole * step;
-            }
-            for (std::int64_t fed = 0; fed < whole && !gate_ && !done();) {
-                const std::int64_t m = std::min<std::int64_t>(kChunk, whole - fed);
-                std::uint8_t* levels = windows_.space(m);
-                levels_of_(bytes + (at - offset), m, kCap, levels);
-                if (follower_) follower_->follow(k_, levels, m);
-                windows_.commit(
-                    m, [this] { return limit(); }, [this](auto... a) { judge(a...); });
-                k_ += m;
-                fed += m;
-                at += m * step;
+            } else {
+                for (std::int64_t fed = 0; fed < whole && !done();) {
+                    const std::int64_t m = std::min<std::int64_t>(kChunk, whole - fed);
+                    std::uint8_t* levels = windows_.space(m);
+                    levels_of_(bytes + (at - offset), m, kCap, levels);
+                    if (follower_) follower_->follow(k_, levels, m);
+                    windows_.commit(
+                        m, [this] { return limit(); }, [this](auto... a) { judge(a...); });
+                    k_ += m;
+                    fed += m;
+                    at += m * step;
+                }
             }
         }
         if (block_end < end || done()) return;
