@@ -37,6 +37,22 @@ class MemorySource final : public ByteSource {
     std::span<const std::uint8_t> bytes_;
 };
 
+// A source that shows every stretch its reader reads through it to seen() as well.
+class TappedSource : public ByteSource {
+  public:
+    explicit TappedSource(ByteSource& inner) : inner_(inner) {}
+    std::int64_t size() const override { return inner_.size(); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
+        const std::size_t n = inner_.read_at(offset, dest);
+        seen(offset, dest.first(n));
+        return n;
+    }
+
+  protected:
+    virtual void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    ByteSource& inner_;
+};
+
 // Which file a path leads to: two paths with the same identity are one file.
 struct FileId {
     dev_t device = 0;

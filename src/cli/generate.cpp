@@ -122,21 +122,18 @@ bool sixteen_bit_mono(const std::string& path, bool find_chunks) {
 
 // Hands the bytes a scan ahead reads to a gatherer of the reasons as well, as
 // ScanReasons does for the scans on the procedures' thread.
-class GatheringAhead final : public ByteSource {
+class GatheringAhead final : public TappedSource {
   public:
     GatheringAhead(ByteSource& file, const preview::Settings& settings)
-        : file_(file), gatherer_(questions(file, settings), file.size()) {}
-    std::int64_t size() const override { return file_.size(); }
-    std::span<const std::uint8_t> in_memory() const override { return file_.in_memory(); }
-    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
-        const std::size_t n = file_.read_at(offset, dest);
-        if (!gatherer_.done()) gatherer_.take(offset, dest.first(n));
-        return n;
-    }
+        : TappedSource(file), gatherer_(questions(file, settings), file.size()) {}
+    std::span<const std::uint8_t> in_memory() const override { return inner_.in_memory(); }
     // The answers, with what the scan did not bring read from the file.
-    preview::PassAnswers finish() { return gatherer_.finish(file_); }
+    preview::PassAnswers finish() { return gatherer_.finish(inner_); }
 
   private:
+    void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        if (!gatherer_.done()) gatherer_.take(offset, bytes);
+    }
     static preview::PassQuestions questions(ByteSource& file, const preview::Settings& s) {
         const WavInfo header = read_wav_header(file);
         const preview::SampleLayout layout =
@@ -146,7 +143,6 @@ class GatheringAhead final : public ByteSource {
         q.give_up_fast = s.double_speed;
         return q;
     }
-    ByteSource& file_;
     preview::FactsGatherer gatherer_;
 };
 

@@ -11,23 +11,18 @@ namespace {
 
 // Hands the bytes a scan reads to a gatherer as well, with the run's clock stopped
 // while the gatherer works.
-class OffTheClock final : public ByteSource {
+class OffTheClock final : public TappedSource {
   public:
     OffTheClock(ByteSource& inner, preview::FactsGatherer& gatherer, RunClock& clock)
-        : inner_(inner), gatherer_(gatherer), clock_(clock) {}
-    std::int64_t size() const override { return inner_.size(); }
+        : TappedSource(inner), gatherer_(gatherer), clock_(clock) {}
     std::span<const std::uint8_t> in_memory() const override { return inner_.in_memory(); }
-    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
-        const std::size_t n = inner_.read_at(offset, dest);
-        if (!gatherer_.done()) {
-            const RunClock::Paused off(clock_);
-            gatherer_.take(offset, dest.first(n));
-        }
-        return n;
-    }
 
   private:
-    ByteSource& inner_;
+    void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        if (gatherer_.done()) return;
+        const RunClock::Paused off(clock_);
+        gatherer_.take(offset, bytes);
+    }
     preview::FactsGatherer& gatherer_;
     RunClock& clock_;
 };

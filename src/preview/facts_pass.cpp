@@ -982,10 +982,4 @@ PassAnswers gather_facts(ByteSource& source, const PassQuestions& questions,
     return g.finish(source, keep_going);
 }
 
-std::size_t GatheringSource::read_at(std::int64_t offset, std::span<std::uint8_t> dest) {
-    const std::size_t n = inner_.read_at(offset, dest);
-    gatherer_.take(offset, std::span<const std::uint8_t>(dest.data(), n));
-    return n;
-}
-
 }  // namespace veltrane::preview

@@ -69,16 +69,16 @@ PassAnswers gather_facts(ByteSource& source, const PassQuestions& questions,
 
 // A source that hands every block read through it to a gatherer as well, so that a scan
 // gathers the facts on its way.
-class GatheringSource final : public ByteSource {
+class GatheringSource final : public TappedSource {
   public:
     GatheringSource(ByteSource& inner, FactsGatherer& gatherer)
-        : inner_(inner), gatherer_(gatherer) {}
-    std::int64_t size() const override { return inner_.size(); }
-    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
+        : TappedSource(inner), gatherer_(gatherer) {}
     std::span<const std::uint8_t> in_memory() const override { return inner_.in_memory(); }
 
   private:
-    ByteSource& inner_;
+    void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        gatherer_.take(offset, bytes);
+    }
     FactsGatherer& gatherer_;
 };
 

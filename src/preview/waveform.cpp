@@ -134,11 +134,9 @@ Waveform summarize(ByteSource& source, const SampleLayout& layout, std::int64_t 
     return s.finish(source);
 }
 
-std::size_t SummarizingSource::read_at(std::int64_t offset, std::span<std::uint8_t> dest) {
-    const std::size_t n = inner_.read_at(offset, dest);
+void SummarizingSource::seen(std::int64_t offset, std::span<const std::uint8_t> bytes) {
     summarizer_.catch_up(inner_, offset);
-    summarizer_.take(offset, dest.first(n));
-    return n;
+    summarizer_.take(offset, bytes);
 }
 
 }  // namespace veltrane::preview

@@ -58,15 +58,13 @@ Waveform summarize(ByteSource& source, const SampleLayout& layout, std::int64_t 
 
 // A source that hands every block read through it to a Summarizer as well: one pass
 // over the file both scans it and draws it.
-class SummarizingSource final : public ByteSource {
+class SummarizingSource final : public TappedSource {
   public:
     SummarizingSource(ByteSource& inner, Summarizer& summarizer)
-        : inner_(inner), summarizer_(summarizer) {}
-    std::int64_t size() const override { return inner_.size(); }
-    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
+        : TappedSource(inner), summarizer_(summarizer) {}
 
   private:
-    ByteSource& inner_;
+    void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) override;
     Summarizer& summarizer_;
 };
 
