@@ -233,6 +233,26 @@ TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
     EXPECT_FALSE(temporaries_left());
 }
 
+TEST_F(DiskTest, AGapFileThatHoldsTheSameRecordsAlreadyIsLeftAsItIs) {
+    const fs::path gap = dir / "take.gap";
+    const std::vector<GapRecord> records = {{105, 205}, {300, 400}};
+    const auto stamp = [&] { return file_stamp(gap).value(); };
+    write_gap_file(gap, records);
+    const timespec long_ago[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, gap.c_str(), long_ago, 0), 0);
+    const FileStamp before = stamp();
+    write_gap_file(gap, records);
+    EXPECT_EQ(stamp(), before);
+    // One record more, or one that differs: a new file.
+    for (const auto& other : {std::vector<GapRecord>{{105, 205}, {300, 401}},
+                              std::vector<GapRecord>{{105, 205}, {300, 400}, {500, 600}}}) {
+        write_gap_file(gap, other);
+        EXPECT_NE(stamp().modified_ns, before.modified_ns);
+        EXPECT_EQ(read_gap_file(gap), other);
+    }
+    EXPECT_FALSE(temporaries_left());
+}
+
 TEST_F(DiskTest, ALinkPlantedInASharedFolderByAnotherUserIsNotFollowed) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a link that belongs to another user";
     const fs::path shared = dir / "shared", victim = dir / "victim";

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -194,6 +195,35 @@ static fs::path checked_destination(const fs::path& target, const std::optional<
     return file;
 }
 
+void AtomicFile::check() const {
+    struct stat st {};
+    bool exists = false;
+    const fs::path folder = folder_of(checked_destination(target_, keep_, st, exists));
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        throw Error(Errc::Write, target_, cause_in(folder, errno));
+}
+
+// Whether the target holds exactly the buffered bytes, and so needs no new file.
+bool AtomicFile::unchanged() const {
+    struct stat st {};
+    bool exists = false;
+    const fs::path file = checked_destination(target_, keep_, st, exists);
+    if (!exists || st.st_size != static_cast<off_t>(buffer_.size())) return false;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // One byte more than expected: a file that has grown meanwhile differs.
+    std::vector<std::uint8_t> old(buffer_.size() + 1);
+    std::size_t got = 0;
+    while (got < old.size()) {
+        const ssize_t n = ::read(fd, old.data() + got, old.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return got == buffer_.size() && std::equal(buffer_.begin(), buffer_.end(), old.begin());
+}
+
 void AtomicFile::start() {
     struct stat st {};
     bool exists = false;
@@ -221,7 +251,6 @@ void AtomicFile::start() {
     if (::fchmod(fd_, exists ? st.st_mode & 07777 : new_file_mode()) != 0)
         fail(Errc::Write, errno_text());
     if (exists && ::geteuid() == 0) (void)!::fchown(fd_, st.st_uid, st.st_gid);
-    buffer_.reserve(kBufferBytes);
 }
 
 void AtomicFile::flush() {
@@ -236,12 +265,20 @@ void AtomicFile::flush() {
 }
 
 void AtomicFile::write(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) start();
-    if (buffer_.size() + bytes.size() > kBufferBytes) flush();
+    if (!checked_) check();
+    checked_ = true;
+    if (buffer_.size() + bytes.size() > kBufferBytes) {
+        if (fd_ < 0) start();
+        flush();
+    }
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 }
 
 void AtomicFile::commit() {
+    if (fd_ < 0 && unchanged()) {
+        committed_ = true;
+        return;
+    }
     if (fd_ < 0) start();
     flush();
     // Looked at again: the target may have changed while the file was being written.

@@ -27,6 +27,9 @@ namespace veltrane {
 // may write to, a link that belongs to neither the user nor root is not followed. The
 // new file keeps the old one's permissions. Errors name the target and the cause; when
 // the folder may not be written to, the cause names the folder.
+//
+// A target that already holds exactly the bytes written is left as it is: nothing is
+// made, renamed or written, and its time of change stays.
 class AtomicFile {
   public:
     explicit AtomicFile(std::filesystem::path target, std::optional<FileId> keep = {});
@@ -34,12 +37,16 @@ class AtomicFile {
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Buffered; the temporary file is made at the first write.
+    // Buffered; the temporary file is made once the bytes outgrow the buffer, or on
+    // commit. The first write fails as the temporary's making would when the target or
+    // its folder may not be written.
     void write(std::span<const std::uint8_t> bytes);
     // Puts everything written in the target's place.
     void commit();
 
   private:
+    void check() const;
+    bool unchanged() const;
     void start();
     void flush();
     void discard() noexcept;
@@ -52,6 +59,7 @@ class AtomicFile {
     std::string temp_;  // the temporary's name in that folder, once it has one
     int fd_ = -1;
     std::vector<std::uint8_t> buffer_;
+    bool checked_ = false;
     bool committed_ = false;
 };
 
