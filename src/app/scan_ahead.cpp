@@ -1,6 +1,7 @@
 #include "app/scan_ahead.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -25,14 +26,16 @@ bool FinishedScan::fits(const FileStamp& now, const ScanParams& p) const {
 }
 
 ScanAhead::ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks,
-                     std::function<bool()> stopped, Watch watch, After after)
+                     std::function<bool()> stopped, Watch watch, After after,
+                     std::int64_t short_bytes)
     : settings_(settings),
       find_chunks_(find_chunks),
       stopped_(std::move(stopped)),
       watch_(std::move(watch)),
       after_(std::move(after)),
-      window_(2 * std::max(jobs, 1u)) {
-    for (unsigned i = 0; i < std::max(jobs, 1u); ++i) workers_.emplace_back([this] { work(); });
+      window_(4 * std::max(jobs, 1u)),
+      short_bytes_(short_bytes) {
+    for (unsigned i = 1; i < jobs; ++i) workers_.emplace_back([this] { work(); });
 }
 
 ScanAhead::~ScanAhead() {
@@ -67,30 +70,61 @@ std::unique_ptr<FinishedScan> ScanAhead::take(const std::string& path) {
     queue_.erase(queue_.begin(), it);  // planned but passed over: never taken
     const std::shared_ptr<Entry> entry = queue_.front();
     changed_.notify_all();  // the window has moved on
-    changed_.wait(lock, [&] { return entry->done; });
+    // Waiting would leave a processor idle and cost a wake-up: a file is scanned here
+    // meanwhile, when there is one that does not hold up the awaited one for long.
+    while (!entry->done) {
+        std::shared_ptr<Entry> next;
+        changed_.wait(lock, [&] { return entry->done || (next = meanwhile(*entry)); });
+        if (next) run(lock, *next);
+    }
     queue_.pop_front();
     changed_.notify_all();
     return std::move(entry->result);
+}
+
+std::shared_ptr<ScanAhead::Entry> ScanAhead::unstarted() const {
+    const std::size_t reach = std::min(window_, queue_.size());
+    for (std::size_t i = 0; i < reach; ++i)
+        if (!queue_[i]->started) return queue_[i];
+    return nullptr;
+}
+
+std::shared_ptr<ScanAhead::Entry> ScanAhead::meanwhile(const Entry& awaited) {
+    std::shared_ptr<Entry> next = unstarted();
+    if (!next || next.get() == &awaited) return next;
+    if (next->bytes < 0) {
+        struct stat st {};
+        next->bytes = ::stat(next->path.c_str(), &st) == 0 ? st.st_size : short_bytes_ + 1;
+    }
+    return next->bytes <= short_bytes_ ? next : nullptr;
+}
+
+void ScanAhead::run(std::unique_lock<std::mutex>& lock, Entry& e) {
+    e.started = true;
+    lock.unlock();
+    std::unique_ptr<FinishedScan> result;
+    try {
+        result = scan_one(e.path);
+    } catch (...) {
+        // Whatever went wrong around the scan (the work after it, memory) ends this file
+        // alone, and whoever takes it is told.
+        result = std::make_unique<FinishedScan>();
+        result->path = e.path;
+        result->failure = std::current_exception();
+    }
+    lock.lock();
+    e.result = std::move(result);
+    e.done = true;
+    changed_.notify_all();
 }
 
 void ScanAhead::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
         std::shared_ptr<Entry> next;
-        changed_.wait(lock, [&] {
-            const std::size_t reach = std::min(window_, queue_.size());
-            for (std::size_t i = 0; i < reach && !next; ++i)
-                if (!queue_[i]->started) next = queue_[i];
-            return closing_ || next;
-        });
+        changed_.wait(lock, [&] { return closing_ || (next = unstarted()); });
         if (closing_) return;
-        next->started = true;
-        lock.unlock();
-        std::unique_ptr<FinishedScan> result = scan_one(next->path);
-        lock.lock();
-        next->result = std::move(result);
-        next->done = true;
-        changed_.notify_all();
+        run(lock, *next);
     }
 }
 

@@ -44,18 +44,23 @@ struct FinishedScan {
 
 class ScanAhead {
   public:
-    // `jobs` worker threads (at least 1), scanning at most twice as many files ahead of
-    // the one taken. `stopped` is asked once per block of every scan: a scan it answers
-    // true for ends there, its temporary file removed, and no other scan starts.
+    // `jobs` scans at once (at least 1): the thread that takes the scans is one of them.
+    // Rather than wait for the file it takes, it scans that file itself when no one has
+    // started it, or another file no longer than `short_bytes`, which holds up the one
+    // awaited for a moment only. At most four times `jobs` files are scanned ahead of the
+    // one taken. `stopped` is asked once per block of every scan: a scan
+    // it answers true for ends there, its temporary file removed, and no other scan starts.
     // `watch`, when given, may wrap each file before its scan, as App::watch_scan does
-    // (null: the file is scanned as it is). `after`, when given, is called on the worker
-    // with each finished scan and the wrapper it was read through (null when none; the
+    // (null: the file is scanned as it is). `after`, when given, is called on the scanning
+    // thread with each finished scan and the wrapper it was read through (null when none; the
     // file still open), for more work on the same file that should not wait for the
     // procedures.
     using Watch = std::function<std::unique_ptr<ByteSource>(const std::string&, ByteSource&)>;
     using After = std::function<void(const FinishedScan&, ByteSource* watched)>;
     ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks, std::function<bool()> stopped,
-              Watch watch = {}, After after = {});
+              Watch watch = {}, After after = {}, std::int64_t short_bytes = kShortFile);
+    // A file this long takes a millisecond or two to scan.
+    static constexpr std::int64_t kShortFile = std::int64_t{8} << 20;
     ~ScanAhead();
     ScanAhead(const ScanAhead&) = delete;
     ScanAhead& operator=(const ScanAhead&) = delete;
@@ -69,10 +74,18 @@ class ScanAhead {
   private:
     struct Entry {
         std::string path;
+        std::int64_t bytes = -1;  // the file's length once looked at; -1 before
         bool started = false, done = false;
         std::unique_ptr<FinishedScan> result;
     };
     void work();
+    // The first planned file within the window that no one has started; null when none.
+    std::shared_ptr<Entry> unstarted() const;
+    // What the thread that waits for `awaited` may scan meanwhile: `awaited` itself, or
+    // a short file; null when nothing.
+    std::shared_ptr<Entry> meanwhile(const Entry& awaited);
+    // Scans `e` with the lock let go meanwhile.
+    void run(std::unique_lock<std::mutex>& lock, Entry& e);
     std::unique_ptr<FinishedScan> scan_one(const std::string& path) const;
 
     const ScanSettings settings_;
@@ -83,6 +96,7 @@ class ScanAhead {
     // How many planned files may be scanned ahead of the one the procedures wait for:
     // bounds the memory and the open temporary files.
     const std::size_t window_;
+    const std::int64_t short_bytes_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Entry>> queue_;
