@@ -257,13 +257,12 @@ TEST_F(PreviewSessionTest, LookingCountsNothingWritesNothingAndFollowsTheFile) {
     disk.push_back({1, 2});
     write_gap_file(gap_path(wav.string()), disk);
     EXPECT_TRUE(session.update({15, 50, false}));
-    EXPECT_EQ(session.comparison().same, session.records().size() - 1);
-    EXPECT_EQ(session.comparison().added, 1u);
-    EXPECT_EQ(session.comparison().removed, 1u);
+    const Comparison& c = session.comparison();
+    EXPECT_EQ((std::vector{c.same, c.added, c.removed}),
+              (std::vector<std::size_t>{session.records().size() - 1, 1, 1}));
 
     // A slider moves; then the recording is replaced by a quieter one.
     EXPECT_TRUE(session.update({30, 50, false}));
-    EXPECT_EQ(session.settings().sensitivity, 30);
     write_bytes(wav, synth::wav_bytes(format, Bytes(16000, 128)));
     EXPECT_TRUE(session.update({30, 50, false}));
     EXPECT_TRUE(session.records().empty()) << "a silence to the end is never recorded";
@@ -285,6 +284,7 @@ TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
     EXPECT_EQ(e.facts.quietest->peak, 40);
 
     const auto en = why_lines(e, Language::English);
+    // The third line, on Double Speed: PreviewCliTest.GenerateSaysWhyNothingWasFound...
     ASSERT_EQ(en.size(), 3u);
     EXPECT_TRUE(
         en[0].starts_with("The smallest Sensitivity that records a silence at Filter 50 ms: "));
@@ -293,8 +293,6 @@ TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
         << en[0];
     EXPECT_TRUE(en[1].starts_with("The quietest stretch of at least 50 ms: ")) << en[1];
     EXPECT_TRUE(has(en[1], "the band at Sensitivity 15 reaches -18.6 dBFS."));
-    EXPECT_EQ(en[2], "16-bit recording at normal speed: Double Speed finds " +
-                         std::to_string(fast) + " silences.");
     const auto de = why_lines(e, Language::German);
     EXPECT_TRUE(has(de[1], "das Band bei Sensitivität 15 reicht bis -18,6 dBFS."));
 }
@@ -368,10 +366,8 @@ TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnes) {
               (std::vector<Match>{Match::Same, Match::Changed, Match::Changed, Match::Changed}));
     EXPECT_EQ(c.disk, (std::vector<Match>{Match::Changed, Match::Same, Match::OnlyOnDisk,
                                           Match::Changed, Match::OnlyOnDisk}));
-    EXPECT_EQ(c.same, 1u);
-    EXPECT_EQ(c.changed, 3u);
-    EXPECT_EQ(c.added, 0u);
-    EXPECT_EQ(c.removed, 2u);
+    EXPECT_EQ((std::vector{c.same, c.changed, c.added, c.removed}),
+              (std::vector<std::size_t>{1, 3, 0, 2}));
 }
 
 TEST(PreviewLists, LabelTrackAndTally) {

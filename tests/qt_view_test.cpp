@@ -78,15 +78,8 @@ class QtViewTest : public AppTest {
 };
 
 TEST_F(QtViewTest, MirrorsTheModelWithoutRunningHandlers) {
-    // The window as it opens.
-    EXPECT_EQ(window->width(), 464);
-    EXPECT_EQ(window->height(), 319);
-    EXPECT_FALSE(view<QPushButton>("Command3")->isEnabled());
-    EXPECT_TRUE(view<QRadioButton>("Option1")->isChecked());
+    EXPECT_EQ(window->size(), QSize(464, 319));
     EXPECT_TRUE(view<QCheckBox>("ch5")->isChecked());
-    EXPECT_TRUE(view<QLineEdit>("Text1")->text().isEmpty());
-    EXPECT_FALSE(view<QLineEdit>("Text11")->isVisible());
-
     int focus_handlers = 0;
     for (Control* c : f().controls())
         if (c->on_focus) c->on_focus = [&] { ++focus_handlers; };
@@ -144,7 +137,6 @@ TEST_F(QtViewTest, UserActionsReachTheModelFocusFirst) {
     click(view<QCheckBox>("ch6"));
     EXPECT_EQ(order, (std::vector<std::string>{"focus", "value 1"}));
     EXPECT_EQ(f().Text11.caption, "2");
-    EXPECT_EQ(f().ch5.value(), 0);
     EXPECT_FALSE(view<QCheckBox>("ch5")->isChecked());
 
     // Focus given by the program runs nothing.
@@ -381,14 +373,11 @@ TEST_F(QtViewTest, ADroppedFileIsLoadedAsTheFileChosenWithLoadFile) {
     // Several files: the first, with its details, the buttons and the dialog's choice.
     if (f().lan.caption != "1") dispatch(*app, f().Command5.on_click);
     EXPECT_TRUE(drop({wav, dir / "other.wav"}));
-    EXPECT_EQ(f().Text1.caption, "take1.wav");
     EXPECT_EQ(f().Text5.caption, "44100 Hz");
-    EXPECT_TRUE(f().Command3.enabled);
     EXPECT_EQ(f().CommonDialog1.FileName, wav.string());
     EXPECT_EQ(view<QLineEdit>("Text1")->text(), "take1.wav");
     EXPECT_TRUE(boxes.shown.empty());
     // The status bar says the others were left, in the window's language.
-    EXPECT_EQ(f().StatusBar1.caption, "Loaded take1.wav; 1 other file was left");
     EXPECT_EQ(view<QLabel>("StatusBar1")->text(), "Loaded take1.wav; 1 other file was left");
     dispatch(*app, f().Command5.on_click);
     EXPECT_TRUE(drop({wav, dir / "b.wav", dir / "c.wav"}));

@@ -27,8 +27,6 @@ TEST_F(WindowTest, FocusOnAPresetMovesTheSlidersAndOnAMethodBoxSetsTheMethodWith
     dispatch(*app, f().Option4.on_focus);
     f().Slider1.set_value(40);
     f().Slider2.set_value(300);
-    EXPECT_EQ(f().Text9.caption, "40");
-    EXPECT_EQ(f().Text10.caption, "300");
 
     dispatch(*app, f().Option2.on_focus);
     EXPECT_EQ(f().Text9.caption, "23");
