@@ -84,8 +84,7 @@ TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
     EXPECT_FALSE(fs::exists(dir / "take2.gap"));
     // The statistics are kept as the window keeps them; no start-up value is saved.
     const std::string stored = settings();
-    EXPECT_TRUE(has(stored, "002=5") && has(stored, "004=5")) << stored;
-    EXPECT_TRUE(has(stored, "Method=3")) << stored;
+    EXPECT_TRUE(has(stored, "002=5") && has(stored, "004=5") && has(stored, "Method=3")) << stored;
 
     // Machine-readable output, in whatever locale the tests run in.
     const std::pair<const char*, const char*> dumps[] = {
@@ -348,9 +347,8 @@ TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
     ASSERT_EQ(files.size(), 3) << out;
     for (const char* key : {"format_tag", "length_seconds", "header", "data_offset", "data_bytes"})
         EXPECT_TRUE(files[1][key].isNull()) << key << "\n" << out;
-    EXPECT_EQ(files[2]["header"].toString(), "chunks") << out;
-    EXPECT_EQ(files[2]["data_offset"].toInteger(), 1052) << out;
-    EXPECT_EQ(files[2]["data_bytes"].toInteger(), 1000) << out;
+    EXPECT_TRUE(has(out, "\"header\": \"chunks\", \"data_offset\": 1052, \"data_bytes\": 1000, "))
+        << out;
 }
 
 TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFileStart) {

@@ -174,36 +174,14 @@ TEST_F(DiskTest, AKilledWriterLeavesNothingAndOldLeftoversOfOthersAreCleared) {
     EXPECT_TRUE(fs::is_empty(alone));
 }
 
-TEST_F(DiskTest, AFolderThatMayNotBeWrittenToIsNamedWhenItsGapFileCannotBeReplaced) {
-    const fs::path locked = dir / "locked";
-    fs::create_directory(locked);
-    write_bytes(locked / "take.gap", {1, 2, 3});
-    give_to_ordinary_user(locked);
-    give_to_ordinary_user(locked / "take.gap");
-    fs::permissions(locked / "take.gap", static_cast<fs::perms>(0644));
-    fs::permissions(locked, static_cast<fs::perms>(0555));
-    std::string cause;
-    const int outcome = as_ordinary_user([&] {
-        cause = failure_of([&] {
-            write_gap_file(locked / "take.gap", std::vector<GapRecord>{{105, 205}});
-        });
-        return cause == "its folder \"" + locked.string() + "\" may not be written to " +
-                            "(Permission denied)"
-                   ? 0
-                   : 1;
-    });
-    fs::permissions(locked, static_cast<fs::perms>(0755));
-    EXPECT_EQ(outcome, 0);
-    EXPECT_EQ(read_bytes(locked / "take.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_FALSE(temporaries_left());
-}
-
+// The user's folder and files, and a folder of theirs that they may not write to: there,
+// a GAP file that cannot be replaced is refused, naming the folder.
 TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
-    // The folder belongs to the ordinary user who writes in it.
     give_to_ordinary_user(dir);
     const std::vector<GapRecord> records = {{105, 205}};
+    const std::vector<std::uint8_t> old = {1, 2, 3};
     const auto owned_file = [&](const char* name, mode_t mode) {
-        write_bytes(dir / name, {1, 2, 3});
+        write_bytes(dir / name, old);
         give_to_ordinary_user(dir / name);
         fs::permissions(dir / name, static_cast<fs::perms>(mode));
     };
@@ -212,18 +190,30 @@ TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
     owned_file("target.gap", 0640);
     fs::create_symlink("target.gap", dir / "link.gap");
     give_to_ordinary_user(dir / "link.gap");
+    const fs::path locked = dir / "locked";
+    fs::create_directory(locked);
+    owned_file("locked/take.gap", 0644);
+    give_to_ordinary_user(locked);
+    fs::permissions(locked, static_cast<fs::perms>(0555));
 
     const int outcome = as_ordinary_user([&] {
         const std::string refused =
             failure_of([&] { write_gap_file(dir / "protected.gap", records); });
+        const std::string in_locked =
+            failure_of([&] { write_gap_file(locked / "take.gap", records); });
         const std::string replaced = failure_of([&] {
             write_gap_file(dir / "private.gap", records);
             write_gap_file(dir / "link.gap", records);
         });
-        return (refused == "Permission denied" ? 0 : 1) | (replaced.empty() ? 0 : 2);
+        const std::string folder_refused =
+            "its folder \"" + locked.string() + "\" may not be written to (Permission denied)";
+        return (refused == "Permission denied" ? 0 : 1) | (replaced.empty() ? 0 : 2) |
+               (in_locked == folder_refused ? 0 : 4);
     });
+    fs::permissions(locked, static_cast<fs::perms>(0755));
     EXPECT_EQ(outcome, 0);
-    EXPECT_EQ(read_bytes(dir / "protected.gap"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(read_bytes(dir / "protected.gap"), old);
+    EXPECT_EQ(read_bytes(locked / "take.gap"), old);
     EXPECT_EQ(read_bytes(dir / "private.gap"), kWorkedRecord);
     EXPECT_EQ(fs::status(dir / "private.gap").permissions(), static_cast<fs::perms>(0600));
     // The link stays a link; the file it leads to was replaced, keeping its mode.
@@ -231,6 +221,7 @@ TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
     EXPECT_EQ(read_bytes(dir / "target.gap"), kWorkedRecord);
     EXPECT_EQ(fs::status(dir / "target.gap").permissions(), static_cast<fs::perms>(0640));
     EXPECT_FALSE(temporaries_left());
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1) << "no temporary";
 }
 
 TEST_F(DiskTest, AGapFileThatHoldsTheSameRecordsAlreadyIsLeftAsItIs) {

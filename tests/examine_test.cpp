@@ -67,8 +67,7 @@ TEST_F(ExamineTest, CompressedForeignMissingAndShortFilesAreNotProcessed) {
     look("notes.wav", {text.begin(), text.end()});
     EXPECT_EQ(f().Text2.caption, "Unidentified");
     EXPECT_EQ(f().comp1.caption, "Unknown Compression");
-    EXPECT_FALSE(f().Command3.enabled);
-    EXPECT_FALSE(f().Command4.enabled);
+    EXPECT_FALSE(f().Command3.enabled || f().Command4.enabled);
 
     // Only the low byte of the format tag counts: 257 is PCM.
     auto bytes = stereo16_file();

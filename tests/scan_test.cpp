@@ -183,8 +183,6 @@ TEST(ScanWorkedExample, EightBitMonoRecordsOneSilence) {
     std::vector<ScanProgress> reports;
     const auto record = [&](const ScanProgress& r) { reports.push_back(r); };
     EXPECT_EQ(scan(file, p, record), (std::vector<Silence>{{846, 1646}}));
-    EXPECT_EQ(mark_ms(846, 8000), 105);
-    EXPECT_EQ(mark_ms(1646, 8000), 205);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().progress, 2400);
     EXPECT_EQ(reports.back().done, 1.0);
