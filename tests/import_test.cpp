@@ -247,20 +247,6 @@ TEST_F(ImportTest, TheRecordingAndAReadOnlyGapFileAreNeverWrittenOver) {
     EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
 }
 
-TEST_F(ImportTest, TheHelpTheReadmeTheManPageAndTheManualsDescribeIt) {
-    ASSERT_EQ(run("--help"), 0);
-    EXPECT_NE(out.find("  import --labels | --csv | --json TEXT FILE.wav\n"), std::string::npos);
-    const std::pair<const char*, const char*> docs[] = {
-        {"README.md", "veltrane-cli import --labels | --csv | --json TEXT FILE.wav"},
-        {"README.md", "### import"},
-        {"data/man/veltrane-cli.1", ".B veltrane-cli import"},
-        {"data/manual/en/index.html", "veltrane-cli import --labels"},
-        {"data/manual/de/index.html", "veltrane-cli import --labels"},
-    };
-    for (const auto& [file, text] : docs)
-        EXPECT_TRUE(has(read_text(fs::path(VELTRANE_SOURCE_DIR) / file), text)) << file;
-}
-
 // dump's output piped into import gives back the GAP file byte for byte, for the
 // recordings Generate scans (any valid list of silences: ParseLabels above).
 TEST_F(ImportTest, DumpPipedIntoImportGivesBackTheSameBytes) {

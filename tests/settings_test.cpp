@@ -215,10 +215,9 @@ TEST_F(SettingsFileTest, ValuesAreThePlainTextTheyAreAndTheRestOfTheFileIsKept) 
         "002=1,000\n";
     write_text(file, hand_written);
     IniSettingsStore s = store();
-    EXPECT_EQ(get(s, "Startup Values", "Method"), "2");
-    EXPECT_EQ(get(s, "Startup Values", "Odd"), "@Variant(\\0\\0)");
-    EXPECT_EQ(get(s, "001", "020"), "yes, please");
-    EXPECT_EQ(get(s, "001", "002"), "1,000");
+    EXPECT_EQ((std::vector{get(s, "Startup Values", "Method"), get(s, "Startup Values", "Odd"),
+                           get(s, "001", "020"), get(s, "001", "002")}),
+              (std::vector<std::string>{"2", "@Variant(\\0\\0)", "yes, please", "1,000"}));
 
     const std::string odd_ones[] = {" blanks around ", "two\nlines", "\"quoted\"", "", "a\\b"};
     for (std::size_t i = 0; i < std::size(odd_ones); ++i)
