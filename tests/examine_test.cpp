@@ -25,16 +25,14 @@ class ExamineTest : public RunTest {
     }
 };
 
-// Interactive mode shows every detail and the sum of kilobytes; a refresh adds them to
-// the total and leaves the buttons; the stored Log value gates the entry in both modes.
-TEST_F(ExamineTest, CanonicalStereoFileShowsEveryDetailAndARefreshCountsIt) {
+// Interactive mode shows every detail (as CliTest.InfoShows... reads them) and the sum of
+// kilobytes; a refresh adds them to the total and leaves the buttons; the stored Log value
+// gates the entry in both modes.
+TEST_F(ExamineTest, CanonicalStereoFileShowsItsSumAndARefreshCountsIt) {
     settings.values["001/001"] = "24";
     settings.values["Startup Values/Log"] = "1";  // the box itself stays unticked
     const auto path = put("take1.wav", stereo16_file()).string();
     examine(*app, path, "take1.wav", 1);
-    EXPECT_EQ(details(), (std::vector<std::string>{"take1.wav", "Waveform", "PCM - Uncompressed",
-                                                   "976 Kb", "Stereo", "44100 Hz", "172 Kb/sec",
-                                                   "4", "16", "5.66 seconds", "1000000"}));
     EXPECT_TRUE(f().Command3.enabled && f().Command4.enabled);
     EXPECT_EQ(f().StatusBar1.caption, "Ready...");
     EXPECT_EQ(f().Label14.caption, "1000");
@@ -64,9 +62,7 @@ TEST_F(ExamineTest, CompressedForeignMissingAndShortFilesAreNotProcessed) {
     EXPECT_TRUE(f().Command4.enabled);
 
     const std::string text = "just some words, not a recording";
-    look("notes.wav", {text.begin(), text.end()});
-    EXPECT_EQ(f().Text2.caption, "Unidentified");
-    EXPECT_EQ(f().comp1.caption, "Unknown Compression");
+    look("notes.wav", {text.begin(), text.end()});  // its details: CliTest.InfoShows...
     EXPECT_FALSE(f().Command3.enabled || f().Command4.enabled);
 
     // Only the low byte of the format tag counts: 257 is PCM.
