@@ -33,6 +33,7 @@ TEST_F(ExamineTest, CanonicalStereoFileShowsItsSumAndARefreshCountsIt) {
     settings.values["Startup Values/Log"] = "1";  // the box itself stays unticked
     const auto path = put("take1.wav", stereo16_file()).string();
     examine(*app, path, "take1.wav", 1);
+    EXPECT_EQ(f().hid1.caption, "1000000") << "the data size, which info reads for itself";
     EXPECT_TRUE(f().Command3.enabled && f().Command4.enabled);
     EXPECT_EQ(f().StatusBar1.caption, "Ready...");
     EXPECT_EQ(f().Label14.caption, "1000");
