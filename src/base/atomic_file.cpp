@@ -203,31 +203,30 @@ void AtomicFile::check() const {
         throw Error(Errc::Write, target_, cause_in(folder, errno));
 }
 
-// Whether the target holds exactly the buffered bytes, and so needs no new file.
-bool AtomicFile::unchanged() const {
-    struct stat st {};
-    bool exists = false;
-    const fs::path file = checked_destination(target_, keep_, st, exists);
-    if (!exists || st.st_size != static_cast<off_t>(buffer_.size())) return false;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    // One byte more than expected: a file that has grown meanwhile differs.
-    std::vector<std::uint8_t> old(buffer_.size() + 1);
-    std::size_t got = 0;
-    while (got < old.size()) {
-        const ssize_t n = ::read(fd, old.data() + got, old.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
+// Whether the existing file the target leads to (`st` its status) holds exactly the
+// buffered bytes, and so needs no new file.
+bool AtomicFile::unchanged(const fs::path& file, const struct stat& st) const {
+    if (st.st_size != static_cast<off_t>(buffer_.size())) return false;
+    try {
+        FileSource old(file);
+        // One byte more than expected: a file that has grown meanwhile differs.
+        std::vector<std::uint8_t> bytes(buffer_.size() + 1);
+        return old.read_at(0, bytes) == buffer_.size() &&
+               std::equal(buffer_.begin(), buffer_.end(), bytes.begin());
+    } catch (const Error&) {
+        return false;
     }
-    ::close(fd);
-    return got == buffer_.size() && std::equal(buffer_.begin(), buffer_.end(), old.begin());
 }
 
 void AtomicFile::start() {
     struct stat st {};
     bool exists = false;
     const fs::path file = checked_destination(target_, keep_, st, exists);
+    start(file, st, exists);
+}
+
+// The temporary for `file`, where the target leads (`st` its status when it `exists`).
+void AtomicFile::start(const fs::path& file, const struct stat& st, bool exists) {
     folder_ = folder_of(file);
     folder_fd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder_fd_ < 0) fail(Errc::Write, errno_text());
@@ -275,11 +274,16 @@ void AtomicFile::write(std::span<const std::uint8_t> bytes) {
 }
 
 void AtomicFile::commit() {
-    if (fd_ < 0 && unchanged()) {
-        committed_ = true;
-        return;
+    if (fd_ < 0) {
+        struct stat st {};
+        bool exists = false;
+        const fs::path file = checked_destination(target_, keep_, st, exists);
+        if (exists && unchanged(file, st)) {
+            committed_ = true;
+            return;
+        }
+        start(file, st, exists);
     }
-    if (fd_ < 0) start();
     flush();
     // Looked at again: the target may have changed while the file was being written.
     struct stat st {};

@@ -46,8 +46,9 @@ class AtomicFile {
 
   private:
     void check() const;
-    bool unchanged() const;
+    bool unchanged(const std::filesystem::path& file, const struct stat& st) const;
     void start();
+    void start(const std::filesystem::path& file, const struct stat& st, bool exists);
     void flush();
     void discard() noexcept;
     [[noreturn]] void fail(Errc code, const std::string& cause);
