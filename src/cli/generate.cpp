@@ -125,7 +125,7 @@ bool sixteen_bit_mono(const std::string& path, bool find_chunks) {
 class GatheringAhead final : public TappedSource {
   public:
     GatheringAhead(ByteSource& file, const preview::Settings& settings)
-        : TappedSource(file), gatherer_(questions(file, settings), file.size()) {}
+        : TappedSource(file), gatherer_(riding_questions(file, settings), file.size()) {}
     std::span<const std::uint8_t> in_memory() const override { return inner_.in_memory(); }
     // The answers, with what the scan did not bring read from the file.
     preview::PassAnswers finish() { return gatherer_.finish(inner_); }
@@ -133,15 +133,6 @@ class GatheringAhead final : public TappedSource {
   private:
     void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
         if (!gatherer_.done()) gatherer_.take(offset, bytes);
-    }
-    static preview::PassQuestions questions(ByteSource& file, const preview::Settings& s) {
-        const WavInfo header = read_wav_header(file);
-        const preview::SampleLayout layout =
-            preview::sample_layout(header, preview::header_shape(file), file.size());
-        preview::PassQuestions q = preview::reasons_questions(header, layout, s);
-        q.give_up_at = s.sensitivity;
-        q.give_up_fast = s.double_speed;
-        return q;
     }
     preview::FactsGatherer gatherer_;
 };

@@ -39,6 +39,16 @@ struct ScanReasons::Watch {
     std::unique_ptr<preview::FactsGatherer> gatherer;
 };
 
+preview::PassQuestions riding_questions(ByteSource& file, const preview::Settings& settings) {
+    const WavInfo header = read_wav_header(file);
+    const preview::SampleLayout layout =
+        preview::sample_layout(header, preview::header_shape(file), file.size());
+    preview::PassQuestions q = preview::reasons_questions(header, layout, settings);
+    q.give_up_at = settings.sensitivity;
+    q.give_up_fast = settings.double_speed;
+    return q;
+}
+
 ScanReasons::ScanReasons(App& app, RunClock& clock) : app_(app), clock_(clock) {
     app_.watch_scan = [this](const std::string& path,
                              ByteSource& file) -> std::unique_ptr<ByteSource> {
@@ -48,13 +58,8 @@ ScanReasons::ScanReasons(App& app, RunClock& clock) : app_(app), clock_(clock) {
             auto w = std::make_unique<Watch>();
             w->path = path;
             w->settings = settings_of(app_.f());
-            const WavInfo header = read_wav_header(file);
-            const preview::SampleLayout layout =
-                preview::sample_layout(header, preview::header_shape(file), file.size());
-            preview::PassQuestions q = preview::reasons_questions(header, layout, w->settings);
-            q.give_up_at = w->settings.sensitivity;
-            q.give_up_fast = w->settings.double_speed;
-            w->gatherer = std::make_unique<preview::FactsGatherer>(q, file.size());
+            w->gatherer = std::make_unique<preview::FactsGatherer>(
+                riding_questions(file, w->settings), file.size());
             watch_ = std::move(w);
             return std::make_unique<OffTheClock>(file, *watch_->gatherer, clock_);
         } catch (const Error&) {

@@ -6,8 +6,14 @@
 
 #include "app/app.h"
 #include "cli/run_clock.h"
+#include "preview/why.h"
 
 namespace veltrane {
+
+// What a gatherer riding along a scan of `file` with `settings` asks: the reasons' own
+// questions, given up as soon as the scan records a silence. Throws Error when the
+// header cannot be read.
+preview::PassQuestions riding_questions(ByteSource& file, const preview::Settings& settings);
 
 class ScanReasons {
   public:
