@@ -48,13 +48,12 @@ class ScanAhead {
     // Rather than wait for the file it takes, it scans that file itself when no one has
     // started it, or another file no longer than `short_bytes`, which holds up the one
     // awaited for a moment only. At most four times `jobs` files are scanned ahead of the
-    // one taken. `stopped` is asked once per block of every scan: a scan
-    // it answers true for ends there, its temporary file removed, and no other scan starts.
-    // `watch`, when given, may wrap each file before its scan, as App::watch_scan does
-    // (null: the file is scanned as it is). `after`, when given, is called on the scanning
-    // thread with each finished scan and the wrapper it was read through (null when none; the
-    // file still open), for more work on the same file that should not wait for the
-    // procedures.
+    // one taken. `stopped` is asked once per block of every scan: a scan it answers true
+    // for ends there, its temporary file removed, and no other scan starts. `watch`, when
+    // given, may wrap each file before its scan, as App::watch_scan does (null: the file is
+    // scanned as it is). `after`, when given, is called on the scanning thread with each
+    // finished scan and the wrapper it was read through (null when none; the file still
+    // open), for more work on the same file that should not wait for the procedures.
     using Watch = std::function<std::unique_ptr<ByteSource>(const std::string&, ByteSource&)>;
     using After = std::function<void(const FinishedScan&, ByteSource* watched)>;
     ScanAhead(unsigned jobs, ScanSettings settings, bool find_chunks, std::function<bool()> stopped,

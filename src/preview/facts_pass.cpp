@@ -604,17 +604,17 @@ class SweepPart final : public Part {
     }
     std::size_t found() const { return found_; }
 
-    // Double Speed takes every other step of normal speed (the same bytes, read the same
-    // way): the steps of `follower` are taken from the levels this part works out, as far
-    // as they go, and the follower reads for itself what is left.
     // Bounds from those worked out for all parts at once, where the block has them.
     void share(const SharedBounds* shared, std::vector<std::uint8_t> SharedBounds::*table) {
-        if (gate_ && bounds_of_) {
+        if (gated()) {
             shared_ = shared;
             shared_table_ = table;
         }
     }
     bool gated() const { return gate_ && bounds_of_; }
+    // Double Speed takes every other step of normal speed (the same bytes, read the same
+    // way): the steps of `follower` are taken from the levels this part works out, as far
+    // as they go, and the follower reads for itself what is left.
     void lead(SweepPart& follower) {
         if (!gate_ && !follower.gate_) follower_ = &follower;
     }
@@ -755,7 +755,7 @@ class QuietPart final : public Part {
     bool read_all() const override { return f_ >= l_.frames; }
 
     void share(const SharedBounds* shared) {
-        if (gate_ && bounds_of_) shared_ = shared;
+        if (gated()) shared_ = shared;
     }
     bool gated() const { return gate_ && bounds_of_; }
 
