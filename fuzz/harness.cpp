@@ -321,6 +321,13 @@ void check_scan_at(const Input& in, std::span<const std::uint8_t> file, const Wa
         require(same_reports(o.reports, runs[0].reports), "kernels or readers report differently",
                 where);
     }
+    // In two halves at once: the second half's silences wait for the first's.
+    InlineCore second;
+    MemorySource whole(file);
+    std::vector<Silence> halves;
+    scan_engine::scan_with(
+        all.back(), whole, p, [&](const Silence& s) { halves.push_back(s); }, {}, &second);
+    require(halves == runs[0].silences, "a scan in two halves finds other silences", where);
     const Outcome& got = runs[0];
     check_order(got.silences, where);
     check_reports(got.reports, where);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <ostream>
@@ -12,8 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/second_core.h"
 #include "audio/scan.h"
 #include "audio/scan_engine.h"
+#include "base/error.h"
 #include "scan_reference.h"
 #include "synth.h"
 
@@ -351,6 +354,119 @@ TEST(ScanMatchesReference, LongFileAcrossBlocks) {
             }
         }
     }
+}
+
+// A file that lets another thread read it after `shut` reads of its own, as a source that
+// watches the scan does once it has seen enough; it fails at reads from `bad` on.
+class HalvingSource final : public ByteSource {
+  public:
+    HalvingSource(const Bytes& file, int shut, std::int64_t bad = -1)
+        : file_(file, file.size()), shut_(shut), bad_(bad) {}
+    std::int64_t size() const override { return file_.size(); }
+    std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override {
+        if (bad_ >= 0 && offset + static_cast<std::int64_t>(dest.size()) > bad_)
+            throw Error(Errc::Read, "take.wav", "Input/output error");
+        if (shut_ > 0) --shut_;
+        return file_.read_at(offset, dest);
+    }
+    ByteSource* for_another_thread() override { return shut_ > 0 ? nullptr : this; }
+
+  private:
+    ReadSource file_;
+    int shut_;
+    const std::int64_t bad_;
+};
+
+// A scan in two halves at once gives the silences of one scan, in the same order, whether
+// the second half runs on a thread or at once, whatever silence spans the halves' meeting
+// point (or the whole second half), and when the second half gives up for holding too
+// many silences. Its last report is that of the scan.
+TEST(ScanInHalves, AsOneScan) {
+    Material m(4242);
+    constexpr auto block = static_cast<int>(scan_engine::block_bytes);
+    for (int round = 0; round < 300 && !::testing::Test::HasFailure(); ++round) {
+        ScanParams p;
+        p.situation = kSituations[m.uniform(0, 7)];
+        const bool wide = p.situation % 10 == 2 || p.situation % 10 == 4;
+        p.sensitivity = m.uniform(1, 50);
+        p.filter_ms = m.uniform(0, 400);
+        p.byte_rate = m.chance(50) ? m.uniform(40, 2000) : 8000 * (wide ? 2 : 1);
+        const auto size = static_cast<std::size_t>(m.chance(80) ? m.uniform(5000, 40000)
+                                                                : m.uniform(block, 3 * block));
+        p.end_mark = m.chance(90) ? static_cast<std::int64_t>(size) - 44 : kFarEnd;
+        Bytes file = m.make(size, wide, p.sensitivity, m.chance(30));
+        // Quiet about the middle, where the halves meet, or from there to the end.
+        const int quiet = m.uniform(0, 3);
+        if (quiet > 0)
+            std::fill(file.begin() + static_cast<std::ptrdiff_t>(size / 2 - 2000 * (quiet == 1)),
+                      quiet == 3 ? file.end()
+                                 : file.begin() + static_cast<std::ptrdiff_t>(size / 2 + 1500),
+                      wide ? 0 : 128);
+        const std::vector<Silence> want = read_through(file, size, p);
+
+        InlineCore at_once;
+        ThreadCore threaded;
+        SecondCore& second = m.chance(50) ? static_cast<SecondCore&>(at_once) : threaded;
+        second.least_bytes = 0;
+        second.most_held = m.chance(80) ? std::size_t{1} << 20 : std::size_t(m.uniform(0, 3));
+        HalvingSource source(file, m.chance(50) ? 0 : m.uniform(1, 3));
+        std::vector<Silence> got;
+        ScanProgress last;
+        scan(
+            source, p, [&](const Silence& s) { got.push_back(s); },
+            [&](const ScanProgress& r) { last = r; }, &second);
+        EXPECT_EQ(got, want) << "round " << round << " " << describe(p, size, Kernel::avx512);
+        const reference::Result ref = reference::scan(file, p);
+        if (ref.scanned) {
+            EXPECT_EQ(last.progress, ref.last_progress) << "round " << round;
+            EXPECT_EQ(last.done, 1.0);
+        }
+    }
+}
+
+// Silences just long enough to record, and one step short, that end about where the
+// halves meet.
+TEST(ScanInHalves, ShortestSilencesAboutTheMeetingPoint) {
+    constexpr int kSteps = 64 * 40;
+    const ScanParams p{1, 15, 99, 1000, 1, kSteps};  // records silences of 100 steps and more
+    InlineCore second;
+    std::size_t recorded = 0;
+    for (int end = kSteps / 2 - 70; end <= kSteps / 2 + 70; ++end) {
+        for (int length : {99, 100}) {
+            std::vector<bool> silent(kSteps, false);
+            std::fill(silent.begin() + end - length, silent.begin() + end, true);
+            const Bytes file = encode_steps(1, silent);
+            MemorySource source(file);
+            std::vector<Silence> got;
+            scan(
+                source, p, [&](const Silence& s) { got.push_back(s); }, {}, &second);
+            EXPECT_EQ(got, read_through(file, file.size(), p)) << end << " " << length;
+            recorded += got.size();
+        }
+    }
+    EXPECT_EQ(recorded, 141u);
+}
+
+// A read that fails in the second half fails the scan, and a scan stopped by its first
+// half's report stops the second as well: either ends the scan with that exception once
+// the other processor is done with it.
+TEST(ScanInHalves, AFailureOnEitherSideEndsTheScan) {
+    Material m(5);
+    const Bytes file =
+        m.make(4 * static_cast<std::size_t>(scan_engine::block_bytes), true, 15, false);
+    const ScanParams p{4, 15, 50, 176400, 45, static_cast<std::int64_t>(file.size()) - 44};
+    ThreadCore second;
+    second.least_bytes = 0;
+    HalvingSource failing(file, 0, static_cast<std::int64_t>(file.size()) * 3 / 4);
+    EXPECT_THROW(scan(
+                     failing, p, [](const Silence&) {}, {}, &second),
+                 Error);
+    struct Stop {};
+    HalvingSource stopped(file, 0);
+    EXPECT_THROW(
+        scan(
+            stopped, p, [](const Silence&) {}, [](const ScanProgress&) { throw Stop{}; }, &second),
+        Stop);
 }
 
 // Scans side by side give each the silences it gives alone: mixed layouts and settings,

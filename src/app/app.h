@@ -20,6 +20,7 @@
 namespace veltrane {
 
 class ScanAhead;
+class SecondCore;
 class ByteSource;
 
 inline constexpr std::string_view kAppName = "Veltrane";
@@ -69,6 +70,9 @@ struct App {
     // Scans the files of a run ahead on other threads (the command-line tool's --jobs;
     // the window never sets it): doit takes each file's finished scan instead of scanning.
     ScanAhead* scan_ahead = nullptr;
+    // A second processor for the scan of a long file (the command-line tool's runs of one
+    // file; the window never sets it).
+    SecondCore* second_core = nullptr;
     // At most how often doit writes the statistics to the store, in seconds; 0: after
     // every file, as the window does. A run always writes them when it ends.
     double settings_interval = 0;

@@ -67,7 +67,8 @@ std::size_t scan_here(App& app, ByteSource& wav, const ScanParams& params, const
                 app.yield();
                 last_yield = clock.monotonic_seconds();
             }
-        });
+        },
+        app.second_core);
     gaps.commit();
     return gaps.count();
 }

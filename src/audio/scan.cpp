@@ -1,10 +1,13 @@
 #include "audio/scan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "audio/scan_engine.h"
 #include "audio/scan_kernels.h"
@@ -148,7 +151,7 @@ class Scanner {
           shortest_(shortest_recorded(params.filter_ms, params.byte_rate)),
           sink_(sink) {}
 
-    void run(MaskFn masks, const ScanCallback& on_block);
+    void run(MaskFn masks, const ScanCallback& on_block, SecondCore* second);
 
     // run() in parts, for scans that go over a file side by side: start(), then
     // next_block() while blocks_left(), then finish().
@@ -166,6 +169,7 @@ class Scanner {
     // (take_batch()), then end_block().
     std::int64_t block_words_next() const { return std::min(words_left_, block_words); }
     void take_batch(const std::uint64_t* bits, std::size_t n) {
+        if (following_) note_first_close(bits, n);
         take_(bits, n, p_ + layout.mark, shortest_, run_, out_);
         drain();
         p_ += static_cast<std::int64_t>(n) * word_bytes;
@@ -195,6 +199,25 @@ class Scanner {
     static constexpr int step = layout.step;
     static constexpr std::int64_t word_bytes = 64 * step;
     static constexpr std::int64_t block_words = block_bytes / word_bytes;
+
+    // Scans the next `mine` whole words here while `second` scans the rest from `other`,
+    // and carries on from the end of both; from the end of its own part when the other
+    // gave up.
+    void split(SecondCore& second, ByteSource& other, std::int64_t mine,
+               const ScanCallback& on_block);
+    // Makes this scanner the second part of `lead`'s scan: the words after its next
+    // `skip`. Whatever the first part ends in, a silence is taken to go on into this one:
+    // it is never recorded here, and where it ends is noted (first_close_).
+    void follow(const Scanner& lead, std::int64_t skip);
+    void note_first_close(const std::uint64_t* bits, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (bits[i] == ~std::uint64_t{0}) continue;
+            first_close_ = p_ + layout.mark + static_cast<std::int64_t>(i) * word_bytes +
+                           std::countr_one(bits[i]) * step;
+            following_ = false;
+            return;
+        }
+    }
 
     // The bytes at positions p .. p + n - 1 (n at most a block and its lookahead), read
     // from the source as needed; zero outside the file and where the file has ended.
@@ -278,6 +301,9 @@ class Scanner {
     std::int64_t p_ = 0;                 // the position of the next step
     std::int64_t words_left_ = 0;        // whole words still to scan a block at a time
     bool done_ = false;
+    // As the second part of a scan: the first step that is not silent, once seen.
+    bool following_ = false;
+    std::optional<std::int64_t> first_close_;
 };
 
 template <Situation S>
@@ -347,10 +373,96 @@ void Scanner<S>::finish(const ScanCallback& on_block) {
 }
 
 template <Situation S>
-void Scanner<S>::run(MaskFn masks, const ScanCallback& on_block) {
+void Scanner<S>::run(MaskFn masks, const ScanCallback& on_block, SecondCore* second) {
     start(masks);
+    // The source may let another thread read only once it has seen enough itself.
+    while (second && words_left_ >= 2 && words_left_ * word_bytes >= second->least_bytes) {
+        if (ByteSource* other = source_.for_another_thread()) {
+            split(*second, *other, words_left_ / 2, on_block);
+            break;
+        }
+        next_block(on_block);
+    }
     while (words_left_ > 0) next_block(on_block);
     finish(on_block);
+}
+
+template <Situation S>
+void Scanner<S>::follow(const Scanner& lead, std::int64_t skip) {
+    masks_ = lead.masks_;
+    take_ = lead.take_;
+    p_ = lead.p_ + skip * word_bytes;
+    words_left_ = lead.words_left_ - skip;
+    run_ = {true, p_ + layout.mark, 0, std::numeric_limits<std::int64_t>::max()};
+    following_ = true;
+}
+
+template <Situation S>
+void Scanner<S>::split(SecondCore& second, ByteSource& other, std::int64_t mine,
+                       const ScanCallback& on_block) {
+    struct TooMany {};
+    std::vector<Silence> held;
+    const std::size_t most = second.most_held;
+    const SilenceSink hold = [&](const Silence& s) {
+        if (held.size() >= most) throw TooMany{};
+        held.push_back(s);
+    };
+    Scanner part(other, params_, hold);
+    part.follow(*this, mine);
+    std::atomic<bool> quit{false};
+    bool complete = false;
+    std::exception_ptr failure;
+    try {
+        second.start([&] {
+            try {
+                while (part.blocks_left() && !quit.load(std::memory_order_relaxed))
+                    part.next_block({});
+                complete = !part.blocks_left();
+            } catch (const TooMany&) {
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (...) {
+        return;  // no other processor after all: this one scans on alone
+    }
+    // However this part ends, the other stops at its next block before `part` goes.
+    struct Join {
+        SecondCore& second;
+        std::atomic<bool>& quit;
+        bool waited = false;
+        void wait() {
+            if (!waited) second.wait();
+            waited = true;
+        }
+        ~Join() {
+            quit = true;
+            wait();
+        }
+    } join{second, quit};
+    const std::int64_t theirs = words_left_ - mine;
+    words_left_ = mine;
+    while (words_left_ > 0) next_block(on_block);
+    join.wait();
+    words_left_ = theirs;
+    if (failure) std::rethrow_exception(failure);
+    if (!complete) return;
+
+    // The silence this part passes on, or one that opens with the other's first step,
+    // ends where the other saw its first step that is not silent (if anywhere).
+    const std::int64_t from = p_ + layout.mark;
+    if (!run_.in && part.first_close_ != from)
+        run_ = {true, from, run_.end, add_saturated(from, shortest_)};
+    if (part.first_close_) {
+        if (run_.in && *part.first_close_ >= run_.need)
+            out_.push_back({run_.start, *part.first_close_});
+        run_ = part.run_;
+    }
+    drain();
+    for (const Silence& s : held) sink_(s);
+    p_ = part.p_;
+    k_ += Wide{theirs} * 64;
+    words_left_ = 0;
 }
 
 template <Situation S>
@@ -366,8 +478,8 @@ MaskFn mask_fn(Kernel kernel) {
 
 template <Situation S>
 void scan_as(Kernel kernel, ByteSource& source, const ScanParams& params, const SilenceSink& sink,
-             const ScanCallback& on_block) {
-    Scanner<S>(source, params, sink).run(mask_fn<S>(kernel), on_block);
+             const ScanCallback& on_block, SecondCore* second) {
+    Scanner<S>(source, params, sink).run(mask_fn<S>(kernel), on_block, second);
 }
 
 // One of several scans that go over a file side by side.
@@ -567,13 +679,14 @@ Kernel fastest() {
 }
 
 void scan_with(Kernel kernel, ByteSource& source, const ScanParams& params,
-               const SilenceSink& on_silence, const ScanCallback& on_block) {
+               const SilenceSink& on_silence, const ScanCallback& on_block, SecondCore* second) {
     if (params.byte_rate <= 0) return;
     if (!available(kernel)) kernel = Kernel::portable;
     with_situation(
         params.situation,
         [&](auto situation) {
-            scan_as<decltype(situation)::value>(kernel, source, params, on_silence, on_block);
+            scan_as<decltype(situation)::value>(kernel, source, params, on_silence, on_block,
+                                                second);
         },
         [] {});
 }
@@ -594,8 +707,8 @@ void scan_together(ByteSource& source, std::span<const ScanJob> jobs, const Byte
 }
 
 void scan(ByteSource& source, const ScanParams& params, const SilenceSink& on_silence,
-          const ScanCallback& on_block) {
-    scan_engine::scan_with(scan_engine::fastest(), source, params, on_silence, on_block);
+          const ScanCallback& on_block, SecondCore* second) {
+    scan_engine::scan_with(scan_engine::fastest(), source, params, on_silence, on_block, second);
 }
 
 std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,

@@ -39,12 +39,32 @@ using ScanCallback = std::function<void(const ScanProgress&)>;
 // Receives each silence that is long enough to record, as soon as it has ended.
 using SilenceSink = std::function<void(const Silence&)>;
 
+// Another processor that a scan of a long file may give the second half of it to: start()
+// runs `task` there, wait() returns once it has ended. Only a caller that may use more
+// than one thread passes one; the window keeps to its own.
+class SecondCore {
+  public:
+    virtual ~SecondCore() = default;
+    virtual void start(std::function<void()> task) = 0;
+    virtual void wait() = 0;
+    // A scan over fewer bytes than this stays on one processor: handing over costs about
+    // what copying a few megabytes does.
+    std::int64_t least_bytes = std::int64_t{32} << 20;
+    // The silences the second half may hold until the first is done. One that finds more
+    // gives up, and the first processor scans on alone: memory stays bounded.
+    std::size_t most_held = std::size_t{1} << 20;
+};
+
 // Scans the samples of a whole WAV file, read from `source` a block at a time (bytes
 // before position 1 or past the end read as zero), and hands on the silences that are
 // long enough to record, in the order they end. No scan (and no records) for an unknown
 // situation or a byte rate of 0 or below. Memory use does not grow with the file.
+// With `second`, a long file whose source may be read from another thread
+// (ByteSource::for_another_thread) is scanned in two halves at once; the silences, their
+// order and the reports' last value are the same. Every call of the callbacks stays on
+// the calling thread.
 void scan(ByteSource& source, const ScanParams& params, const SilenceSink& on_silence,
-          const ScanCallback& on_block = {});
+          const ScanCallback& on_block = {}, SecondCore* second = nullptr);
 
 // The same over a file held in memory, the silences collected.
 std::vector<Silence> scan(std::span<const std::uint8_t> file, const ScanParams& params,

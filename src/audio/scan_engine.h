@@ -36,7 +36,8 @@ inline constexpr std::int64_t block_bytes = std::int64_t{1} << 18;
 
 // scan() with a chosen kernel; falls back to the portable one if it is not available.
 void scan_with(Kernel kernel, ByteSource& source, const ScanParams& params,
-               const SilenceSink& on_silence, const ScanCallback& on_block);
+               const SilenceSink& on_silence, const ScanCallback& on_block,
+               SecondCore* second = nullptr);
 std::vector<Silence> scan_with(Kernel kernel, std::span<const std::uint8_t> file,
                                const ScanParams& params, const ScanCallback& on_block);
 

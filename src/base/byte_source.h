@@ -23,6 +23,10 @@ class ByteSource {
     virtual std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) = 0;
     // All the bytes at once, when the source holds them in memory; empty otherwise.
     virtual std::span<const std::uint8_t> in_memory() const { return {}; }
+    // The same bytes for a reader on another thread, at the same time as this one; null
+    // when the source cannot serve one (or not yet: a source that watches what is read
+    // may allow one once it has seen enough).
+    virtual ByteSource* for_another_thread() { return nullptr; }
 };
 
 // Bytes already in memory.
@@ -32,12 +36,14 @@ class MemorySource final : public ByteSource {
     std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
     std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
     std::span<const std::uint8_t> in_memory() const override { return bytes_; }
+    ByteSource* for_another_thread() override { return this; }
 
   private:
     std::span<const std::uint8_t> bytes_;
 };
 
-// A source that shows every stretch its reader reads through it to seen() as well.
+// A source that shows every stretch its reader reads through it to seen() as well. A
+// reader on another thread reads past it, unseen, where a subclass allows one.
 class TappedSource : public ByteSource {
   public:
     explicit TappedSource(ByteSource& inner) : inner_(inner) {}
@@ -83,6 +89,8 @@ class FileSource final : public ByteSource {
 
     std::int64_t size() const override { return size_; }
     std::size_t read_at(std::int64_t offset, std::span<std::uint8_t> dest) override;
+    // Reads at a position of their own (pread) never get in each other's way.
+    ByteSource* for_another_thread() override { return this; }
     FileId id() const { return stamp_.id; }
     // The file as it stood when it was opened.
     const FileStamp& stamp() const { return stamp_; }

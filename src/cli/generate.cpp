@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/presets.h"
 #include "app/scan_ahead.h"
+#include "app/second_core.h"
 #include "app/startup_values.h"
 #include "app/work.h"
 #include "audio/scan_settings.h"
@@ -232,6 +233,9 @@ int run(const Invocation& in) {
         app.scan_ahead = &*ahead;
         if (c.method == kSingle) ahead->plan(files);
     }
+    // One file alone gives the second half of a long recording to another processor.
+    ThreadCore second_core;
+    if (c.jobs > 1 && !ahead) app.second_core = &second_core;
     // The statistics reach the store twice a second and when a run ends, not per file.
     app.settings_interval = 0.5;
     // Another program's changes to the settings file are looked for five times a second,

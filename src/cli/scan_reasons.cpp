@@ -16,6 +16,11 @@ class OffTheClock final : public TappedSource {
     OffTheClock(ByteSource& inner, preview::FactsGatherer& gatherer, RunClock& clock)
         : TappedSource(inner), gatherer_(gatherer), clock_(clock) {}
     std::span<const std::uint8_t> in_memory() const override { return inner_.in_memory(); }
+    // Another thread reads past the gatherer, once it needs no more bytes: a file where
+    // nothing is found is read once, here.
+    ByteSource* for_another_thread() override {
+        return gatherer_.done() ? inner_.for_another_thread() : nullptr;
+    }
 
   private:
     void seen(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
