@@ -12,6 +12,13 @@
 #include "audio/scan_engine.h"
 #include "audio/scan_kernels.h"
 
+#if defined(__SSE2__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#define VELTRANE_SYSTEM_CPU_FEATURES 1
+#else
+#define VELTRANE_SYSTEM_CPU_FEATURES 0
+#endif
+
 namespace veltrane {
 
 namespace scan_engine {
@@ -653,10 +660,19 @@ bool available(Kernel kernel) {
 #if defined(__SSE2__)
         case Kernel::sse2:
             return true;
+#if VELTRANE_SYSTEM_CPU_FEATURES
+        // What the C library found when the program was loaded: asking the processor
+        // again costs several microseconds a question under a hypervisor.
+        case Kernel::avx2:
+            return CPU_FEATURE_ACTIVE(AVX2);
+        case Kernel::avx512:
+            return CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(BMI2);
+#else
         case Kernel::avx2:
             return __builtin_cpu_supports("avx2");
         case Kernel::avx512:
             return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
+#endif
 #endif
         default:
             return false;

@@ -166,6 +166,9 @@ int run(const Invocation& in) {
     auto interrupted = [&] { return in.env.interrupted ? in.env.interrupted() : 0; };
 
     HeadlessServices services(in.err, in.env.program_folder, in.env.settings_file);
+    // Another program's changes to the settings file are looked for five times a second,
+    // not at every read (the start-up values read it many times).
+    services.settings.set_recheck_interval(std::chrono::milliseconds(200));
     // The runs are timed without the reasons given for files in which nothing was found.
     const Platform platform = services.platform();
     RunClock clock(platform.clock);
@@ -238,9 +241,7 @@ int run(const Invocation& in) {
     if (c.jobs > 1 && !ahead) app.second_core = &second_core;
     // The statistics reach the store twice a second and when a run ends, not per file.
     app.settings_interval = 0.5;
-    // Another program's changes to the settings file are looked for five times a second,
-    // not at every read; Data.Qlm is looked for once.
-    services.settings.set_recheck_interval(std::chrono::milliseconds(200));
+    // Data.Qlm is looked for once.
     app.remember_data_file = true;
 
     RunReport out(in.out, in.err, c.json, in.env.progress);
