@@ -7,6 +7,7 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "audio/scan_engine.h"
@@ -14,6 +15,8 @@
 
 #if defined(__SSE2__) && __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
+#endif
+#if defined(CPU_FEATURE_ACTIVE)
 #define VELTRANE_SYSTEM_CPU_FEATURES 1
 #else
 #define VELTRANE_SYSTEM_CPU_FEATURES 0
@@ -426,6 +429,7 @@ void Scanner<S>::split(SecondCore& second, ByteSource& other, std::int64_t mine,
                     part.next_block({});
                 complete = !part.blocks_left();
             } catch (const TooMany&) {
+            } catch (const std::bad_alloc&) {  // gives up too: this thread scans on alone
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -455,11 +459,10 @@ void Scanner<S>::split(SecondCore& second, ByteSource& other, std::int64_t mine,
     if (failure) std::rethrow_exception(failure);
     if (!complete) return;
 
-    // The silence this part passes on, or one that opens with the other's first step,
+    // The silence this part passes on, or else one that opens with the other's first step,
     // ends where the other saw its first step that is not silent (if anywhere).
     const std::int64_t from = p_ + layout.mark;
-    if (!run_.in && part.first_close_ != from)
-        run_ = {true, from, run_.end, add_saturated(from, shortest_)};
+    if (!run_.in) run_ = {true, from, run_.end, add_saturated(from, shortest_)};
     if (part.first_close_) {
         if (run_.in && *part.first_close_ >= run_.need)
             out_.push_back({run_.start, *part.first_close_});

@@ -361,8 +361,8 @@ const Command kGenerateCommand = {
     "      --multitasking        hand control to the event loop while scanning\n"
     "      --find-chunks         scan the \"data\" chunk wherever it stands\n"
     "      --json                one JSON array, an object per run\n"
-    "      -j, --jobs N          scan N files at once (default: one per processor);\n"
-    "                            the results are those of --jobs 1\n"
+    "      -j, --jobs N          scan N files at once (default: one per processor), and\n"
+    "                            one long file on two; the results are those of --jobs 1\n"
     "      Precision, speed and features start from the stored start-up values.\n",
     run};
 
