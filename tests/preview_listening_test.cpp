@@ -32,18 +32,17 @@ TEST(PreviewListening, PlaysEightAndSixteenBitMonoOrStereoInWholeFrames) {
               "3 Kanäle, abgespielt werden Mono und Stereo");
 
     // 32 bytes a millisecond, frames of 4 bytes from byte 44: times round to a frame and
-    // stay inside the frames.
+    // stay inside the frames. 10 ms is byte 320: frame 69 of (320 - 44) / 4; a second
+    // before 1100 ms is 100 ms, byte 3200, and a second after runs past the end.
+    using Bytes = std::pair<std::int64_t, std::int64_t>;
+    const auto bytes = [](preview::ByteRange r) { return Bytes{r.from, r.to}; };
     const double per_ms = 32;
-    const preview::ByteRange r = preview::frames_between(stereo16, per_ms, 10, 20);
-    EXPECT_EQ(r.from, 44 + 69 * 4);  // 10 ms is byte 320: frame 69 of (320 - 44) / 4
-    EXPECT_EQ(r.to, 44 + 149 * 4);
-    EXPECT_EQ(preview::frames_between(stereo16, per_ms, -5, 1e9).from, 44);
-    EXPECT_EQ(preview::frames_between(stereo16, per_ms, -5, 1e9).to, 44 + 8000 * 4);
+    EXPECT_EQ(bytes(preview::frames_between(stereo16, per_ms, 10, 20)),
+              Bytes(44 + 69 * 4, 44 + 149 * 4));
+    EXPECT_EQ(bytes(preview::frames_between(stereo16, per_ms, -5, 1e9)), Bytes(44, 44 + 8000 * 4));
     EXPECT_TRUE(preview::frames_between(stereo16, per_ms, 50, 40).empty());
-    const preview::ByteRange a = preview::around(stereo16, per_ms, {1100, 1200});
-    EXPECT_EQ(a.from, 44 + 789 * 4);  // a second before 1100 ms: 100 ms, byte 3200
-    EXPECT_EQ(a.to, 44 + 8000 * 4);   // a second after runs past the end
-    EXPECT_DOUBLE_EQ(preview::ms_of(3200, per_ms), 100);
+    EXPECT_EQ(bytes(preview::around(stereo16, per_ms, {1100, 1200})),
+              Bytes(44 + 789 * 4, 44 + 8000 * 4));
 }
 
 TEST(PreviewSelection, KeepsTheSilenceThatOverlapsMostAndStepsThroughThem) {
@@ -66,15 +65,18 @@ TEST(PreviewSelection, KeepsTheSilenceThatOverlapsMostAndStepsThroughThem) {
             << "selected " << c.selected << ", " << c.now.size() << " now";
     EXPECT_EQ(preview::kept_selection(before, 7, before), -1);
 
-    EXPECT_EQ(preview::stepped_selection(before, 0, 1, 0), 1);
-    EXPECT_EQ(preview::stepped_selection(before, 2, 1, 0), 2);  // stays at the last
-    EXPECT_EQ(preview::stepped_selection(before, 0, -1, 0), 0);
-    EXPECT_EQ(preview::stepped_selection(before, 2, -1, 0), 1);
     // None selected: from the given time (the cursor or the view's left edge).
-    EXPECT_EQ(preview::stepped_selection(before, -1, 1, 300), 1);
-    EXPECT_EQ(preview::stepped_selection(before, -1, -1, 300), 0);
-    EXPECT_EQ(preview::stepped_selection(before, -1, 1, 5000), 2);
-    EXPECT_EQ(preview::stepped_selection(before, -1, -1, 0), 0);
+    const struct {
+        int selected, step;
+        double at_ms;
+        int want;
+    } steps[] = {
+        {0, 1, 0, 1},    {2, 1, 0, 2},     {0, -1, 0, 0},    {2, -1, 0, 1},
+        {-1, 1, 300, 1}, {-1, -1, 300, 0}, {-1, 1, 5000, 2}, {-1, -1, 0, 0},
+    };
+    for (const auto& c : steps)
+        EXPECT_EQ(preview::stepped_selection(before, c.selected, c.step, c.at_ms), c.want)
+            << c.selected << " " << c.step << " " << c.at_ms;
     EXPECT_EQ(preview::stepped_selection({}, -1, 1, 0), -1);
 }
 

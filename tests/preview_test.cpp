@@ -312,16 +312,13 @@ TEST(PreviewWhy, SixteenBitStereoInsideTheBandSaysWhyNormalSpeedFindsNothing) {
     Recording r(synth::wav_bytes({2, 16, 8000}, data));
     const Settings s{15, 50, false};
     ASSERT_TRUE(records_of(r.source, generate_params(r.h, s)).empty());
-    const Explanation e = explain_nothing(r.source, r.h, r.shape, r.l, s);
-    ASSERT_TRUE(e.facts.quietest);
-    EXPECT_EQ(e.facts.quietest->peak, 20);
-    const auto en = why_lines(e, Language::English);
+    const auto en = why(r.file, Language::English);
     ASSERT_EQ(en.size(), 3u);
     EXPECT_EQ(en[2],
               "16-bit stereo at normal speed: the quietest stretch lies inside the band, but "
               "this scan judges beside each sample the byte pair of its high byte and the next "
               "sample's low byte, and such pairs reach past the band.");
-    const auto de = why_lines(e, Language::German);
+    const auto de = why(r.file, Language::German);
     ASSERT_EQ(de.size(), 3u);
     EXPECT_TRUE(
         de[2].starts_with("16-Bit-Stereo bei normaler Geschwindigkeit: Die leiseste Stelle liegt "
@@ -356,7 +353,7 @@ TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
                   "Erstellen durchsucht diese Datei nicht: sie ist keine RIFF-WAVE-Datei."});
 }
 
-TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnes) {
+TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnesAndTheLabelTrackAndTally) {
     const std::vector<GapRecord> now = {{100, 200}, {300, 420}, {500, 600}, {900, 950}};
     // Unsorted, as a hand-made file may be; one long record overlapping two.
     const std::vector<GapRecord> disk = {
@@ -368,9 +365,7 @@ TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnes) {
                                           Match::Changed, Match::OnlyOnDisk}));
     EXPECT_EQ((std::vector{c.same, c.changed, c.added, c.removed}),
               (std::vector<std::size_t>{1, 3, 0, 2}));
-}
 
-TEST(PreviewLists, LabelTrackAndTally) {
     const std::vector<GapRecord> records = {{105, 205}, {1000, 1500}, {-3, 40000}};
     EXPECT_EQ(label_track(records),
               "0.105\t0.205\tgap 1\n1.000\t1.500\tgap 2\n-0.003\t40.000\tgap 3\n");

@@ -191,8 +191,6 @@ TEST_F(QtAccessibilityTest, DetailsLeftFromTheFileBeforeAreGreyedAndGenerateSays
     load(words);
     EXPECT_FALSE(f().Command3.enabled);
     EXPECT_EQ(generate->toolTip().toStdString(), "Not a WAV file");
-    switch_language();
-    EXPECT_EQ(generate->toolTip().toStdString(), "Keine WAV-Datei");
 
     load(pcm);
     EXPECT_TRUE(f().Command3.enabled);

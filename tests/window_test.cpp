@@ -56,10 +56,9 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactlyAndErrorsAreShownInIt) {
     const auto fail = [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); };
     dispatch(*app, fail);
     translate(*app);
-    EXPECT_EQ(f().lan.caption, "2");
-    EXPECT_EQ(f().Command5.caption, "English");
-    EXPECT_EQ(f().Option2.caption, "Laut");
-    EXPECT_EQ(f().StatusBar1.caption, "Fertig...");
+    EXPECT_EQ((std::vector{f().lan.caption, f().Command5.caption, f().Option2.caption,
+                           f().StatusBar1.caption}),
+              (std::vector<std::string>{"2", "English", "Laut", "Fertig..."}));
     dispatch(*app, fail);
     dispatch(*app, [] { throw std::runtime_error("odd"); });
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{
@@ -67,9 +66,8 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactlyAndErrorsAreShownInIt) {
                                "„/x/y.gap“ lässt sich nicht schreiben: Read-only file system",
                                "Unerwarteter Fehler: odd"}));
     translate(*app);
-    EXPECT_EQ(f().Command4.caption, "Play");
-    EXPECT_EQ(f().rook4.caption, "Number of files read");
-    EXPECT_EQ(f().lg.caption, "Log");
+    EXPECT_EQ((std::vector{f().Command4.caption, f().rook4.caption, f().lg.caption}),
+              (std::vector<std::string>{"Play", "Number of files read", "Log"}));
     f().lan.caption = "5";
     translate(*app);
     EXPECT_EQ(f().Command5.caption, "German");
