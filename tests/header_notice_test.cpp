@@ -52,18 +52,17 @@ TEST_F(HeaderNoticeTest, LoadFileOfARecordingWithChunksSaysWhatHappenedAndHowToF
     EXPECT_EQ(app->header_notice->data_at, 78u);
     EXPECT_EQ(f().Label10.caption, "0 seconds") << "the window itself reads as it always did";
 
+    // The commands that fix it read the same in both languages.
     const std::string en = notice_text(*app->header_notice, "1");
-    for (const char* part : {"\"listed.wav\" has other chunks before its samples (\"LIST\")",
-                             "byte 78", "sox \"listed.wav\" -b 16 plain/\"listed.wav\"",
+    const std::string de = notice_text(*app->header_notice, "2");
+    for (const char* part : {"sox \"listed.wav\" -b 16 plain/\"listed.wav\"",
                              "ffmpeg -i \"listed.wav\" -map_metadata -1 -fflags +bitexact",
                              "veltrane-cli generate --find-chunks \"listed.wav\""})
-        EXPECT_TRUE(has(en, part)) << part << "\n" << en;
-    const std::string de = notice_text(*app->header_notice, "2");
-    for (const char* part :
-         {"\"listed.wav\" hat vor seinen Samples weitere Chunks (\"LIST\")", "Byte 78",
-          "sox \"listed.wav\" -b 16 plain/\"listed.wav\"", "-map_metadata -1 -fflags +bitexact",
-          "veltrane-cli generate --find-chunks \"listed.wav\""})
-        EXPECT_TRUE(has(de, part)) << part << "\n" << de;
+        EXPECT_TRUE(has(en, part) && has(de, part)) << part << "\n" << en << "\n" << de;
+    EXPECT_TRUE(has(en, "\"listed.wav\" has other chunks before its samples (\"LIST\")")) << en;
+    EXPECT_TRUE(has(en, "byte 78")) << en;
+    EXPECT_TRUE(has(de, "\"listed.wav\" hat vor seinen Samples weitere Chunks (\"LIST\")")) << de;
+    EXPECT_TRUE(has(de, "Byte 78")) << de;
     EXPECT_FALSE(has(de, "has other")) << de;
 }
 
