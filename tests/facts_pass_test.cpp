@@ -103,10 +103,7 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
         const Settings s{uniform(1, 50), uniform(20, 300), uniform(0, 3) == 0};
         PassQuestions q = questions(file, s);
         MemorySource source(file);
-        const std::string what = "round " + std::to_string(round) + " " + std::to_string(channels) +
-                                 "x" + std::to_string(bits) + " S " +
-                                 std::to_string(s.sensitivity) + " F " +
-                                 std::to_string(s.filter_ms);
+        const std::string what = "round " + std::to_string(round);  // the rest follows from it
         const PassAnswers want = the_old_way(source, q, Method::Queue);
         expect_same(gather_facts(source, q), want, what + " whole");
         expect_same(in_ragged_blocks(source, q, rng), want, what + " ragged");
@@ -237,52 +234,80 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     EXPECT_THROW(gather_facts(memory, q, [&] { return ++asked < 2; }), Stopped);
 }
 
-}  // namespace
-}  // namespace veltrane::test
+namespace se = scan_engine;
 
-namespace veltrane::test {
-namespace {
+// What the level kernel of `k` gives for `n` steps of `in`.
+Bytes levels(se::Kernel k, Situation s, const Bytes& in, std::int64_t n) {
+    Bytes out(static_cast<std::size_t>(n));
+    se::level_kernel(k, s)(in.data(), n, 51, out.data());
+    return out;
+}
+
+// What the peak kernel of `k` gives for `n` frames of `channels` samples of `size` bytes.
+std::vector<std::uint16_t> peaks(se::Kernel k, int size, int channels, const Bytes& in,
+                                 std::int64_t n) {
+    const int frame = size * channels;
+    std::vector<std::uint16_t> out(static_cast<std::size_t>(n));
+    se::peak_kernel(k, size, channels, frame)(in.data(), n, channels, frame, out.data());
+    return out;
+}
+
+// The loudest of each whole group of 64 values.
+template <typename T>
+std::vector<T> group_loudest(const std::vector<T>& values) {
+    std::vector<T> out(values.size() / 64);
+    for (std::size_t g = 0; g < out.size(); ++g)
+        out[g] = *std::max_element(values.begin() + 64 * g, values.begin() + 64 * g + 64);
+    return out;
+}
+
+// A bound from below lies between a group's first value and its loudest.
+template <typename T>
+void expect_bounds(const std::vector<T>& got, const std::vector<T>& values) {
+    const std::vector<T> loudest = group_loudest(values);
+    ASSERT_EQ(got.size(), loudest.size());
+    for (std::size_t g = 0; g < got.size(); ++g) {
+        EXPECT_LE(got[g], loudest[g]) << g;
+        EXPECT_GE(got[g], values[64 * g]) << g;
+    }
+}
 
 // Every kernel behind the pass gives what the plain loops give, at lengths around the
 // widths they work in, and reads no byte past the last value it needs (ASan).
 TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
-    namespace se = scan_engine;
+    constexpr se::Kernel plain = se::Kernel::portable;
     std::mt19937 random(5);
     const auto bytes = [&](std::size_t n) {
-        std::vector<std::uint8_t> b(n);
+        Bytes b(n);
         for (auto& x : b) x = static_cast<std::uint8_t>(random() % 3 == 0 ? random() : 128);
         return b;
+    };
+    // Just the bytes `n` steps of situation `s` read.
+    const auto steps = [&](Situation s, std::int64_t n) {
+        const auto layout = se::layout_of(s);
+        return bytes(static_cast<std::size_t>((n - 1) * layout.step + layout.reach + 1));
     };
     for (se::Kernel k : se::available_kernels()) {
         for (std::int64_t n : {1, 31, 32, 33, 64, 65, 200}) {
             SCOPED_TRACE(std::to_string(static_cast<int>(k)) + " " + std::to_string(n));
             for (Situation s : {1, 2, 3, 4, 11, 12, 13, 14}) {
-                const int step = se::layout_of(s).step, reach = se::layout_of(s).reach;
-                const auto in = bytes(static_cast<std::size_t>((n - 1) * step + reach + 1));
-                std::vector<std::uint8_t> got(n), want(n);
-                se::level_kernel(k, s)(in.data(), n, 51, got.data());
-                se::level_kernel(se::Kernel::portable, s)(in.data(), n, 51, want.data());
-                EXPECT_EQ(got, want) << s;
+                const Bytes in = steps(s, n);
+                EXPECT_EQ(levels(k, s, in, n), levels(plain, s, in, n)) << s;
             }
             for (int channels : {1, 2}) {
-                const auto in = bytes(static_cast<std::size_t>(n * 2 * channels));
-                std::vector<std::uint16_t> got(n), want(n);
-                se::peak_kernel(k, 2, channels, 2 * channels)(in.data(), n, channels, 2 * channels,
-                                                              got.data());
-                se::peak_kernel(se::Kernel::portable, 2, channels, 2 * channels)(
-                    in.data(), n, channels, 2 * channels, want.data());
-                EXPECT_EQ(got, want) << channels;
+                const Bytes in = bytes(static_cast<std::size_t>(n * 2 * channels));
+                EXPECT_EQ(peaks(k, 2, channels, in, n), peaks(plain, 2, channels, in, n));
             }
-            const auto in = bytes(static_cast<std::size_t>(2 * n - 1));
-            std::vector<std::uint8_t> got(n), want(n);
+            const Bytes in = bytes(static_cast<std::size_t>(2 * n - 1));
+            Bytes got(n), want(n);
             se::every_other_kernel(k)(in.data(), n, got.data());
             se::every_other_portable(in.data(), n, want.data());
             EXPECT_EQ(got, want);
-            const auto groups = bytes(static_cast<std::size_t>(64 * n));
-            std::vector<std::uint8_t> loud(n), plain(n);
+            const Bytes groups = bytes(static_cast<std::size_t>(64 * n));
+            Bytes loud(n), loud_plain(n);
             se::group_loudest_kernel<std::uint8_t>(k)(groups.data(), n, loud.data());
-            se::group_loudest_portable<std::uint8_t>(groups.data(), n, plain.data());
-            EXPECT_EQ(loud, plain);
+            se::group_loudest_portable<std::uint8_t>(groups.data(), n, loud_plain.data());
+            EXPECT_EQ(loud, loud_plain);
             const std::vector<std::uint16_t> wide(groups.begin(), groups.end());
             for (int c = 0; c <= 64; c += 7)
                 for (const std::uint16_t lim : {0, 1, 128, 129, 255, 256, 65535}) {
@@ -301,30 +326,23 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
         // kernels' width), and the bounds from below that some kernels give at less cost.
         for (std::int64_t n : {63, 64, 65, 511, 512, 513, 1100}) {
             SCOPED_TRACE(std::to_string(static_cast<int>(k)) + " " + std::to_string(n));
-            const std::size_t groups = static_cast<std::size_t>(n / 64);
             for (Situation s : {1, 2, 3, 4, 11, 12, 13, 14}) {
-                const int step = se::layout_of(s).step, reach = se::layout_of(s).reach;
-                const auto in = bytes(static_cast<std::size_t>((n - 1) * step + reach + 1));
-                std::vector<std::uint8_t> got(groups), want(groups), levels(n);
+                SCOPED_TRACE(s);
+                const Bytes in = steps(s, n);
+                const Bytes all = levels(plain, s, in, n);
+                Bytes got(static_cast<std::size_t>(n / 64));
                 se::group_level_kernel(k, s)(in.data(), n, 51, got.data());
-                se::level_kernel(se::Kernel::portable, s)(in.data(), n, 51, levels.data());
-                for (std::size_t g = 0; g < groups; ++g)
-                    want[g] =
-                        *std::max_element(levels.begin() + 64 * g, levels.begin() + 64 * g + 64);
-                EXPECT_EQ(got, want) << s;
+                EXPECT_EQ(got, group_loudest(all));
                 if (const auto bound = se::group_level_bound_kernel(k, s)) {
                     bound(in.data(), n, 51, got.data());
-                    for (std::size_t g = 0; g < groups; ++g) {
-                        EXPECT_LE(got[g], want[g]) << s;
-                        EXPECT_GE(got[g], levels[64 * g]) << s;
-                    }
+                    expect_bounds(got, all);
                 }
             }
             // 16-bit stereo's bounds for all three at once, chunks of 256 bytes in eights.
             if (const auto all = se::stereo16_bounds_kernel(k); all && n >= 512) {
                 const std::int64_t chunks = n / 512 * 8;
                 // Samples of every size, the largest different from group to group.
-                std::vector<std::uint8_t> in(static_cast<std::size_t>(256 * chunks + 1));
+                Bytes in(static_cast<std::size_t>(256 * chunks + 1));
                 int largest = 1;
                 for (std::size_t i = 0; i + 1 < in.size(); i += 2) {
                     if (i % 128 == 0) largest = 1 << (random() % 16);
@@ -332,52 +350,29 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
                     in[i] = static_cast<std::uint8_t>(v & 0xFF);
                     in[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
                 }
-                std::vector<std::uint8_t> normal(2 * chunks), fast(chunks), levels(128 * chunks);
-                std::vector<std::uint16_t> frames(chunks), peaks(64 * chunks);
+                Bytes normal(2 * chunks), fast(chunks);
+                std::vector<std::uint16_t> frames(chunks);
                 all(in.data(), chunks, 51, normal.data(), fast.data(), frames.data());
-                se::level_kernel(se::Kernel::portable, 4)(in.data(), 128 * chunks, 51,
-                                                          levels.data());
-                se::peak_kernel(se::Kernel::portable, 2, 2, 4)(in.data(), 64 * chunks, 2, 4,
-                                                               peaks.data());
-                for (std::int64_t c = 0; c < chunks; ++c) {
-                    const auto level = [&](std::int64_t i) { return levels[128 * c + i]; };
-                    for (int h = 0; h < 2; ++h) {
-                        std::uint8_t most = 0;
-                        for (int i = 64 * h; i < 64 * h + 64; ++i) most = std::max(most, level(i));
-                        EXPECT_LE(normal[2 * c + h], most);
-                        EXPECT_GE(normal[2 * c + h], level(64 * h));
-                    }
-                    std::uint8_t even = 0;
-                    std::uint16_t loudest = 0;
-                    for (int i = 0; i < 64; ++i) {
-                        even = std::max(even, level(2 * i));
-                        loudest = std::max(loudest, peaks[64 * c + i]);
-                    }
-                    EXPECT_LE(fast[c], even);
-                    EXPECT_GE(fast[c], level(0));
-                    EXPECT_LE(frames[c], loudest);
-                    EXPECT_GE(frames[c], peaks[64 * c]);
-                }
+                const Bytes each = levels(plain, 4, in, 128 * chunks);
+                Bytes even;
+                for (std::size_t i = 0; i < each.size(); i += 2) even.push_back(each[i]);
+                expect_bounds(normal, each);
+                expect_bounds(fast, even);
+                expect_bounds(frames, peaks(plain, 2, 2, in, 64 * chunks));
             }
             for (int channels : {1, 2, 3}) {
                 for (int size : {1, 2, 3}) {
+                    SCOPED_TRACE(std::to_string(channels) + "x" + std::to_string(size));
                     const int frame = size * channels;
-                    const auto in = bytes(static_cast<std::size_t>(n * frame));
-                    std::vector<std::uint16_t> got(groups), want(groups), peaks(n);
+                    const Bytes in = bytes(static_cast<std::size_t>(n * frame));
+                    const std::vector<std::uint16_t> all = peaks(plain, size, channels, in, n);
+                    std::vector<std::uint16_t> got(static_cast<std::size_t>(n / 64));
                     se::group_peak_kernel(k, size, channels, frame)(in.data(), n, channels, frame,
                                                                     got.data());
-                    se::peak_kernel(se::Kernel::portable, size, channels, frame)(
-                        in.data(), n, channels, frame, peaks.data());
-                    for (std::size_t g = 0; g < groups; ++g)
-                        want[g] =
-                            *std::max_element(peaks.begin() + 64 * g, peaks.begin() + 64 * g + 64);
-                    EXPECT_EQ(got, want) << channels << "x" << size;
+                    EXPECT_EQ(got, group_loudest(all));
                     if (const auto bound = se::group_peak_bound_kernel(k, size, channels, frame)) {
                         bound(in.data(), n, channels, frame, got.data());
-                        for (std::size_t g = 0; g < groups; ++g) {
-                            EXPECT_LE(got[g], want[g]);
-                            EXPECT_GE(got[g], peaks[64 * g]);
-                        }
+                        expect_bounds(got, all);
                     }
                 }
             }

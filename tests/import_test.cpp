@@ -22,14 +22,12 @@ using preview::LabelsProblem;
 using preview::parse_labels;
 using Records = std::vector<GapRecord>;
 
-constexpr LabelFormat kFormats[] = {LabelFormat::Labels, LabelFormat::Csv, LabelFormat::Json};
+// Each form import reads, with the form of dump's output it reads back.
+constexpr std::pair<LabelFormat, DumpFormat> kFormats[] = {
+    {LabelFormat::Labels, DumpFormat::Labels},
+    {LabelFormat::Csv, DumpFormat::Csv},
+    {LabelFormat::Json, DumpFormat::Json}};
 constexpr const char* kOptions[] = {"--labels", "--csv", "--json"};
-
-DumpFormat dump_format(LabelFormat f) {
-    return f == LabelFormat::Labels ? DumpFormat::Labels
-           : f == LabelFormat::Csv  ? DumpFormat::Csv
-                                    : DumpFormat::Json;
-}
 
 // A valid list of silences in a recording `length` ms long: sorted, some touching.
 Records random_records(std::mt19937& random, std::int32_t length) {
@@ -64,16 +62,16 @@ TEST(ParseLabels, WhatDumpPrintsReadsBackAsTheSameRecords) {
     for (int run = 0; run < 300; ++run) {
         const std::int32_t length = 1 + static_cast<std::int32_t>(random() % preview::kGapMaxMs);
         const Records records = random_records(random, length);
-        for (LabelFormat f : kFormats) {
-            const std::string text = dump_text(records, dump_format(f));
+        for (const auto& [f, dumped] : kFormats) {
+            const std::string text = dump_text(records, dumped);
             EXPECT_EQ(parsed(text, f, length), records) << text;
         }
     }
     // The edges of the range, and the empty list.
     const Records edges = {{0, 1}, {1, preview::kGapMaxMs}};
-    for (LabelFormat f : kFormats) {
-        EXPECT_EQ(parsed(dump_text(edges, dump_format(f)), f, preview::kGapMaxMs), edges);
-        EXPECT_EQ(parsed(dump_text({}, dump_format(f)), f), Records{});
+    for (const auto& [f, dumped] : kFormats) {
+        EXPECT_EQ(parsed(dump_text(edges, dumped), f, preview::kGapMaxMs), edges);
+        EXPECT_EQ(parsed(dump_text({}, dumped), f), Records{});
     }
 }
 

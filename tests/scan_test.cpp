@@ -182,20 +182,16 @@ Bytes encode_steps(Situation s, const std::vector<bool>& silent) {
 TEST(ScanWorkedExample, EightBitMonoRecordsOneSilence) {
     const Bytes data = stretches({{800, 0}, {800, 128}, {801, 0}});
     const Bytes file = synth::wav_bytes({1, 8, 8000}, data);
-    ScanParams p{1, 15, 50, 8000, 45, 2401};
-
-    std::vector<ScanProgress> reports;
-    const auto record = [&](const ScanProgress& r) { reports.push_back(r); };
-    EXPECT_EQ(scan(file, p, record), (std::vector<Silence>{{846, 1646}}));
-    ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports.back().progress, 2400);
-    EXPECT_EQ(reports.back().done, 1.0);
-
-    p.situation = 11;
-    reports.clear();
-    EXPECT_EQ(scan(file, p, record), (std::vector<Silence>{{847, 1647}}));
-    ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports.back().progress, 2399);
+    // At normal and at double speed: the silence's marks and the last report's progress.
+    for (const auto& [situation, start, last] : {std::tuple{1, 846, 2400}, {11, 847, 2399}}) {
+        std::vector<ScanProgress> reports;
+        EXPECT_EQ(scan(file, {situation, 15, 50, 8000, 45, 2401},
+                       [&](const ScanProgress& r) { reports.push_back(r); }),
+                  (std::vector<Silence>{{start, start + 800}}));
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back().progress, last);
+        EXPECT_EQ(reports.back().done, 1.0);
+    }
     // Exactly 100 ms is not longer than a Filter of 100: CliTest.WorkedExample...
 }
 

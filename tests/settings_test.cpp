@@ -84,16 +84,13 @@ TEST_F(SettingsFileTest, CountsThatWereMissingWhenReadAreMergedFromZero) {
     set(a, "001", "001", "200");  // written without a read: based on the file as it was
     set(b, "001", "001", "300");
     set(c, "001", "001", "5");
-    a.flush();
-    b.flush();
-    c.flush();
+    for (IniSettingsStore* s : {&a, &b, &c}) s->flush();
     EXPECT_EQ(get(a, "001", "002"), "2");
     EXPECT_EQ(get(a, "001", "001"), "505");
 
     // A choice is not a count, nor is text that is no number: the last write stands.
     IniSettingsStore d = store(), e = store();
-    EXPECT_EQ(get(d, "Startup Values", "Method"), "");
-    EXPECT_EQ(get(e, "Startup Values", "Method"), "");
+    for (IniSettingsStore* s : {&d, &e}) EXPECT_EQ(get(*s, "Startup Values", "Method"), "");
     set(d, "Startup Values", "Method", "2");
     set(e, "Startup Values", "Method", "3");
     EXPECT_EQ(get(d, "001", "020"), "");
