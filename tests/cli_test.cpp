@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -214,7 +212,8 @@ TEST_F(CliTest, UsageErrorsAreOneLineAndAPointerToTheHelp) {
           "generate a.wav --method", "generate --method sometimes a.wav",
           "generate --sensitivity 51 a.wav", "generate --filter 19 a.wav",
           "generate --filter=1e2 a.wav", "generate --double-speed --normal-speed a.wav",
-          "generate --json=yes a.wav", "dump --json --csv a.gap", "dump"}) {
+          "generate --json=yes a.wav", "generate --jobs 0 a.wav", "dump --json --csv a.gap",
+          "dump"}) {
         EXPECT_EQ(run(args), 2) << args;
         EXPECT_EQ(out, "") << args;
         EXPECT_TRUE(std::regex_match(err, std::regex("veltrane-cli: [^\n]+\nTry 'veltrane-cli "
@@ -375,11 +374,9 @@ TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFil
     EXPECT_FALSE(std::filesystem::exists(dir / "list.gap"));
     EXPECT_EQ(run("generate --method folder list.wav"), 1);
 
+    // Its records, later by the chunk's length: FindChunksTest.ChunksBeforeTheData...
     ASSERT_EQ(run("generate --find-chunks list.wav"), 0) << err;
     EXPECT_EQ(err, "");
-    EXPECT_EQ(out.substr(0, out.find('\n')), "list.wav: 1 gap");
-    ASSERT_EQ(run("dump list.gap"), 0);
-    EXPECT_EQ(out, "1106 1206\n");
 
     // A chunk before "fmt ": refused without the option, scanned with it.
     put("junk.wav", inserted(worked_example(), 12, chunk("JUNK", 28)));
@@ -527,8 +524,6 @@ TEST_F(CliTest, AnyNumberOfJobsGivesTheResultsOfOne) {
         EXPECT_TRUE(has(one.at("log"), "Passing control to function doit")) << one.at("log");
         for (const char* jobs : {"2", "4"}) EXPECT_EQ(run_with(jobs, extra), one) << jobs;
     }
-    EXPECT_EQ(run("generate --jobs 0 take1.wav"), 2);
-    EXPECT_TRUE(has(err, "--jobs")) << err;
 }
 
 TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
@@ -594,30 +589,17 @@ TEST_F(CliTest, AReaderThatGoesAwayDoesNotStopTheRun) {
 
     for (const char* options : {"--jobs 1", "--jobs 4 --json"}) {
         fs::remove(dir / "settings.ini");
-        // The reader has gone before the first line: every write to the pipe fails.
-        int pipe_ends[2];
-        ASSERT_EQ(::pipe(pipe_ends), 0);
-        ::close(pipe_ends[0]);
-        const std::string cmd = "cd " + quoted(dir) + " && LC_ALL=C.UTF-8 VELTRANE_SETTINGS=" +
-                                quoted(dir / "settings.ini") + " exec " + quoted(VELTRANE_CLI) +
-                                " generate --method folder " + options + " rec 2>.err";
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            std::signal(SIGPIPE, SIG_DFL);  // as in a shell, whatever the tests ignore
-            ::dup2(pipe_ends[1], 1);
-            ::close(pipe_ends[1]);
-            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(pipe_ends[1]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status)) << options << ": ended by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 1) << options;
-        EXPECT_TRUE(has(read_text(dir / ".err"),
-                        "veltrane-cli: Cannot write \"standard output\": Broken pipe\n"))
-            << options << ": " << read_text(dir / ".err");
+        // The reader has gone before the first line: every write to the pipe fails. SIGPIPE
+        // does what it does in a shell, whatever the tests ignore.
+        EXPECT_EQ(run_program("/bin/bash",
+                              "-c \"exec 3> >(exit 0); wait \\$!; exec env --default-signal=PIPE " +
+                                  quoted(VELTRANE_CLI) + " generate --method folder " + options +
+                                  " rec >&3\"",
+                              "LC_ALL=C.UTF-8"),
+                  1)
+            << options << ": " << err;
+        EXPECT_TRUE(has(err, "veltrane-cli: Cannot write \"standard output\": Broken pipe\n"))
+            << options << ": " << err;
         EXPECT_EQ(take_gap_files(dir / "rec"), expected_gaps) << options;
         EXPECT_EQ(counters(), expected_counters) << options;
     }
@@ -670,8 +652,8 @@ TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {
     EXPECT_EQ(json_string("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
     EXPECT_EQ(json_string("\xC2\xB5 \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
               "\"\xC2\xB5 \xE2\x82\xAC \xF0\x9F\x8E\xB5\"");
-    // A stray byte, a cut sequence, an overlong form, a surrogate: each byte U+FFFD.
-    EXPECT_EQ(json_string("a\xE9z"), "\"a\xEF\xBF\xBDz\"");
+    // A cut sequence, an overlong form, a surrogate: each byte U+FFFD (a stray byte:
+    // CliTest.NamesAreTheBytes...).
     EXPECT_EQ(json_string("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
     EXPECT_EQ(json_string("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
     EXPECT_EQ(json_string("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");

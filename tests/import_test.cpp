@@ -162,15 +162,14 @@ class ImportTest : public CliTest {
 };
 
 TEST_F(ImportTest, GoodTextsWriteTheGapFileAndBadOnesLeaveItUntouched) {
+    // From a file, and from standard input (in each form: ImportTest.DumpPipedIntoImport...).
     write_bytes(dir / "take1.wav", worked_example());  // 305 ms with its header
-    ASSERT_EQ(run("import --labels - take1.wav", "0.105\t0.205\tgap 1\n"), 0) << err;
-    EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
-    EXPECT_EQ(out, "take1.gap: 1 gap\n");
     write_text(dir / "edited.csv", "start_ms,end_ms\n0,10\n10,20\n300,305\n");
     ASSERT_EQ(run("import --csv edited.csv take1.wav"), 0) << err;
     EXPECT_EQ(read_bytes(dir / "take1.gap"), encode_gap(Records{{0, 10}, {10, 20}, {300, 305}}));
-    ASSERT_EQ(run("import --json - take1.wav", "[{\"start_ms\": 105, \"end_ms\": 205}]\n"), 0);
+    ASSERT_EQ(run("import --labels - take1.wav", "0.105\t0.205\tgap 1\n"), 0) << err;
     EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
+    EXPECT_EQ(out, "take1.gap: 1 gap\n");
 
     const struct {
         const char* option;

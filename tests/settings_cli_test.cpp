@@ -25,14 +25,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Takes the lock another program writing the settings file holds on its folder; closing
-// the descriptor returned lets it go.
-int hold_lock(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    EXPECT_EQ(::flock(fd, LOCK_EX), 0);
-    return fd;
-}
-
 class SettingsProcessTest : public ::testing::Test {
   protected:
     SettingsProcessTest() : dir(make_temp_folder()), settings(dir / "settings.ini") {}
@@ -115,7 +107,9 @@ TEST_F(SettingsProcessTest, ManyProcessesStartingOnAFreshFileLoseNoCountAndCtrlC
     write_bytes(dir / "stopped.wav", worked_example());
     runs.push_back({"generate", (dir / "stopped.wav").string()});
 
-    const int other = hold_lock(dir);
+    // The lock another program writing the settings file holds on its folder.
+    const int other = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
     std::vector<pid_t> pids;
     std::vector<fs::path> errs;
     for (std::size_t i = 0; i < runs.size(); ++i) {

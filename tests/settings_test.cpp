@@ -71,10 +71,9 @@ TEST_F(SettingsFileTest, ProgramsSharingTheFileSeeEachOthersWritesAndLoseNoCount
     tool.flush();
     ASSERT_EQ(::stat(file.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino);
-}
 
-TEST_F(SettingsFileTest, CountsThatWereMissingWhenReadAreMergedFromZero) {
-    // A fresh file: no program has counted anything yet.
+    // A fresh file: no program has counted anything yet. Counts missing when read are
+    // merged from zero.
     write_text(file, "[Startup Values]\nLog=0\n");
     IniSettingsStore a = store(), b = store(), c = store();
     for (IniSettingsStore* s : {&a, &b}) {

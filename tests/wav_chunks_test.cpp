@@ -23,10 +23,7 @@ TEST(WavChunks, FindsTheChunksWhereverTheyStand) {
     EXPECT_EQ(c.data->size, 100u);
     EXPECT_EQ(c.format, (WavFmt{1, 1, 8000, 8000, 1, 8}));
 
-    // LIST before data, JUNK before fmt, an odd-sized chunk with its pad byte.
-    c = find_wav_chunks(inserted(plain, 36, chunk("LIST", 1000)));
-    EXPECT_FALSE(c.plain());
-    EXPECT_EQ(c.data_offset(), 44u + 1008);
+    // JUNK before fmt, an odd-sized chunk with its pad byte (LIST before data: CliTest.Info...).
     c = find_wav_chunks(inserted(plain, 12, chunk("JUNK", 28)));
     EXPECT_EQ(c.fmt->header_at, 48u);
     EXPECT_EQ(c.data_offset(), 80u);
