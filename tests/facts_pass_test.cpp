@@ -23,12 +23,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using namespace preview;
 
-std::size_t silences(ByteSource& source, const ScanParams& p) {
-    std::size_t n = 0;
-    scan(source, p, [&n](const Silence&) { ++n; });
-    return n;
-}
-
 // What the sweeps of sweep.cpp and a scan answer to the same questions.
 PassAnswers the_old_way(ByteSource& source, const PassQuestions& q, Method method) {
     PassAnswers a;
@@ -39,7 +33,8 @@ PassAnswers the_old_way(ByteSource& source, const PassQuestions& q, Method metho
         if (q.count_fast_at) {
             ScanParams at = q.fast;
             at.sensitivity = *q.count_fast_at;
-            a.fast_finds = silences(source, at);
+            a.fast_finds = 0;
+            scan(source, at, [&a](const Silence&) { ++*a.fast_finds; });
         }
     }
     a.quietest = quietest_stretch(source, q.layout, q.filter_ms, {}, method);
@@ -51,10 +46,6 @@ auto answers(const PassAnswers& a) {
     std::optional<std::tuple<int, std::int64_t, std::int64_t>> quietest;
     if (a.quietest) quietest = {a.quietest->peak, a.quietest->first_frame, a.quietest->frames};
     return std::tuple(a.smallest_normal, a.smallest_fast, a.fast_finds, quietest);
-}
-
-void expect_same(const PassAnswers& got, const PassAnswers& want, const std::string& what) {
-    EXPECT_EQ(answers(got), answers(want)) << what;
 }
 
 // The bytes handed over in blocks of random lengths that overlap now and then and
@@ -103,14 +94,15 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
         const Settings s{uniform(1, 50), uniform(20, 300), uniform(0, 3) == 0};
         PassQuestions q = questions(file, s);
         MemorySource source(file);
-        const std::string what = "round " + std::to_string(round);  // the rest follows from it
         const PassAnswers want = the_old_way(source, q, Method::Queue);
-        expect_same(gather_facts(source, q), want, what + " whole");
-        expect_same(in_ragged_blocks(source, q, rng), want, what + " ragged");
+        EXPECT_EQ(answers(gather_facts(source, q)), answers(want)) << "round " << round << " whole";
+        EXPECT_EQ(answers(in_ragged_blocks(source, q, rng)), answers(want))
+            << "round " << round << " ragged";
         if (round % 10 == 0) {
-            expect_same(the_old_way(source, q, Method::Blocks), want, what + " blocks");
+            EXPECT_EQ(answers(the_old_way(source, q, Method::Blocks)), answers(want))
+                << "round " << round << " blocks";
             EXPECT_EQ(want.smallest_normal, smallest_sensitivity_by_scans(source, q.normal))
-                << what;
+                << "round " << round;
         }
         if (want.smallest_normal) ++answered;
         if (want.fast_finds && *want.fast_finds > 0) ++counted;
@@ -138,8 +130,9 @@ TEST(FactsPass, AnswersAsTheSweepsOnSpeechAndOnTheSystemsRecordings) {
         for (const Settings s : {Settings{1, 20, false}, Settings{15, 50, false},
                                  Settings{4, 200, false}, Settings{30, 500, true}}) {
             const PassQuestions q = questions(files[i], s);
-            expect_same(gather_facts(source, q), the_old_way(source, q, Method::Automatic),
-                        "file " + std::to_string(i) + " F " + std::to_string(s.filter_ms));
+            EXPECT_EQ(answers(gather_facts(source, q)),
+                      answers(the_old_way(source, q, Method::Automatic)))
+                << "file " << i << " F " << s.filter_ms;
         }
     }
 }
@@ -185,9 +178,8 @@ TEST(FactsPass, FindsTheQuietStretchWhereverTheBlocksBeginAndEnd) {
                 g.take(at, std::span(file).subspan(static_cast<std::size_t>(at),
                                                    static_cast<std::size_t>(std::min<std::int64_t>(
                                                        block + 8, source.size() - at))));
-            expect_same(g.finish(source), the_old_way(source, q, Method::Blocks),
-                        std::to_string(format.bits) + " bits, blocks of " + std::to_string(block) +
-                            ", stretch from " + std::to_string(first - edge));
+            EXPECT_EQ(answers(g.finish(source)), answers(the_old_way(source, q, Method::Blocks)))
+                << format.bits << " bits, blocks of " << block << ", stretch from " << first - edge;
             if (::testing::Test::HasFailure()) return;
         }
     }
@@ -218,7 +210,7 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     p.sensitivity = s.sensitivity;
     scan(both, p, [](const Silence&) {});
     const std::int64_t by_scan = reader.read;
-    expect_same(g.finish(reader), alone, "along with the scan");
+    EXPECT_EQ(answers(g.finish(reader)), answers(alone)) << "along with the scan";
     EXPECT_LT(reader.read - by_scan, reader.size() / 100) << "nothing read twice";
 
     // Silence from the start: every answer is known at once, the rest is not read.

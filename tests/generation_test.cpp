@@ -53,7 +53,7 @@ TEST_F(GenerationTest, JaFormatTakesTheNumberedSetInOrderInAnyLetterCase) {
     EXPECT_FALSE(std::filesystem::exists(dir / "take200.gap"));
 }
 
-TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShows) {
+TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSaysThereIsNone) {
     for (const char* name :
          {"take10.wav", "b.wav", "take2.wav", "A.WAV", "Take3.WAV", "take02.wav"})
         put(name, worked_example());
@@ -71,9 +71,8 @@ TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShows) {
     EXPECT_EQ(processed, expected);
     EXPECT_EQ(read_bytes(dir / "A.gap"), kWorkedRecord);
     EXPECT_TRUE(boxes.shown.empty()) << "only Single File tells about files without silence";
-}
 
-TEST_F(GenerationTest, AFolderWithoutRecordingsGivesTheNoFilesMessage) {
+    // A folder without recordings gives the no-files message.
     std::filesystem::create_directories(dir / "empty");
     f().lan.caption = "2";  // the English message: CliTest.FilesThatCannotBeScanned...
     generate(dir / "empty" / "x.wav", "3");

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,8 +14,6 @@
 
 #include "fakes.h"
 #include "synth.h"
-
-extern char** environ;
 
 namespace veltrane::test {
 namespace {
@@ -34,24 +31,15 @@ class SettingsProcessTest : public ::testing::Test {
     // its error stream goes to `err`. Returns its process id.
     pid_t start(const std::vector<std::string>& args, const fs::path& err,
                 const fs::path& settings_file) {
-        std::vector<std::string> env = {"LC_ALL=C.UTF-8",
-                                        "VELTRANE_SETTINGS=" + settings_file.string()};
-        for (char** e = environ; *e; ++e) {
-            const std::string v(*e);
-            if (!v.starts_with("LC_ALL=") && !v.starts_with("VELTRANE_SETTINGS=")) env.push_back(v);
+        std::string cmd = "exec env LC_ALL=C.UTF-8 VELTRANE_SETTINGS='" + settings_file.string() +
+                          "' '" VELTRANE_CLI "'";
+        for (const std::string& arg : args) cmd += " '" + arg + "'";
+        cmd += " >/dev/null 2>'" + err.string() + "'";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
         }
-        std::vector<std::string> argv = {VELTRANE_CLI};
-        argv.insert(argv.end(), args.begin(), args.end());
-        auto argp = c_strings(argv);
-        auto envp = c_strings(env);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, VELTRANE_CLI, &actions, nullptr, argp.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
 
