@@ -39,8 +39,7 @@ TEST_F(ExamineTest, CanonicalStereoFileShowsItsSumAndARefreshCountsIt) {
     EXPECT_EQ(f().Label14.caption, "1000");
     EXPECT_EQ(stat("001"), "24") << "interactive mode only shows the sum";
 
-    f().Command3.enabled = false;
-    f().Command4.enabled = false;
+    f().Command3.enabled = f().Command4.enabled = false;
     examine(*app, path, "take1.wav", 0);
     EXPECT_EQ(stat("001"), "1000");
     EXPECT_FALSE(f().Command3.enabled || f().Command4.enabled);
@@ -81,9 +80,9 @@ TEST_F(ExamineTest, CompressedForeignMissingAndShortFilesAreNotProcessed) {
     bytes = stereo16_file();
     bytes.resize(24);
     look("cut.wav", bytes);
-    EXPECT_EQ(f().Text5.caption, "0 Hz");
-    EXPECT_EQ(f().Label10.caption, "") << "no byte rate, no length";
-    EXPECT_EQ(f().hid1.caption, "0");
+    EXPECT_EQ((std::vector{f().Text5.caption, f().Label10.caption, f().hid1.caption}),
+              (std::vector<std::string>{"0 Hz", "", "0"}))
+        << "no byte rate, no length";
 }
 
 TEST_F(ExamineTest, LengthIsCutToTwoDecimalsInShortestForm) {
