@@ -202,8 +202,7 @@ TEST_F(GenerationTest, NotifyPlaysTheSoundAndTheLogOfASingleFileRunComesInOrder)
     f().lg.set_value(1);
     f().notify.set_value(1);
     generate(put("take1.wav", worked_example()));
-    ASSERT_EQ(sound.played.size(), 1u);
-    EXPECT_EQ(sound.played[0], process.folder / "Data.Qlm");
+    EXPECT_EQ(sound.played, std::vector{process.folder / "Data.Qlm"});
     EXPECT_EQ(f().set9.caption, "Located");
     const std::string log = log_text();
     std::size_t at = 0;

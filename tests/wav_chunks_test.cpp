@@ -41,10 +41,7 @@ TEST(WavChunks, FindsTheChunksWhereverTheyStand) {
     EXPECT_FALSE(c.plain());
 
     // No "fmt " before "data"; no "data" at all; not RIFF/WAVE.
-    std::vector<std::uint8_t> data_first(plain.begin(), plain.begin() + 12);
-    const auto d = chunk("data", 10);
-    data_first.insert(data_first.end(), d.begin(), d.end());
-    c = find_wav_chunks(data_first);
+    c = find_wav_chunks(inserted({plain.begin(), plain.begin() + 12}, 12, chunk("data", 10)));
     EXPECT_TRUE(c.data && !c.fmt);
     c = find_wav_chunks(std::span(plain).first(36));
     EXPECT_EQ(c.end, ChunkWalkEnd::FileEnd);
