@@ -13,7 +13,8 @@
 #include "audio/scan_engine.h"
 #include "audio/scan_kernels.h"
 
-#if defined(__SSE2__) && __has_include(<sys/platform/x86.h>)
+// The C library's header is plain C (its _Bool), which only GCC takes in C++.
+#if defined(__SSE2__) && !defined(__clang__) && __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
 #endif
 #if defined(CPU_FEATURE_ACTIVE)
