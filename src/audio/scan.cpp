@@ -17,11 +17,6 @@
 #if defined(__SSE2__) && !defined(__clang__) && __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
 #endif
-#if defined(CPU_FEATURE_ACTIVE)
-#define VELTRANE_SYSTEM_CPU_FEATURES 1
-#else
-#define VELTRANE_SYSTEM_CPU_FEATURES 0
-#endif
 
 namespace veltrane {
 
@@ -421,14 +416,12 @@ void Scanner<S>::split(SecondCore& second, ByteSource& other, std::int64_t mine,
     Scanner part(other, params_, hold);
     part.follow(*this, mine);
     std::atomic<bool> quit{false};
-    bool complete = false;
     std::exception_ptr failure;
     try {
         second.start([&] {
             try {
                 while (part.blocks_left() && !quit.load(std::memory_order_relaxed))
                     part.next_block({});
-                complete = !part.blocks_left();
             } catch (const TooMany&) {
             } catch (const std::bad_alloc&) {  // gives up too: this thread scans on alone
             } catch (...) {
@@ -458,7 +451,7 @@ void Scanner<S>::split(SecondCore& second, ByteSource& other, std::int64_t mine,
     join.wait();
     words_left_ = theirs;
     if (failure) std::rethrow_exception(failure);
-    if (!complete) return;
+    if (part.blocks_left()) return;  // it gave up
 
     // The silence this part passes on, or else one that opens with the other's first step,
     // ends where the other saw its first step that is not silent (if anywhere).
@@ -664,7 +657,7 @@ bool available(Kernel kernel) {
 #if defined(__SSE2__)
         case Kernel::sse2:
             return true;
-#if VELTRANE_SYSTEM_CPU_FEATURES
+#if defined(CPU_FEATURE_ACTIVE)
         // What the C library found when the program was loaded: asking the processor
         // again costs several microseconds a question under a hypervisor.
         case Kernel::avx2:
