@@ -244,6 +244,9 @@ TEST_F(GenerationTest, RookScreenShowsTheStatistics) {
     settings.values["001/003"] = "0";
     Rook(*app, 1);
     EXPECT_EQ(f().set5.caption, "Calculating...");
+    write_bytes(process.folder / "data.qlm", {1});  // as installed: in small letters
+    Rook(*app, 1);
+    EXPECT_EQ(f().set9.caption, "Located");
 }
 
 TEST(GapFile, RecordsAreTwoLittleEndianTimesEachFilling32Bits) {

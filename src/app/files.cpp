@@ -30,6 +30,12 @@ std::string FolderNames::spelled(std::string_view name) const {
 }
 
 fs::path find_in_folder(const fs::path& folder, std::string_view name) {
+    // One look at a name is far cheaper than reading a folder such as the program's.
+    for (const std::string& spelling : {std::string(name), lower(name)}) {
+        std::error_code ec;
+        if (fs::path path = folder / spelling; fs::exists(fs::symlink_status(path, ec)))
+            return path;
+    }
     return folder / FolderNames(folder).spelled(name);
 }
 

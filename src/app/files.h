@@ -29,7 +29,9 @@ class FolderNames {
 };
 
 // The file of `folder` whose name matches `name` without regard to letter case;
-// folder/name itself when there is none.
+// folder/name itself when there is none. The name as written and the name in small
+// letters are looked at first; only when neither is there is the folder read, and the
+// first spelling in byte order taken.
 std::filesystem::path find_in_folder(const std::filesystem::path& folder, std::string_view name);
 
 // The names of the ordinary files of `folder` that end in ".wav" (any letter case), in
