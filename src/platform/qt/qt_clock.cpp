@@ -20,22 +20,30 @@ double QtClock::seconds_since_midnight() {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }
 
+const QtClock::Separators& QtClock::separators() {
+    std::call_once(asked_, [this] {
+        const QLocale system = QLocale::system();
+        separators_.date = plain_separator(system.dateFormat(QLocale::ShortFormat), "/.-", '/');
+        separators_.time = plain_separator(system.timeFormat(QLocale::ShortFormat), ":.", ':');
+        const QString point = system.decimalPoint();
+        if (point.size() == 1 && point[0].unicode() < 128)
+            separators_.decimal = static_cast<char>(point[0].unicode());
+    });
+    return separators_;
+}
+
 std::string QtClock::date_text() {
-    const QChar sep =
-        plain_separator(QLocale::system().dateFormat(QLocale::ShortFormat), "/.-", '/');
+    const QChar sep = separators().date;
     return QDate::currentDate().toString(QString("dd") + sep + "MM" + sep + "yy").toStdString();
 }
 
 std::string QtClock::time_text() {
-    const QChar sep =
-        plain_separator(QLocale::system().timeFormat(QLocale::ShortFormat), ":.", ':');
+    const QChar sep = separators().time;
     return QTime::currentTime().toString(QString("HH") + sep + "mm" + sep + "ss").toStdString();
 }
 
 char QtClock::decimal_separator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode())
-                                                         : '.';
+    return separators().decimal;
 }
 
 void QtClock::sleep(double seconds) {

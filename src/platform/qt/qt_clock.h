@@ -2,6 +2,7 @@
 // The clock over the toolkit's core alone: what the command-line tool needs of it.
 #include <QElapsedTimer>
 #include <QString>
+#include <mutex>
 #include <string>
 
 #include "platform/clock.h"
@@ -23,7 +24,17 @@ class QtClock : public Clock {
     void sleep(double seconds) override;
 
   private:
+    // The system locale's separators, asked for once: asking costs more than a file's
+    // examination, and the locale a process was started in does not change.
+    struct Separators {
+        QChar date, time;
+        char decimal = '.';
+    };
+    const Separators& separators();
+
     QElapsedTimer timer_;
+    std::once_flag asked_;
+    Separators separators_;
 };
 
 }  // namespace veltrane
