@@ -204,6 +204,7 @@ int run(const Invocation& in) {
         ahead.emplace(
             c.jobs, settings, c.find_chunks, [&] { return interrupted() != 0; },
             [settings](const std::string&, ByteSource& file) -> std::unique_ptr<ByteSource> {
+                if (file.size() <= kReadAgainUpTo) return nullptr;
                 try {
                     return std::make_unique<GatheringAhead>(file, settings);
                 } catch (const Error&) {

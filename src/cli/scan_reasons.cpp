@@ -54,11 +54,13 @@ preview::PassQuestions riding_questions(ByteSource& file, const preview::Setting
     return q;
 }
 
-ScanReasons::ScanReasons(App& app, RunClock& clock) : app_(app), clock_(clock) {
+ScanReasons::ScanReasons(App& app, RunClock& clock, std::int64_t read_again_up_to)
+    : app_(app), clock_(clock), read_again_up_to_(read_again_up_to) {
     app_.watch_scan = [this](const std::string& path,
                              ByteSource& file) -> std::unique_ptr<ByteSource> {
         const RunClock::Paused off(clock_);
         watch_.reset();
+        if (file.size() <= read_again_up_to_) return nullptr;
         try {
             auto w = std::make_unique<Watch>();
             w->path = path;

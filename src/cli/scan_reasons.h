@@ -15,11 +15,15 @@ namespace veltrane {
 // header cannot be read.
 preview::PassQuestions riding_questions(ByteSource& file, const preview::Settings& settings);
 
+// A recording this short is read again for its reasons, and only when nothing was found
+// in it: setting up a gatherer to ride along with its scan costs more than that.
+inline constexpr std::int64_t kReadAgainUpTo = std::int64_t{1} << 20;
+
 class ScanReasons {
   public:
-    // Watches every scan of `app` from now on; the work is timed out of `clock`, the
-    // clock of the app's runs.
-    ScanReasons(App& app, RunClock& clock);
+    // Watches every scan of `app` from now on, of files longer than `read_again_up_to`
+    // bytes; the work is timed out of `clock`, the clock of the app's runs.
+    ScanReasons(App& app, RunClock& clock, std::int64_t read_again_up_to = kReadAgainUpTo);
     ~ScanReasons();
     ScanReasons(const ScanReasons&) = delete;
     ScanReasons& operator=(const ScanReasons&) = delete;
@@ -32,6 +36,7 @@ class ScanReasons {
     struct Watch;
     App& app_;
     RunClock& clock_;
+    std::int64_t read_again_up_to_;
     std::unique_ptr<Watch> watch_;
 };
 
