@@ -1,11 +1,9 @@
 // The one pass behind the reasons, held to the sweeps it replaces (both of their ways),
-// to one scan per Sensitivity and to a plain count of the silences, on random sound,
-// on synthetic speech and on the system's own recordings when there are any; fed as a
-// whole, in ragged blocks and along with a scan.
+// to one scan per Sensitivity and to a plain count of the silences, on random sound; fed
+// as a whole, in ragged blocks and along with a scan.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <random>
 #include <tuple>
 
@@ -109,32 +107,6 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
     }
     EXPECT_GT(answered, 60) << "the material should give answers often";
     EXPECT_GT(counted, 10) << "and Double Speed should find something now and then";
-}
-
-TEST(FactsPass, AnswersAsTheSweepsOnSpeechAndOnTheSystemsRecordings) {
-    std::vector<Bytes> files;
-    for (const synth::Format f : {synth::Format{2, 16, 44100}, synth::Format{1, 8, 22050}})
-        files.push_back(synth::wav_bytes(f, synth::speech_data(f, 12, 5)));
-    const std::filesystem::path sounds = "/usr/share/sounds/alsa";
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(sounds, ec)) {
-        if (entry.path().extension() != ".wav") continue;
-        auto source = open_recording(entry.path());
-        if (!source) continue;
-        Bytes bytes(static_cast<std::size_t>(source->size()));
-        bytes.resize(source->read_at(0, bytes));
-        files.push_back(std::move(bytes));
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        MemorySource source(files[i]);
-        for (const Settings s : {Settings{1, 20, false}, Settings{15, 50, false},
-                                 Settings{4, 200, false}, Settings{30, 500, true}}) {
-            const PassQuestions q = questions(files[i], s);
-            EXPECT_EQ(answers(gather_facts(source, q)),
-                      answers(the_old_way(source, q, Method::Automatic)))
-                << "file " << i << " F " << s.filter_ms;
-        }
-    }
 }
 
 // Loud sound with one quiet stretch a little longer than the Filter, handed over in

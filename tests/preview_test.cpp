@@ -275,9 +275,6 @@ TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
 
     const Explanation e = explain_nothing(r.source, r.h, r.shape, r.l, s);
     ASSERT_TRUE(e.facts.smallest_double);
-    EXPECT_LE(*e.facts.smallest_double, 15);
-    EXPECT_EQ(e.facts.smallest_normal,
-              smallest_sensitivity_by_scans(r.source, generate_params(r.h, s)));
     ASSERT_TRUE(e.facts.quietest);
     EXPECT_EQ(e.facts.quietest->peak, 40);
 

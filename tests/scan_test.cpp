@@ -179,22 +179,6 @@ Bytes encode_steps(Situation s, const std::vector<bool>& silent) {
     return out;
 }
 
-TEST(ScanWorkedExample, EightBitMonoRecordsOneSilence) {
-    const Bytes data = stretches({{800, 0}, {800, 128}, {801, 0}});
-    const Bytes file = synth::wav_bytes({1, 8, 8000}, data);
-    // At normal and at double speed: the silence's marks and the last report's progress.
-    for (const auto& [situation, start, last] : {std::tuple{1, 846, 2400}, {11, 847, 2399}}) {
-        std::vector<ScanProgress> reports;
-        EXPECT_EQ(scan(file, {situation, 15, 50, 8000, 45, 2401},
-                       [&](const ScanProgress& r) { reports.push_back(r); }),
-                  (std::vector<Silence>{{start, start + 800}}));
-        ASSERT_FALSE(reports.empty());
-        EXPECT_EQ(reports.back().progress, last);
-        EXPECT_EQ(reports.back().done, 1.0);
-    }
-    // Exactly 100 ms is not longer than a Filter of 100: CliTest.WorkedExample...
-}
-
 TEST(ScanMarkMs, RoundsDownAndSaturates) {
     EXPECT_EQ(mark_ms(0, 8000), 0);
     EXPECT_EQ(mark_ms(-1, 8000), -1);
@@ -250,14 +234,13 @@ TEST(ScanWords, SilencesAboutOneAndTwoWordsLong) {
     }
 }
 
-// Situations and byte rates outside their ranges find nothing. Header values at the ends
-// of their ranges: the scan settles at once and ends its reports.
+// Situations outside their range find nothing (byte rates outside theirs: the random
+// inputs). Header values at the ends of their ranges: the scan settles at once and ends
+// its reports.
 TEST(ScanEdges, NothingToScanAndExtremeHeaderValues) {
     const Bytes speaking = speech(1, 1, 8, 1.0);
     for (Situation s : {0, 5, 10, 15, -1})
         EXPECT_TRUE(scan(speaking, {s, 15, 50, 8000, 45, 8000}).empty());
-    for (std::int32_t rate : {0, -8000})
-        EXPECT_TRUE(scan(speaking, {1, 15, 50, rate, 45, 8000}).empty());
 
     using I64 = std::numeric_limits<std::int64_t>;
     using I32 = std::numeric_limits<std::int32_t>;
