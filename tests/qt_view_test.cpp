@@ -456,12 +456,5 @@ TEST_F(QtStartTest, StartAndRestartsLeaveTheFocusOnLoadFileAndTheToolkitInTheWin
     dispatch(started, started.f().Command5.on_click);
 }
 
-TEST(QtWindowsTest, EndedBeforeTheEventLoopStartsItDoesNotRun) {
-    ensure_qt();
-    QtWindows windows;
-    windows.end_program();
-    EXPECT_EQ(windows.exec(), 0);
-}
-
 }  // namespace
 }  // namespace veltrane::test
