@@ -105,5 +105,14 @@ int main(int argc, char** argv) {
     StdoutBuffer stdout_buffer;
     std::ostream out(&stdout_buffer);
     env.output_error = [&] { return stdout_buffer.error(); };
-    return veltrane::run_cli(args, out, std::cerr, env);
+    const int status = veltrane::run_cli(args, out, std::cerr, env);
+#ifndef __SANITIZE_ADDRESS__
+    // All the run keeps is written and closed by now: the process ends without taking its
+    // objects and the toolkit down one by one, a fair part of a short run's time. Builds
+    // with the address sanitizer take them down, so that it still finds what leaks.
+    out.flush();
+    std::cerr.flush();
+    ::_exit(status);
+#endif
+    return status;
 }
