@@ -318,16 +318,15 @@ namespace avx512 {
 
 #define VELTRANE_AVX512 [[gnu::target("avx512f,avx512bw,bmi2")]]
 
-// A compare gives one bit per lane; the lanes a layout's steps start in are picked out
-// of it, so 64 / `Per` loads make a word.
+// A compare of 64 byte values gives one bit per lane; the lanes an 8-bit layout's steps
+// start in are picked out of it, so 64 / `per` loads make a word.
 template <Situation S>
 struct Lanes {
     static constexpr bool wide = layout_of(S).wide;
     // Steps per 64-byte load, and the bits of the compare that are steps.
-    static constexpr int per = S == 1 ? 64 : S == 13 || S == 14 ? 16 : 32;
+    static constexpr int per = S == 1 ? 64 : S == 13 ? 16 : 32;
     static constexpr std::uint64_t keep = S == 11 || S == 3 ? 0x5555555555555555
                                           : S == 13         ? 0x1111111111111111
-                                          : S == 14         ? 0x55555555
                                                             : ~std::uint64_t{0};
 };
 
@@ -358,17 +357,24 @@ VELTRANE_AVX512 inline __m512i values(const std::uint8_t* q) {
         return S == 4 || S == 14 ? _mm512_max_epi16(load(q), load(q + 1)) : load(q);
 }
 
-// The steps among those values (step 0 in the first lane), one bit each.
+// Which of 32 16-bit values lie in the band, one bit each.
+VELTRANE_AVX512 inline __mmask32 in_band16(__m512i v, const Limits& l) {
+    return _mm512_cmple_epu16_mask(_mm512_add_epi16(v, l.lo), l.span);
+}
+
+// Two halves of 32 steps as one word, `first` in the low half. They are joined in the mask
+// registers: GCC 12 may spill a 32-bit mask widened to 64 bits with a 32-bit store and
+// reload all 64 (where instrumentation calls out of the loop), and kunpackd reads only
+// the low half of each.
+VELTRANE_AVX512 inline std::uint64_t joined(__mmask32 first, __mmask32 second) {
+    return _cvtmask64_u64(_mm512_kunpackd(second, first));
+}
+
+// The steps among 64 byte values (step 0 in the first lane), one bit each.
 template <Situation S>
-VELTRANE_AVX512 inline std::uint64_t steps(__m512i v, const Limits& l) {
-    using L = Lanes<S>;
-    if constexpr (!L::wide) {
-        const std::uint64_t m = _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, l.lo), l.span);
-        return L::keep == ~std::uint64_t{0} ? m : _pext_u64(m, L::keep);
-    } else {
-        const std::uint32_t m = _mm512_cmple_epu16_mask(_mm512_add_epi16(v, l.lo), l.span);
-        return S == 14 ? _pext_u32(m, static_cast<std::uint32_t>(L::keep)) : m;
-    }
+VELTRANE_AVX512 inline std::uint64_t steps8(__m512i v, const Limits& l) {
+    const std::uint64_t m = _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, l.lo), l.span);
+    return Lanes<S>::keep == ~std::uint64_t{0} ? m : _pext_u64(m, Lanes<S>::keep);
 }
 
 // The masks of the same steps for K bands at once, those of band b to out[b]: the values
@@ -385,27 +391,28 @@ VELTRANE_AVX512 void masks_bands(const std::uint8_t* q, std::size_t words,
             // A step at every byte: the even ones from q, the odd ones from q + 1.
             const __m512i even = values<S>(q), odd = values<S>(q + 1);
             for (int b = 0; b < K; ++b)
-                w[b] = _pdep_u64(steps<S>(even, l[b]), 0x5555555555555555) |
-                       _pdep_u64(steps<S>(odd, l[b]), 0xAAAAAAAAAAAAAAAA);
+                w[b] = _pdep_u64(_cvtmask32_u32(in_band16(even, l[b])), 0x5555555555555555) |
+                       _pdep_u64(_cvtmask32_u32(in_band16(odd, l[b])), 0xAAAAAAAAAAAAAAAA);
         } else if constexpr (S == 14) {
             // The steps' values are the even 16-bit lanes: those of two loads, gathered in
             // one register, are 32 steps.
             const __m512i even =
                 _mm512_set_epi16(62, 60, 58, 56, 54, 52, 50, 48, 46, 44, 42, 40, 38, 36, 34, 32, 30,
                                  28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
-            for (int c = 0; c < 2; ++c) {
-                const std::uint8_t* at = q + 128 * c;
-                const __m512i v =
-                    _mm512_permutex2var_epi16(values<S>(at), even, values<S>(at + 64));
-                for (int b = 0; b < K; ++b)
-                    w[b] |= std::uint64_t{_mm512_cmple_epu16_mask(_mm512_add_epi16(v, l[b].lo),
-                                                                  l[b].span)}
-                            << (32 * c);
-            }
+            const __m512i first = _mm512_permutex2var_epi16(values<S>(q), even, values<S>(q + 64));
+            const __m512i second =
+                _mm512_permutex2var_epi16(values<S>(q + 128), even, values<S>(q + 192));
+            for (int b = 0; b < K; ++b)
+                w[b] = joined(in_band16(first, l[b]), in_band16(second, l[b]));
+        } else if constexpr (L::wide) {
+            // 32 steps per load.
+            const __m512i first = values<S>(q), second = values<S>(q + 64);
+            for (int b = 0; b < K; ++b)
+                w[b] = joined(in_band16(first, l[b]), in_band16(second, l[b]));
         } else {
             for (int c = 0; c < 64 / L::per; ++c) {
                 const __m512i v = values<S>(q + 64 * c);
-                for (int b = 0; b < K; ++b) w[b] |= steps<S>(v, l[b]) << (c * L::per);
+                for (int b = 0; b < K; ++b) w[b] |= steps8<S>(v, l[b]) << (c * L::per);
             }
         }
         for (int b = 0; b < K; ++b) out[b][i] = w[b];
