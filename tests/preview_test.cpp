@@ -394,6 +394,9 @@ TEST_F(PreviewSessionTest, SpeedLineSaysWhatDoubleSpeedFindsBesideWhatNormalSpee
               records_of(r.source, generate_params(r.h, {4, 50, true})).size());
     session.update({15, 50, true});
     EXPECT_EQ(speed_line(session, Language::English), "");
+    write_bytes(dir / "stereo.wav", synth::wav_bytes({2, 16, 8000}, samples));
+    session.open(dir / "stereo.wav", {15, 50, false});
+    EXPECT_TRUE(session.double_speed_finds()) << "16-bit stereo is read in part too";
     write_bytes(dir / "eight.wav", worked_example());
     session.open(dir / "eight.wav", {15, 50, false});
     EXPECT_EQ(speed_line(session, Language::English), "");
