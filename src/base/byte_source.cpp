@@ -31,14 +31,29 @@ std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
     return stamp_of(st);
 }
 
-FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
-    // Looked at before opening: opening a FIFO would wait for a writer.
+namespace {
+
+// Read-ahead is doubled for a file read from start to end; a shorter file than this is
+// read in a few calls anyway, and the hint would only cost a call.
+constexpr std::int64_t kSequentialHintFrom = 1 << 20;
+
+struct stat looked_at(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) throw Error(Errc::Open, path, errno_text());
-    if (!S_ISREG(st.st_mode)) throw Error(Errc::Open, path, not_regular_cause(st.st_mode));
+    return st;
+}
+
+}  // namespace
+
+FileSource::FileSource(const std::filesystem::path& path) : FileSource(path, looked_at(path)) {}
+
+FileSource::FileSource(const std::filesystem::path& path, const struct stat& seen) : path_(path) {
+    // Looked at before opening: opening a FIFO would wait for a writer.
+    if (!S_ISREG(seen.st_mode)) throw Error(Errc::Open, path, not_regular_cause(seen.st_mode));
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) throw Error(Errc::Open, path, errno_text());
     // The path may have been replaced meanwhile: what counts is what was opened.
+    struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         const std::string cause =
             S_ISREG(st.st_mode) ? errno_text() : not_regular_cause(st.st_mode);
@@ -47,7 +62,7 @@ FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
     }
     size_ = st.st_size;
     stamp_ = stamp_of(st);
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (size_ >= kSequentialHintFrom) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 FileSource::~FileSource() {
@@ -69,8 +84,9 @@ std::size_t FileSource::read_at(std::int64_t offset, std::span<std::uint8_t> des
 
 std::unique_ptr<FileSource> open_recording(const std::filesystem::path& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return nullptr;
-    return std::make_unique<FileSource>(path);
+    if (::stat(path.c_str(), &st) == 0) return std::make_unique<FileSource>(path, st);
+    if (errno == ENOENT || errno == ENOTDIR) return nullptr;
+    throw Error(Errc::Open, path, errno_text());
 }
 
 }  // namespace veltrane

@@ -83,6 +83,8 @@ std::optional<FileStamp> file_stamp(const std::filesystem::path& path);
 class FileSource final : public ByteSource {
   public:
     explicit FileSource(const std::filesystem::path& path);
+    // `st`: the path's status, as just looked at.
+    FileSource(const std::filesystem::path& path, const struct stat& st);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
