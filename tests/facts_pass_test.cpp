@@ -77,17 +77,14 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
         const int channels = uniform(1, 2);
         const int bits = uniform(0, 1) ? 16 : 8;
         const synth::Format format{channels, bits, uniform(1, 10) <= 8 ? 1000 : uniform(50, 3000)};
-        Bytes file =
-            synth::wav_bytes(format,
-                             stretches_of_loudness(
-                                 rng,  // Now and then long enough for the pass to go in batches.
-                                 static_cast<std::size_t>(round % 25 == 7 ? uniform(300000, 1200000)
-                                                                          : uniform(0, 40000)),
-                                 bits == 16, 1500));
+        // Now and then long enough for the pass to go in batches.
+        const int size = round % 25 == 7 ? uniform(300000, 1200000) : uniform(0, 40000);
+        Bytes file = synth::wav_bytes(
+            format, stretches_of_loudness(rng, static_cast<std::size_t>(size), bits == 16, 1500));
         // Now and then a header that says more or less data than there is.
         if (uniform(1, 10) == 1 && file.size() >= 44) {
-            const auto size = static_cast<std::uint32_t>(uniform(0, 50000));
-            for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+            const auto claim = static_cast<std::uint32_t>(uniform(0, 50000));
+            for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<std::uint8_t>(claim >> (8 * i));
         }
         const Settings s{uniform(1, 50), uniform(20, 300), uniform(0, 3) == 0};
         PassQuestions q = questions(file, s);

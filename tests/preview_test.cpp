@@ -75,8 +75,8 @@ TEST(PreviewSweep, SmallestSensitivityIsThatOfOneScanPerSensitivity) {
         }
         if (want) ++found;
         // A smaller range of Sensitivities: the answer up to 10.
-        const auto want10 = smallest_sensitivity_by_scans(source, p, 10);
-        EXPECT_EQ(smallest_sensitivity(source, p, 10), want10);
+        EXPECT_EQ(smallest_sensitivity(source, p, 10),
+                  smallest_sensitivity_by_scans(source, p, 10));
     }
     EXPECT_GT(found, 150) << "the material should give answers often";
 }
@@ -128,7 +128,6 @@ TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCom
         for (int channels : {1, 2}) {
             Recording r(synth::wav_bytes({channels, bits, 8000},
                                          stretches_of_loudness(rng, 20011, bits == 16)));
-            const Bytes& file = r.file;
             for (std::size_t buckets : {1u, 7u, 640u, 20000u}) {
                 SCOPED_TRACE(std::to_string(bits) + " " + std::to_string(channels) + " " +
                              std::to_string(buckets));
@@ -136,20 +135,19 @@ TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCom
                 ASSERT_EQ(w.buckets(), buckets);
                 for (std::size_t b = 0; b < buckets; ++b) {
                     int lo = 32767, hi = -32768;
-                    for (std::int64_t f = w.bucket_start(b); f < w.bucket_start(b + 1); ++f) {
+                    for (std::int64_t f = w.bucket_start(b); f < w.bucket_start(b + 1); ++f)
                         for (int c = 0; c < channels; ++c) {
-                            lo = std::min(lo, sample_at(file, channels, bits, f, c));
-                            hi = std::max(hi, sample_at(file, channels, bits, f, c));
+                            lo = std::min(lo, sample_at(r.file, channels, bits, f, c));
+                            hi = std::max(hi, sample_at(r.file, channels, bits, f, c));
                         }
-                    }
                     ASSERT_EQ(w.lo[b], lo) << b;
                     ASSERT_EQ(w.hi[b], hi) << b;
                 }
                 // The same from blocks of a scan-like reader: odd sizes, overlapping.
                 Summarizer s(r.l, 3, r.l.frames - 5, buckets);
-                for (std::size_t at = 0; at < file.size(); at += 997) {
-                    const std::size_t n = std::min<std::size_t>(1061, file.size() - at);
-                    s.take(static_cast<std::int64_t>(at), std::span(file).subspan(at, n));
+                for (std::size_t at = 0; at < r.file.size(); at += 997) {
+                    const std::size_t n = std::min<std::size_t>(1061, r.file.size() - at);
+                    s.take(static_cast<std::int64_t>(at), std::span(r.file).subspan(at, n));
                 }
                 const Waveform t = s.finish(r.source);
                 EXPECT_EQ(t.lo, w.lo);
@@ -209,8 +207,7 @@ TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutA
         {"list.wav", with_chunk_before_data(
                          synth::wav_bytes(mono16, synth::speech_data(mono16, 3, 9)), "LIST", 31)});
     Bytes odd = synth::wav_bytes({2, 8, 8000}, stretches_of_loudness(rng, 30001, false));
-    odd[40] = 0xFF;  // a data length far past the end of the file
-    odd[41] = 0xFF;
+    odd[40] = odd[41] = 0xFF;  // a data length far past the end of the file
     files.push_back({"longclaim.wav", odd});
 
     const Settings settings[] = {
@@ -238,17 +235,14 @@ TEST_F(PreviewSessionTest, LookingCountsNothingWritesNothingAndFollowsTheFile) {
     const synth::Format format{1, 8, 8000};
     const auto wav = dir / "take1.wav";
     write_bytes(wav, synth::wav_bytes(format, synth::speech_data(format, 3, 4)));
-    const auto files_before = std::distance(std::filesystem::directory_iterator(dir),
-                                            std::filesystem::directory_iterator());
+    const auto files_before = std::ranges::distance(std::filesystem::directory_iterator(dir));
     Session session(100);
     session.open(wav, {15, 50, false});
     ASSERT_FALSE(session.records().empty());
     EXPECT_FALSE(session.disk().exists);
     EXPECT_EQ(session.comparison().added, session.records().size());
     EXPECT_FALSE(session.update({15, 50, false})) << "nothing changed";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
-                            std::filesystem::directory_iterator()),
-              files_before);
+    EXPECT_EQ(std::ranges::distance(std::filesystem::directory_iterator(dir)), files_before);
 
     // A GAP file appears with one record less and one of its own.
     std::vector<GapRecord> disk(session.records().begin() + 1, session.records().end());
@@ -270,8 +264,7 @@ TEST(PreviewWhy, SixteenBitMonoAtNormalSpeedPointsToDoubleSpeed) {
     Recording r(synth::wav_bytes({1, 16, 8000}, hissing_speech_samples()));
     const Settings s{15, 50, false};
     ASSERT_TRUE(records_of(r.source, generate_params(r.h, s)).empty());
-    const std::size_t fast = records_of(r.source, generate_params(r.h, {15, 50, true})).size();
-    ASSERT_GT(fast, 0u);
+    ASSERT_GT(records_of(r.source, generate_params(r.h, {15, 50, true})).size(), 0u);
 
     const Explanation e = explain_nothing(r.source, r.h, r.shape, r.l, s);
     ASSERT_TRUE(e.facts.smallest_double);
@@ -305,8 +298,7 @@ TEST(PreviewWhy, SixteenBitStereoInsideTheBandSaysWhyNormalSpeedFindsNothing) {
     Bytes data;
     for (int i = 0; i < 8000; ++i) data.insert(data.end(), {0xFF, 0xFF, 0x14, 0x00});
     Recording r(synth::wav_bytes({2, 16, 8000}, data));
-    const Settings s{15, 50, false};
-    ASSERT_TRUE(records_of(r.source, generate_params(r.h, s)).empty());
+    ASSERT_TRUE(records_of(r.source, generate_params(r.h, {15, 50, false})).empty());
     const auto en = why(r.file, Language::English);
     ASSERT_EQ(en.size(), 3u);
     EXPECT_EQ(en[2],
@@ -334,8 +326,7 @@ TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
     EXPECT_EQ(why(list, Language::German).back(),
               "Der Dateikopf ist nicht der einfache 44-Byte-Aufbau: die Sample-Daten beginnen bei "
               "Byte 78, nach einem \xE2\x80\x9ELIST\xE2\x80\x9C-Block, die Suche beginnt aber bei "
-              "Byte 44 "
-              "und nimmt die Zahl bei Byte 40 (26) als Datenlänge.");
+              "Byte 44 und nimmt die Zahl bei Byte 40 (26) als Datenlänge.");
 
     Bytes wide = synth::wav_bytes({1, 16, 8000}, Bytes(3000, 0));
     wide[32] = 3;  // three bytes per frame

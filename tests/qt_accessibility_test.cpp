@@ -183,11 +183,9 @@ TEST_F(QtAccessibilityTest, DetailsLeftFromTheFileBeforeAreGreyedAndGenerateSays
     EXPECT_TRUE(length->accessibleDescription().isEmpty());
     EXPECT_EQ(length->toolTip().toStdString(), f().Label10.tooltip) << "its tooltip stays";
     EXPECT_TRUE(f().Command3.enabled);
-    EXPECT_EQ(generate->toolTip().toStdString(),
-              "24-Bit-Samples; Veltrane prüft 8- und 16-Bit-PCM");
+    EXPECT_EQ(generate->toolTip(), "24-Bit-Samples; Veltrane prüft 8- und 16-Bit-PCM");
     switch_language();
-    EXPECT_EQ(generate->toolTip().toStdString(),
-              "24-bit samples; Veltrane scans 8- and 16-bit PCM");
+    EXPECT_EQ(generate->toolTip(), "24-bit samples; Veltrane scans 8- and 16-bit PCM");
     load(words);
     EXPECT_FALSE(f().Command3.enabled);
     EXPECT_EQ(generate->toolTip().toStdString(), "Not a WAV file");

@@ -174,7 +174,7 @@ TEST_F(QtViewTest, UserActionsReachTheModelFocusFirst) {
     f().Command1.on_click = [] { throw std::runtime_error("disk gone"); };
     click(view<QPushButton>("Command1"));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].find("disk gone"), std::string::npos);
+    EXPECT_TRUE(has(boxes.shown[0], "disk gone"));
 
     // The close box ends the program without running Exit's handler.
     int ended = 0, exits = 0;
@@ -243,15 +243,13 @@ void expect_captions_fit(MainWindow& window, OpenFile& f) {
         for (std::size_t j = i + 1; j < captions.size(); ++j)
             EXPECT_FALSE(a.rect.intersects(captions[j].rect))
                 << a.name << " / " << captions[j].name;
-        for (const Shown& solid : solids) {
+        for (const Shown& solid : solids)
             EXPECT_TRUE(solid.name == a.name || !a.rect.intersects(solid.rect))
                 << a.name << " / " << solid.name;
-        }
-        for (const Shown& frame : frames) {
+        for (const Shown& frame : frames)
             EXPECT_TRUE(frame.name == a.name || !a.rect.intersects(frame.rect) ||
                         frame.rect.adjusted(2, 2, -2, -2).contains(a.rect))
                 << a.name << " crosses the edge of " << frame.name;
-        }
     }
 }
 
@@ -311,10 +309,9 @@ TEST_F(QtViewTest, TheKeyboardReachesAndPressesOnlyWhatIsInSight) {
     };
     std::set<QWidget*> reached = tab_round();
     EXPECT_TRUE(reached.contains(view<QPushButton>("Command1"))) << "all the way round";
-    for (const QWidget* w : reached) {
+    for (const QWidget* w : reached)
         EXPECT_TRUE(w->isVisible() && window->rect().contains(w->geometry()))
             << w->objectName().toStdString();
-    }
     for (const char* name : {"Check1", "lg", "Command7"}) {
         EXPECT_FALSE(reached.contains(window->widget(name))) << name;
         EXPECT_FALSE(window->widget(name)->isVisible()) << name;
@@ -328,12 +325,12 @@ TEST_F(QtViewTest, TheKeyboardReachesAndPressesOnlyWhatIsInSight) {
     // Return and keypad Enter press the button with the focus, as the space bar does.
     auto* language = view<QPushButton>("Command5");
     language->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(language, Qt::Key_Return);
-    EXPECT_EQ(f().lan.caption, "1");
-    QTest::keyClick(language, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(f().lan.caption, "2");
-    QTest::keyClick(language, Qt::Key_Space);
-    EXPECT_EQ(f().lan.caption, "1");
+    for (const auto& [key, held, lan] : {std::tuple{Qt::Key_Return, Qt::NoModifier, "1"},
+                                         {Qt::Key_Enter, Qt::KeypadModifier, "2"},
+                                         {Qt::Key_Space, Qt::NoModifier, "1"}}) {
+        QTest::keyClick(language, key, held);
+        EXPECT_EQ(f().lan.caption, lan) << key;
+    }
 
     // Ctrl+O, F1 and Ctrl+Q press Load File, Manual and Exit, only while they are on.
     std::vector<std::string> pressed;
@@ -389,11 +386,10 @@ TEST_F(QtViewTest, ADroppedFileIsLoadedAsTheFileChosenWithLoadFile) {
     // A folder is named, in the language shown, and nothing is loaded.
     EXPECT_TRUE(drop({dir}));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].find("\"" + dir.string() + "\" is a folder"), std::string::npos)
-        << boxes.shown[0];
+    EXPECT_TRUE(has(boxes.shown[0], "\"" + dir.string() + "\" is a folder")) << boxes.shown[0];
     dispatch(*app, f().Command5.on_click);
     EXPECT_TRUE(drop({dir}));
-    EXPECT_NE(boxes.shown.back().find("ist ein Ordner"), std::string::npos);
+    EXPECT_TRUE(has(boxes.shown.back(), "ist ein Ordner"));
     EXPECT_EQ(f().CommonDialog1.FileName, wav.string());
 
     // "debug.wav" enters Rook/Debug mode as it does from the dialog.

@@ -32,6 +32,8 @@ namespace {
 using scan_engine::Kernel;
 using Bytes = std::vector<std::uint8_t>;
 
+using I32 = std::numeric_limits<std::int32_t>;
+using I64 = std::numeric_limits<std::int64_t>;
 constexpr Situation kSituations[] = {1, 2, 3, 4, 11, 12, 13, 14};
 constexpr std::int64_t kFarEnd = std::numeric_limits<std::int32_t>::max();
 
@@ -135,13 +137,10 @@ class Material {
         }
     }
     static void put(Bytes& out, bool wide, int v) {
-        if (wide) {
-            v = std::clamp(v, -32768, 32767);
-            out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-            out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-        } else {
-            out.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
-        }
+        if (!wide) return out.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+        v = std::clamp(v, -32768, 32767);
+        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
     }
     std::mt19937 rng_;
 };
@@ -183,12 +182,10 @@ TEST(ScanMarkMs, RoundsDownAndSaturates) {
     EXPECT_EQ(mark_ms(0, 8000), 0);
     EXPECT_EQ(mark_ms(-1, 8000), -1);
     EXPECT_EQ(mark_ms(176400, 176400), 1000);
-    EXPECT_EQ(mark_ms(3'000'000'000, 1000), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(mark_ms(std::numeric_limits<std::int64_t>::max(), 1),
-              std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(mark_ms(std::numeric_limits<std::int64_t>::min(), 1),
-              std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(mark_ms(5, 0), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(mark_ms(3'000'000'000, 1000), I32::max());
+    EXPECT_EQ(mark_ms(I64::max(), 1), I32::max());
+    EXPECT_EQ(mark_ms(I64::min(), 1), I32::min());
+    EXPECT_EQ(mark_ms(5, 0), I32::max());
 }
 
 // 201 bytes at 200 bytes/s come to 1004.9999... ms in double, not 1005: not above 1004.
@@ -242,8 +239,6 @@ TEST(ScanEdges, NothingToScanAndExtremeHeaderValues) {
     for (Situation s : {0, 5, 10, 15, -1})
         EXPECT_TRUE(scan(speaking, {s, 15, 50, 8000, 45, 8000}).empty());
 
-    using I64 = std::numeric_limits<std::int64_t>;
-    using I32 = std::numeric_limits<std::int32_t>;
     const Bytes file = stretches({{3000, 0x40}, {3000, 0}, {3000, 0x40}});
     for (Situation s : kSituations)
         for (std::int64_t start : {I64::min(), std::int64_t{-1}, I64::max()})
@@ -522,12 +517,10 @@ TEST(ScanTogether, EachAsAlone) {
                 << "round " << round << " "
                 << describe(jobs[i].params, size, scan_engine::fastest());
         // Scans that read from the start of the data bring every byte of it on the way.
-        if (std::all_of(jobs.begin(), jobs.end(),
-                        [](const ScanJob& j) {
-                            return j.params.data_start == 45 && j.params.sensitivity >= 1 &&
-                                   j.params.byte_rate > 0;
-                        }) &&
-            end == size && size > 4096) {
+        const bool from_start = std::ranges::all_of(jobs, [](const ScanJob& j) {
+            return j.params.data_start == 45 && j.params.sensitivity >= 1 && j.params.byte_rate > 0;
+        });
+        if (from_start && end == size && size > 4096) {
             EXPECT_EQ(std::count(heard.begin() + 44, heard.end() - 64, false), 0)
                 << "round " << round;
         }

@@ -82,6 +82,10 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
 
     // A server of the test's own: nothing of the machine's sound is touched. It warns
     // when started as root, and runs all the same.
+    const auto kill = [](QProcess& p) {
+        p.kill();
+        p.waitForFinished(2000);
+    };
     QProcess pulse;
     pulse.setProcessEnvironment(env);
     pulse.setProcessChannelMode(QProcess::MergedChannels);
@@ -96,8 +100,7 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
            pulse.state() != QProcess::NotRunning)
         pulse.waitForFinished(50);
     if (!std::filesystem::exists(socket.toStdString())) {
-        pulse.kill();
-        pulse.waitForFinished(2000);
+        kill(pulse);
         const std::string said = pulse.readAll().toStdString();
         std::filesystem::remove_all(dir);
         GTEST_SKIP() << "no sound server could be started: " << said;
@@ -109,8 +112,7 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
     const std::filesystem::path wav = dir / "noise.wav";
     write_bytes(wav, synth::wav_bytes({1, 16, kRate}, data));
     // From 0.2 s to 1.1 s (the 44-byte header takes 1.375 ms).
-    const preview::SampleLayout layout{44,   static_cast<std::int64_t>(samples.size()), 2, 1, 2,
-                                       kRate};
+    const preview::SampleLayout layout{44, std::ssize(samples), 2, 1, 2, kRate};
     const preview::ByteRange range = preview::frames_between(layout, kRate * 2 / 1000.0, 244, 1144);
 
     QProcess rec;
@@ -122,11 +124,9 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
     QThread::msleep(300);
 
     QProcess child;
-    QProcessEnvironment child_env = env;
-    child_env.insert("VELTRANE_PLAY_CHILD", QString::number(range.from) + ":" +
-                                                QString::number(range.to) + ":" +
-                                                QString::fromStdString(wav.string()));
-    child.setProcessEnvironment(child_env);
+    env.insert("VELTRANE_PLAY_CHILD",
+               QString("%1:%2:%3").arg(range.from).arg(range.to).arg(wav.string().c_str()));
+    child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string()),
                 {"--gtest_filter=SoundOutput.PlaysAStretchOfARecordingIntoARealSink"});
@@ -135,10 +135,7 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
     rec.terminate();
     rec.waitForFinished(3000);
     pulse.terminate();
-    if (!pulse.waitForFinished(3000)) {
-        pulse.kill();
-        pulse.waitForFinished(2000);
-    }
+    if (!pulse.waitForFinished(3000)) kill(pulse);
     ASSERT_TRUE(ended) << "the playback did not end";
     if (child.exitCode() == 3) {
         std::filesystem::remove_all(dir);

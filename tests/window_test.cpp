@@ -31,8 +31,7 @@ TEST_F(WindowTest, FocusOnAPresetMovesTheSlidersAndOnAMethodBoxSetsTheMethodWith
     dispatch(*app, f().Option2.on_focus);
     EXPECT_EQ(f().Text9.caption, "23");
     EXPECT_EQ(f().Text10.caption, "75");
-    EXPECT_FALSE(f().Slider1.enabled);
-    EXPECT_FALSE(f().Slider2.enabled);
+    EXPECT_FALSE(f().Slider1.enabled || f().Slider2.enabled);
 
     dispatch(*app, f().Option4.on_focus);  // Custom keeps what the sliders show
     EXPECT_TRUE(f().Slider1.enabled && f().Slider2.enabled);
