@@ -172,14 +172,13 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     } reader(memory);
     const Settings s{1, 500, false};
     const PassQuestions q = questions(file, s);
-    const PassAnswers alone = gather_facts(memory, q);
     FactsGatherer g(q, reader.size());
     GatheringSource both(reader, g);
     ScanParams p = q.normal;
     p.sensitivity = s.sensitivity;
     scan(both, p, [](const Silence&) {});
     const std::int64_t by_scan = reader.read;
-    EXPECT_EQ(answers(g.finish(reader)), answers(alone)) << "along with the scan";
+    EXPECT_EQ(answers(g.finish(reader)), answers(gather_facts(memory, q))) << "along with the scan";
     EXPECT_LT(reader.read - by_scan, reader.size() / 100) << "nothing read twice";
 
     // Silence from the start: every answer is known at once, the rest is not read.
@@ -321,7 +320,7 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
                 expect_bounds(fast, even);
                 expect_bounds(frames, peaks(plain, 2, 2, in, 64 * chunks));
             }
-            for (int channels : {1, 2, 3}) {
+            for (int channels : {1, 2, 3})
                 for (int size : {1, 2, 3}) {
                     SCOPED_TRACE(std::to_string(channels) + "x" + std::to_string(size));
                     const int frame = size * channels;
@@ -336,7 +335,6 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
                         expect_bounds(got, all);
                     }
                 }
-            }
         }
     }
 }

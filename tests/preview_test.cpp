@@ -67,12 +67,11 @@ TEST(PreviewSweep, SmallestSensitivityIsThatOfOneScanPerSensitivity) {
         const Bytes file = stretches_of_loudness(rng, size, wide);
         MemorySource source(file);
         const auto want = smallest_sensitivity_by_scans(source, p);
-        for (Method method : {Method::Blocks, Method::Queue}) {
+        for (Method method : {Method::Blocks, Method::Queue})
             EXPECT_EQ(smallest_sensitivity(source, p, kMostSensitivity, {}, method), want)
                 << "situation " << p.situation << " F " << p.filter_ms << " rate " << p.byte_rate
                 << " start " << p.data_start << " L " << p.end_mark << " size " << size
                 << (method == Method::Queue ? " queue" : " blocks");
-        }
         if (want) ++found;
         // A smaller range of Sensitivities: the answer up to 10.
         EXPECT_EQ(smallest_sensitivity(source, p, 10),
@@ -124,7 +123,7 @@ TEST(PreviewSweep, StopsWhenToldTo) {
 
 TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCome) {
     std::mt19937 rng(5);
-    for (int bits : {8, 16}) {
+    for (int bits : {8, 16})
         for (int channels : {1, 2}) {
             Recording r(synth::wav_bytes({channels, bits, 8000},
                                          stretches_of_loudness(rng, 20011, bits == 16)));
@@ -154,7 +153,6 @@ TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCom
                 EXPECT_EQ(t.hi, w.hi);
             }
         }
-    }
 }
 
 // A WAV file with another chunk between the format chunk and the data.
@@ -191,7 +189,7 @@ class PreviewSessionTest : public AppTest {
 TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutAtBothSpeeds) {
     std::vector<std::pair<std::string, Bytes>> files;
     std::mt19937 rng(12);
-    for (int bits : {8, 16}) {
+    for (int bits : {8, 16})
         for (int channels : {1, 2}) {
             const synth::Format format{channels, bits, 11025};
             const std::string tag = std::to_string(bits) + "_" + std::to_string(channels);
@@ -201,7 +199,6 @@ TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutA
                 {"steps" + tag + ".wav",
                  synth::wav_bytes(format, stretches_of_loudness(rng, 60001, bits == 16))});
         }
-    }
     const synth::Format mono16{1, 16, 8000};
     files.push_back(
         {"list.wav", with_chunk_before_data(
@@ -216,7 +213,7 @@ TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutA
     for (const auto& [name, bytes] : files) {
         const auto wav = dir / name;
         write_bytes(wav, bytes);
-        for (Settings s : settings) {
+        for (Settings s : settings)
             for (bool fast : {false, true}) {
                 s.double_speed = fast;
                 Session session(64);
@@ -226,7 +223,6 @@ TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutA
                     << name << " S " << s.sensitivity << " F " << s.filter_ms << " fast " << fast;
                 if (!want.empty()) ++nonempty;
             }
-        }
     }
     EXPECT_GT(nonempty, 40);
 }

@@ -333,7 +333,6 @@ TEST_F(PreviewWindowTest, PlaysFromTheCursorAndMovesThePlayheadWithTheBytesHeard
     ASSERT_TRUE(w->can_play());
     FakePlayback* out = sound.output;
     ASSERT_NE(out, nullptr);
-    const std::vector<std::uint8_t> bytes = read_bytes(wav);
     const preview::SampleLayout& layout = w->session().layout();
     const double per_ms = w->session().bytes_per_ms();
     remember();
@@ -351,17 +350,16 @@ TEST_F(PreviewWindowTest, PlaysFromTheCursorAndMovesThePlayheadWithTheBytesHeard
 
     // A click puts the cursor; playing goes on from there.
     const QRect wave = picture_geometry(w->picture()->size(), false).wave;
-    const double x = wave.left() + wave.width() * 0.3;
-    QTest::mouseClick(w->picture(), Qt::LeftButton, {},
-                      QPoint(static_cast<int>(x), wave.center().y()));
+    const int x = static_cast<int>(wave.left() + wave.width() * 0.3);
+    QTest::mouseClick(w->picture(), Qt::LeftButton, {}, QPoint(x, wave.center().y()));
     ASSERT_TRUE(w->cursor_ms().has_value());
-    EXPECT_NEAR(*w->cursor_ms(), ms_at(w->scene(), wave, static_cast<int>(x)), 1e-6);
+    EXPECT_NEAR(*w->cursor_ms(), ms_at(w->scene(), wave, x), 1e-6);
     const std::int64_t from = out->from;
     EXPECT_EQ((from - layout.first) % layout.frame_bytes, 0);
     EXPECT_NEAR(from / per_ms, *w->cursor_ms(), 1000.0 * layout.frame_bytes / (8000 * 4) + 1e-6);
     out->pull(4000);
     ASSERT_EQ(out->heard.size(), 4000u);
-    EXPECT_TRUE(std::equal(out->heard.begin(), out->heard.end(), bytes.begin() + from));
+    EXPECT_TRUE(std::equal(out->heard.begin(), out->heard.end(), read_bytes(wav).begin() + from));
     w->follow_playback();
     ASSERT_TRUE(w->playhead_ms().has_value());
     EXPECT_DOUBLE_EQ(*w->playhead_ms(), (from + 4000) / per_ms);
@@ -628,9 +626,8 @@ TEST_F(PreviewEditTest, PlaysAndSavesAsGenerateWouldAndKeepsWhatItMayNotWrite) {
     w->nudge(-100);  // the start, 1100
     ASSERT_EQ(w->records_shown()[1], (GapRecord{1100, 1500}));
     QTest::keyClick(w->picture(), Qt::Key_P);
-    const double per_ms = w->session().bytes_per_ms();
-    EXPECT_NEAR(out->from / per_ms, 100, 1);
-    EXPECT_NEAR(out->to / per_ms, 2500, 1);
+    EXPECT_NEAR(out->from / w->session().bytes_per_ms(), 100, 1);
+    EXPECT_NEAR(out->to / w->session().bytes_per_ms(), 2500, 1);
 
     press(w, 2, Qt::Key_Delete);
     QTest::keyClick(w->picture(), Qt::Key_S, Qt::ControlModifier);
@@ -673,7 +670,6 @@ TEST_F(PreviewEditTest, PlaysAndSavesAsGenerateWouldAndKeepsWhatItMayNotWrite) {
 TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
     PreviewWindow* w = open_editing();
     const auto other = speech("take2.wav", 1, 16);
-    const auto gap = gap_path(wav.string());
     struct Case {
         const char* name;
         std::function<void()> act;
@@ -700,8 +696,8 @@ TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
             asker.answer = answer;
             c.act();
             EXPECT_EQ(asker.questions, 1);
-            const bool saved =
-                read_gap_file(gap) == std::vector<GapRecord>(start.begin() + 1, start.end());
+            const bool saved = read_gap_file(gap_path(wav.string())) ==
+                               std::vector<GapRecord>(start.begin() + 1, start.end());
             EXPECT_EQ(saved, answer == Unsaved::Save);
             if (answer == Unsaved::Cancel) {
                 EXPECT_TRUE(w->isVisible());
@@ -731,7 +727,6 @@ TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
 TEST_F(PreviewEditTest, OpensLabelsIntoAnEditOrSaysWhichLineIsWrong) {
     PreviewWindow* w = open_editing();
     w->back_to_detection();
-    const std::vector<GapRecord> want{{100, 250}, {900, 1000}};
     const std::vector<std::pair<std::string, std::string>> good{
         {"a.txt", "0.100\t0.250\tgap 1\n0.900\t1.000\tgap 2\n"},
         {"b.csv", "start_ms,end_ms\n100,250\n900,1000\n"},
@@ -744,7 +739,7 @@ TEST_F(PreviewEditTest, OpensLabelsIntoAnEditOrSaysWhichLineIsWrong) {
         QTest::keyClick(w->picture(), Qt::Key_O, Qt::ControlModifier);
         EXPECT_TRUE(asker.warnings.empty());
         ASSERT_TRUE(w->editing());
-        EXPECT_EQ(w->records_shown(), want);
+        EXPECT_EQ(w->records_shown(), (std::vector<GapRecord>{{100, 250}, {900, 1000}}));
         QTest::keyClick(w->picture(), Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(w->records_shown(), w->session().records());
         asker.answer = Unsaved::Discard;
