@@ -41,9 +41,11 @@ std::string name_of(QWidget* w) {
     return a ? a->text(QAccessible::Name).trimmed().toStdString() : "";
 }
 
-// Expects every widget in sight among `widgets` to have a name and a role other than
+// Expects `window` and every widget in sight in it to have a name and a role other than
 // Client, the role a plain widget gets when nothing better is known.
-void expect_named(const QList<QWidget*>& widgets) {
+void expect_named(QWidget* window) {
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
     for (QWidget* w : widgets) {
         if (!w->isVisible()) continue;
         SCOPED_TRACE(w->metaObject()->className());
@@ -115,9 +117,7 @@ TEST_F(QtAccessibilityTest, EveryControlInSightHasANameAndItsRoleInBothLanguages
 TEST_F(QtAccessibilityTest, SplashAndNoticeWindowsAreNamedToo) {
     SplashWindow splash;
     splash.show();
-    QList<QWidget*> shown = splash.findChildren<QWidget*>();
-    shown.prepend(&splash);
-    expect_named(shown);
+    expect_named(&splash);
 
     const auto wav = dir / "list.wav";
     write_bytes(wav, inserted(synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(800, 0)),
@@ -128,9 +128,7 @@ TEST_F(QtAccessibilityTest, SplashAndNoticeWindowsAreNamedToo) {
         ASSERT_TRUE(app->header_notice);
         notice.sync();
         ASSERT_TRUE(notice.isVisible());
-        shown = notice.findChildren<QWidget*>();
-        shown.prepend(&notice);
-        expect_named(shown);
+        expect_named(&notice);
         switch_language();
     }
 }
@@ -179,9 +177,11 @@ TEST_F(QtAccessibilityTest, DetailsLeftFromTheFileBeforeAreGreyedAndGenerateSays
     EXPECT_TRUE(length->accessibleDescription().isEmpty());
     EXPECT_EQ(length->toolTip().toStdString(), f().Label10.tooltip) << "its tooltip stays";
     EXPECT_TRUE(f().Command3.enabled);
-    EXPECT_EQ(generate->toolTip(), "24-Bit-Samples; Veltrane prüft 8- und 16-Bit-PCM");
+    EXPECT_EQ(generate->toolTip().toStdString(),
+              "24-Bit-Samples; Veltrane prüft 8- und 16-Bit-PCM");
     switch_language();
-    EXPECT_EQ(generate->toolTip(), "24-bit samples; Veltrane scans 8- and 16-bit PCM");
+    EXPECT_EQ(generate->toolTip().toStdString(),
+              "24-bit samples; Veltrane scans 8- and 16-bit PCM");
     load(words);
     EXPECT_FALSE(f().Command3.enabled);
     EXPECT_EQ(generate->toolTip().toStdString(), "Not a WAV file");
