@@ -155,19 +155,6 @@ TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCom
         }
 }
 
-// A WAV file with another chunk between the format chunk and the data.
-Bytes with_chunk_before_data(const Bytes& plain, const std::string& id, std::size_t length) {
-    Bytes out(plain.begin(), plain.begin() + 36);
-    for (char c : id) out.push_back(static_cast<std::uint8_t>(c));
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
-    out.resize(out.size() + length + (length & 1), 'x');
-    out.insert(out.end(), plain.begin() + 36, plain.end());
-    const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
-    for (int i = 0; i < 4; ++i)
-        out[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(riff >> (8 * i));
-    return out;
-}
-
 // Generate, through the window, beside the preview, on the same files and settings.
 class PreviewSessionTest : public AppTest {
   protected:
@@ -201,8 +188,8 @@ TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutA
         }
     const synth::Format mono16{1, 16, 8000};
     files.push_back(
-        {"list.wav", with_chunk_before_data(
-                         synth::wav_bytes(mono16, synth::speech_data(mono16, 3, 9)), "LIST", 31)});
+        {"list.wav", inserted(synth::wav_bytes(mono16, synth::speech_data(mono16, 3, 9)), 36,
+                              chunk("LIST", 31, 'x'))});
     Bytes odd = synth::wav_bytes({2, 8, 8000}, stretches_of_loudness(rng, 30001, false));
     odd[40] = odd[41] = 0xFF;  // a data length far past the end of the file
     files.push_back({"longclaim.wav", odd});
@@ -314,7 +301,7 @@ TEST(PreviewWhy, SixteenBitStereoInsideTheBandSaysWhyNormalSpeedFindsNothing) {
 
 TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
     const Bytes list =
-        with_chunk_before_data(synth::wav_bytes({1, 8, 8000}, Bytes(4000, 0)), "LIST", 26);
+        inserted(synth::wav_bytes({1, 8, 8000}, Bytes(4000, 0)), 36, chunk("LIST", 26, 'x'));
     EXPECT_EQ(why(list, Language::English).back(),
               "The header is not the plain 44-byte layout: the sample data begin at byte 78, after "
               "a \"LIST\" chunk, but the scan starts at byte 44 and takes the number at byte 40 "

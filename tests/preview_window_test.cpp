@@ -5,7 +5,6 @@
 
 #include <unistd.h>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -41,14 +40,6 @@ QShortcut* shortcut(QWidget* owner, const QKeySequence& keys) {
     for (QShortcut* s : owner->findChildren<QShortcut*>())
         if (s->key() == keys) return s;
     throw std::runtime_error("no shortcut " + keys.toString().toStdString());
-}
-
-// Lets events in until `done`, for at most `ms` milliseconds.
-bool wait_for(const std::function<bool()>& done, int ms) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 class PreviewWindowTest : public AppTest {
@@ -297,7 +288,7 @@ TEST_F(PreviewWindowTest, ShowsOnlyTheFileBeingReadAndTheGapFileBesideIt) {
     EXPECT_FALSE(w->save_button()->isEnabled());
     EXPECT_TRUE(has(w->windowTitle().toStdString(), "two.wav"));
     settle();
-    wait_for([&] { return w->session().is_open(); }, 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->session().is_open(); }, 2000));
     ASSERT_EQ(w->session().path(), two);
 
     ASSERT_FALSE(w->session().disk().exists);
@@ -306,7 +297,7 @@ TEST_F(PreviewWindowTest, ShowsOnlyTheFileBeingReadAndTheGapFileBesideIt) {
     std::vector<GapRecord> disk(records.begin() + 1, records.end());
     disk.back().end_ms += 7;
     write_gap_file(gap_path(two.string()), disk);
-    ASSERT_TRUE(wait_for([&] { return w->session().disk().exists; }, 1000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->session().disk().exists; }, 1000))
         << "not seen within a second";
     EXPECT_EQ(w->session().disk().records, disk);
     EXPECT_TRUE(w->scene().disk_exists);
