@@ -35,22 +35,10 @@
 namespace veltrane::test {
 namespace {
 
-// A mouse click as Qt delivers it: the press moves the focus, then the button is clicked.
+// A mouse click on the box or the dot of a check box or option button.
 void click(QAbstractButton* w) {
-    w->setFocus(Qt::MouseFocusReason);
-    w->click();
-}
-
-// A mouse click at `pos` inside `w`: the press gives the widget under the mouse the focus
-// (as Qt does for a widget taking the focus by click), then the button sees the click.
-void click_at(QAbstractButton* w, QPoint pos) {
-    w->setFocus(Qt::MouseFocusReason);
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent event(type, pos, w->mapToGlobal(pos), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(w, &event);
-    }
+    const QPoint at = dynamic_cast<PlacedCaption&>(*w).indicator_rect().center();
+    QTest::mouseClick(w, Qt::LeftButton, {}, at);
 }
 
 class QtViewTest : public AppTest {
@@ -149,7 +137,7 @@ TEST_F(QtViewTest, UserActionsReachTheModelFocusFirst) {
     QCheckBox* ch7 = view<QCheckBox>("ch7");
     ch7->clearFocus();
     const QRect lines = dynamic_cast<PlacedCaption&>(*ch7).caption_ink();
-    click_at(ch7, {lines.left() + 2, lines.bottom() - 2});
+    QTest::mouseClick(ch7, Qt::LeftButton, {}, {lines.left() + 2, lines.bottom() - 2});
     EXPECT_EQ(f().Text11.caption, "3");
     EXPECT_EQ(f().ch7.value(), 1);
     dispatch(*app, f().Command5.on_click);
@@ -172,7 +160,7 @@ TEST_F(QtViewTest, UserActionsReachTheModelFocusFirst) {
 
     // A failing handler is reported, not thrown through the event loop.
     f().Command1.on_click = [] { throw std::runtime_error("disk gone"); };
-    click(view<QPushButton>("Command1"));
+    QTest::mouseClick(view<QPushButton>("Command1"), Qt::LeftButton);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(has(boxes.shown[0], "disk gone"));
 
