@@ -74,6 +74,7 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     int answered = 0, counted = 0;
     for (int round = 0; round < 300 && !::testing::Test::HasFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         const int channels = uniform(1, 2);
         const int bits = uniform(0, 1) ? 16 : 8;
         const synth::Format format{channels, bits, uniform(1, 10) <= 8 ? 1000 : uniform(50, 3000)};
@@ -90,14 +91,11 @@ TEST(FactsPass, AnswersAsTheSweepsAndTheScansOnRandomSound) {
         PassQuestions q = questions(file, s);
         MemorySource source(file);
         const PassAnswers want = the_old_way(source, q, Method::Queue);
-        EXPECT_EQ(answers(gather_facts(source, q)), answers(want)) << "round " << round << " whole";
-        EXPECT_EQ(answers(in_ragged_blocks(source, q, rng)), answers(want))
-            << "round " << round << " ragged";
+        EXPECT_EQ(answers(gather_facts(source, q)), answers(want)) << "whole";
+        EXPECT_EQ(answers(in_ragged_blocks(source, q, rng)), answers(want)) << "ragged";
         if (round % 10 == 0) {
-            EXPECT_EQ(answers(the_old_way(source, q, Method::Blocks)), answers(want))
-                << "round " << round << " blocks";
-            EXPECT_EQ(want.smallest_normal, smallest_sensitivity_by_scans(source, q.normal))
-                << "round " << round;
+            EXPECT_EQ(answers(the_old_way(source, q, Method::Blocks)), answers(want)) << "blocks";
+            EXPECT_EQ(want.smallest_normal, smallest_sensitivity_by_scans(source, q.normal));
         }
         if (want.smallest_normal) ++answered;
         if (want.fast_finds && *want.fast_finds > 0) ++counted;

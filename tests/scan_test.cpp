@@ -479,6 +479,7 @@ TEST(ScanTogether, EachAsAlone) {
     Material m(99);
     constexpr auto block = static_cast<std::size_t>(scan_engine::block_bytes);
     for (int round = 0; round < 30 && !::testing::Test::HasFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         const bool wide = m.chance(50);
         const std::size_t size = round % 3 == 0
                                      ? static_cast<std::size_t>(m.uniform(0, 6000))
@@ -514,15 +515,13 @@ TEST(ScanTogether, EachAsAlone) {
         });
         for (std::size_t i = 0; i < got.size(); ++i)
             EXPECT_EQ(got[i], read_through(file, end, jobs[i].params))
-                << "round " << round << " "
                 << describe(jobs[i].params, size, scan_engine::fastest());
         // Scans that read from the start of the data bring every byte of it on the way.
         const bool from_start = std::ranges::all_of(jobs, [](const ScanJob& j) {
             return j.params.data_start == 45 && j.params.sensitivity >= 1 && j.params.byte_rate > 0;
         });
         if (from_start && end == size && size > 4096) {
-            EXPECT_EQ(std::count(heard.begin() + 44, heard.end() - 64, false), 0)
-                << "round " << round;
+            EXPECT_EQ(std::count(heard.begin() + 44, heard.end() - 64, false), 0);
         }
     }
 }
