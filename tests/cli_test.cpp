@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <map>
 #include <random>
 #include <regex>
@@ -42,8 +41,7 @@ Files take_gap_files(const fs::path& folder) {
 // One file from a run that finds nothing to one whose GAP file is read back, under the
 // choices the window stored.
 TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
-    put("take1.wav", worked_example());
-    put("take2.wav", worked_example());
+    for (const char* name : {"take1.wav", "take2.wav"}) put(name, worked_example());
     // Stored by the window: Entire Folder, custom precision with a Filter of 100 ms (too
     // long for the one silence). Without --method a run is Single File all the same.
     write_text(dir / "settings.ini",
@@ -102,10 +100,9 @@ TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
 }
 
 TEST_F(CliTest, FolderMethodCoversExactlyTheFolderNamedOrHoldingTheFile) {
-    put("rec/a.wav", worked_example());
-    put("rec/x\\y.wav", worked_example());  // a backslash is part of the name
-    put("rec/sub/b.wav", worked_example());
-    put("c.wav", worked_example());
+    // A backslash is part of a name.
+    for (const char* name : {"rec/a.wav", "rec/x\\y.wav", "rec/sub/b.wav", "c.wav"})
+        put(name, worked_example());
     const Files rec = {{"rec/a.gap", kWorkedRecord}, {"rec/x\\y.gap", kWorkedRecord}};
     for (const char* file : {"rec", "rec/", "rec/a.wav", "'rec/x\\y.wav'"}) {
         ASSERT_EQ(run(std::string("generate --method folder ") + file), 0) << file << err;
@@ -155,8 +152,7 @@ TEST_F(CliTest, FilesThatCannotBeScannedAreRefusedAndInFolderRunsReportedAsSuch)
 }
 
 TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
-    put("a.wav", worked_example());
-    put("b.wav", worked_example());
+    for (const char* name : {"a.wav", "b.wav"}) put(name, worked_example());
     EXPECT_EQ(run("generate a.wav missing.wav b.wav"), 1);
     EXPECT_TRUE(std::regex_match(out, std::regex("a\\.wav: 1 gap\nProcedure completed in .*\n"
                                                  "b\\.wav: 1 gap\nProcedure completed in .*\n")))
@@ -164,9 +160,8 @@ TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
     EXPECT_EQ(err, "veltrane-cli: Cannot open \"missing.wav\": No such file or directory\n");
 
     // Inside one folder run the first failure ends the run; the file before it is listed.
-    put("set/take001.wav", worked_example());
-    put("set/take002.wav", worked_example());
-    put("set/take003.wav", worked_example());
+    for (const char* name : {"set/take001.wav", "set/take002.wav", "set/take003.wav"})
+        put(name, worked_example());
     fs::create_directories(dir / "set/take002.gap");  // cannot be replaced by a file
     EXPECT_EQ(run("generate --method folder set b.wav"), 1);
     // b.wav is a run of its own with the same method: the folder it lies in.
@@ -390,9 +385,9 @@ TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFil
 }
 
 TEST_F(CliTest, NamesAreTheBytesGivenShownOnOneLineAndInJsonAsUtf8) {
-    put("rec/a\nb.wav", worked_example());
-    put("rec/it's\t.wav", worked_example());
-    put("rec/caf\xE9.wav", worked_example());  // Latin-1, not UTF-8
+    // The last in Latin-1, not UTF-8.
+    for (const char* name : {"rec/a\nb.wav", "rec/it's\t.wav", "rec/caf\xE9.wav"})
+        put(name, worked_example());
     ASSERT_EQ(run("generate --method folder --jobs 1 rec"), 0) << err;
     EXPECT_TRUE(has(out, "'rec/a'$'\\n''b.wav': 1 gap\n")) << out;
     EXPECT_TRUE(has(out, "'rec/it'\\''s'$'\\t''.wav': 1 gap\n")) << out;
@@ -549,8 +544,7 @@ TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
     fs::resize_file(dir / "big.wav",
                     static_cast<std::uintmax_t>(again) + speech.size() + 4 * 44100);
     const std::string note =
-        "the header gives 3221225472 bytes of data, past the 2147483647 the "
-        "window reads";
+        "the header gives 3221225472 bytes of data, past the 2147483647 the window reads";
 
     // The window's reading stays, and is named for what it is.
     ASSERT_EQ(run("info big.wav"), 0) << err;

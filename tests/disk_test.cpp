@@ -22,7 +22,6 @@
 #include "base/text.h"
 #include "fakes.h"
 #include "platform/qt/qt_platform.h"
-#include "synth.h"
 
 namespace veltrane::test {
 namespace {
@@ -74,9 +73,8 @@ TEST_F(DiskTest, FoldersFifosAndDevicesAreNamedForWhatTheyAreWithoutWaiting) {
         dispatch(*app, f().Command1.on_click);
         generate(dir / name);
         ASSERT_EQ(boxes.shown.size(), 2u) << name;
-        for (const std::string& shown : boxes.shown) {
+        for (const std::string& shown : boxes.shown)
             EXPECT_TRUE(has(shown, (dir / name).string()) && has(shown, cause)) << shown;
-        }
         EXPECT_TRUE(f().Command1.enabled);
     }
 }
@@ -121,7 +119,9 @@ TEST_F(DiskTest, NamesAndPathsAsLongAsTheSystemAllowsGetTheirGapFile) {
 }
 
 TEST_F(DiskTest, AKilledWriterLeavesNothingAndOldLeftoversOfOthersAreCleared) {
-    // Leftovers of killed writers of old, and files that only look like them.
+    // Leftovers of killed writers of old (Held12: a live writer holds it; New123 may be a
+    // writer's that is just starting), and files that only look like them (Old1234: one
+    // letter too many).
     const auto plant = [&](const std::string& name, int age_seconds) {
         write_bytes(dir / name, {1});
         timespec now{};
@@ -129,13 +129,10 @@ TEST_F(DiskTest, AKilledWriterLeavesNothingAndOldLeftoversOfOthersAreCleared) {
         const timespec times[2] = {{now.tv_sec - age_seconds, 0}, {now.tv_sec - age_seconds, 0}};
         EXPECT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
     };
-    plant(".veltrane-Old123", 120);
-    plant(".veltrane-New123", 5);     // may be a writer's that is just starting
-    plant(".veltrane-Held12", 120);   // a live writer holds it
-    plant(".veltrane-Old1234", 120);  // not the pattern: one letter too many
-    plant(".veltrane-Ol.123", 120);
-    plant("veltrane-Old123", 120);
-    plant(".Veltrane-Old123", 120);
+    plant(".veltrane-New123", 5);
+    for (const char* name : {".veltrane-Old123", ".veltrane-Held12", ".veltrane-Old1234",
+                             ".veltrane-Ol.123", "veltrane-Old123", ".Veltrane-Old123"})
+        plant(name, 120);
     fs::create_directory(dir / ".veltrane-Dir123");
     fs::create_symlink("take.wav", dir / ".veltrane-Lnk123");
     const int held = ::open((dir / ".veltrane-Held12").c_str(), O_RDONLY | O_CLOEXEC);

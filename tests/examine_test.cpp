@@ -8,8 +8,11 @@
 namespace veltrane::test {
 namespace {
 
-std::vector<std::uint8_t> stereo16_file() {
-    return synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(1'000'000, 0));
+// A million bytes of 16-bit stereo; the header byte at `at`, when given, set to `value`.
+std::vector<std::uint8_t> stereo16_file(std::size_t at = 0, std::uint8_t value = 0) {
+    auto bytes = synth::wav_bytes({2, 16, 44100}, std::vector<std::uint8_t>(1'000'000, 0));
+    if (at) bytes[at] = value;
+    return bytes;
 }
 
 class ExamineTest : public RunTest {
@@ -53,9 +56,7 @@ TEST_F(ExamineTest, CanonicalStereoFileShowsItsSumAndARefreshCountsIt) {
 }
 
 TEST_F(ExamineTest, CompressedForeignMissingAndShortFilesAreNotProcessed) {
-    auto adpcm = stereo16_file();
-    adpcm[wav::kFormatTag] = 2;
-    look("a.wav", adpcm);
+    look("a.wav", stereo16_file(wav::kFormatTag, 2));
     EXPECT_EQ(details(), (std::vector<std::string>{"a.wav", "Waveform", "Microsoft ADPCM", " ", " ",
                                                    " ", " ", " ", " ", "", ""}));
     EXPECT_TRUE(!f().Command3.enabled && f().Command4.enabled);
@@ -65,9 +66,7 @@ TEST_F(ExamineTest, CompressedForeignMissingAndShortFilesAreNotProcessed) {
     EXPECT_FALSE(f().Command3.enabled || f().Command4.enabled);
 
     // Only the low byte of the format tag counts: 257 is PCM.
-    auto bytes = stereo16_file();
-    bytes[wav::kFormatTag + 1] = 1;
-    look("t.wav", bytes);
+    look("t.wav", stereo16_file(wav::kFormatTag + 1, 1));
     EXPECT_EQ(f().comp1.caption, "PCM - Uncompressed");
     EXPECT_TRUE(f().Command3.enabled);
 
@@ -77,9 +76,9 @@ TEST_F(ExamineTest, CompressedForeignMissingAndShortFilesAreNotProcessed) {
     EXPECT_EQ(f().Text2.caption, "Unidentified");
 
     // A header cut after the format tag: the rest reads as zero, so no length is shown.
-    bytes = stereo16_file();
-    bytes.resize(24);
-    look("cut.wav", bytes);
+    auto cut = stereo16_file();
+    cut.resize(24);
+    look("cut.wav", cut);
     EXPECT_EQ((std::vector{f().Text5.caption, f().Label10.caption, f().hid1.caption}),
               (std::vector<std::string>{"0 Hz", "", "0"}))
         << "no byte rate, no length";
@@ -113,9 +112,8 @@ TEST_F(ExamineTest, LoadFileExaminesTheChoiceAndKeepsItAfterACancel) {
     dispatch(*app, f().Command1.on_click);  // cancelled: the previous choice again
     EXPECT_EQ(f().Text1.caption, "take1.wav");
     const std::string log = log_text();
-    EXPECT_NE(log.find("     File properly loaded\r\n     Current filename is \r\n"),
-              std::string::npos);
-    EXPECT_NE(log.find("     Current filename is " + path + "\r\n"), std::string::npos);
+    EXPECT_TRUE(has(log, "     File properly loaded\r\n     Current filename is \r\n")) << log;
+    EXPECT_TRUE(has(log, "     Current filename is " + path + "\r\n")) << log;
 }
 
 }  // namespace

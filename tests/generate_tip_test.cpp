@@ -73,8 +73,7 @@ TEST(GenerateTipTest, EveryReasonTheScanGivesHasItsGermanWithItsNumbersAndNoReas
     EXPECT_EQ(generate_tip(seen[9], Wording::German),
               "Eine Byterate von -2147483648 Bytes pro Sekunde");
     // No reason, no tip; a reason without its German stays as it is.
-    EXPECT_EQ(generate_tip("", Wording::English), "");
-    EXPECT_EQ(generate_tip("", Wording::German), "");
+    for (const Wording w : {Wording::English, Wording::German}) EXPECT_EQ(generate_tip("", w), "");
     EXPECT_EQ(generate_tip("something new", Wording::German), "Something new");
 }
 

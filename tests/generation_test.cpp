@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/rook.h"
 #include "app/work.h"
 #include "audio/gap_file.h"
@@ -236,11 +234,9 @@ TEST_F(GenerationTest, RookScreenShowsTheStatistics) {
     settings.values["001/011"] = "x";
     write_bytes(process.folder / "data.qlm", {});  // empty: not located
     Rook(*app, 1);
-    EXPECT_EQ(f().set1.caption, "4 Mbs");
-    EXPECT_EQ(f().set3.caption, "2 mins");
-    EXPECT_EQ(f().set5.caption, "40 Kb/s");
-    EXPECT_EQ(f().set7.caption, "Raised");
-    EXPECT_EQ(f().set9.caption, "Not found!");
+    EXPECT_EQ((std::vector{f().set1.caption, f().set3.caption, f().set5.caption, f().set7.caption,
+                           f().set9.caption}),
+              (std::vector<std::string>{"4 Mbs", "2 mins", "40 Kb/s", "Raised", "Not found!"}));
     settings.values["001/003"] = "0";
     Rook(*app, 1);
     EXPECT_EQ(f().set5.caption, "Calculating...");

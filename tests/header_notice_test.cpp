@@ -114,8 +114,7 @@ TEST_F(HeaderNoticeTest, ADroppedFileAndOneOnTheCommandLineGetTheNoticeButNotAFi
     }
 
     // Files without a place for the samples have none.
-    const std::string text = "just words";
-    write_bytes(dir / "notes.wav", {text.begin(), text.end()});
+    write_text(dir / "notes.wav", "just words");
     auto no_data = worked_example();
     no_data.resize(36);
     write_bytes(dir / "cut.wav", no_data);
@@ -127,29 +126,28 @@ TEST_F(HeaderNoticeTest, TheNoticeWindowShowsEachNewNoticeOnceAndFollowsTheLangu
     ensure_qt();
     QWidget main;
     NoticeWindow notice(*app, main);
+    const auto shown = [&] {
+        notice.sync();
+        return notice.isVisible();
+    };
     // Loaded before the main window is shown: it waits for the main window.
     load("listed.wav");
-    notice.sync();
-    EXPECT_FALSE(notice.isVisible());
+    EXPECT_FALSE(shown());
     main.show();
-    notice.sync();
-    EXPECT_TRUE(notice.isVisible());
+    EXPECT_TRUE(shown());
     EXPECT_TRUE(notice.text().startsWith("\"listed.wav\" has other chunks"))
         << notice.text().toStdString();
 
     // Closed by the user, it stays closed until the next load; the language follows.
     notice.hide();
     dispatch(*app, f().Command5.on_click);
-    notice.sync();
-    EXPECT_FALSE(notice.isVisible());
+    EXPECT_FALSE(shown());
     EXPECT_TRUE(notice.text().contains("hat vor seinen Samples")) << notice.text().toStdString();
     load("listed.wav");
-    notice.sync();
-    EXPECT_TRUE(notice.isVisible());
+    EXPECT_TRUE(shown());
 
     load("plain.wav");
-    notice.sync();
-    EXPECT_FALSE(notice.isVisible());
+    EXPECT_FALSE(shown());
     EXPECT_TRUE(notice.text().isEmpty());
 }
 

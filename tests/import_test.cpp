@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -104,37 +103,33 @@ struct Bad {
 };
 
 TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
+    using enum LabelFormat;
     const Bad bad[] = {
-        {LabelFormat::Labels, "1\t2\n3\t3\tx\n", 2, "a point"},
-        {LabelFormat::Labels, "1\t2\n\n3\t2.5\n", 3, "the start (3000 ms) is after the end"},
-        {LabelFormat::Labels, "-0.5\t1\n", 1, "the start (-500 ms) is negative"},
-        {LabelFormat::Labels, "1\t2\n20\t21\n", 2,
-         "the end (21000 ms) is past the end of the "
-         "recording (20000 ms)"},
-        {LabelFormat::Labels, "5\t6\n1\t2\n", 2, "out of order"},
-        {LabelFormat::Labels, "1\t2\n1.999\t3\n", 2, "overlaps the silence on line 1"},
-        {LabelFormat::Labels, "1\t2\n3 4\n", 2, "separated by a tab"},
-        {LabelFormat::Labels, "1\tabc\n", 1, "\"abc\" is not a time"},
-        {LabelFormat::Labels, "1,5\t2\n", 1, "not a time"},
-        {LabelFormat::Labels, "1.\t2\n", 1, "not a time"},
-        {LabelFormat::Labels, "1e3\t2\n", 1, "not a time"},
-        {LabelFormat::Csv, "start_ms,end_ms\n1,2,3\n", 2, "two numbers"},
-        {LabelFormat::Csv, "start_ms,end_ms\n1.5,2\n", 2, "\"1.5\" is not a whole number"},
-        {LabelFormat::Csv, "1,2\nstart_ms,end_ms\n", 2, "not a whole number"},
-        {LabelFormat::Csv, "1,99999999999999999999\n", 1, "past the end of the recording"},
-        {LabelFormat::Json, "", 1, "expected '['"},
-        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2},\n{\"start_ms\": 2}]", 2,
-         "no \"end_ms\""},
-        {LabelFormat::Json, "[\n{\"start_ms\": 1, \"end_ms\": 2.0}]", 2, "not a whole number"},
-        {LabelFormat::Json, "[{\"start_ms\": 1, \"start_ms\": 1, \"end_ms\": 2}]", 1, "twice"},
-        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2}]\n[]", 2, "nothing after"},
-        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2}", 1, "expected ']'"},
-        {LabelFormat::Json, "[{\"start_ms\": 1, \"end_ms\": 2, \"x\": [1]}]", 1,
-         "expected a string"},
-        {LabelFormat::Json,
-         "[{\"start_ms\": 4, \"end_ms\": 9},\n\n {\"start_ms\": 8, "
-         "\"end_ms\": 12}]",
-         3, "overlaps the silence on line 1"},
+        {Labels, "1\t2\n3\t3\tx\n", 2, "a point"},
+        {Labels, "1\t2\n\n3\t2.5\n", 3, "the start (3000 ms) is after the end"},
+        {Labels, "-0.5\t1\n", 1, "the start (-500 ms) is negative"},
+        {Labels, "1\t2\n20\t21\n", 2,
+         "the end (21000 ms) is past the end of the recording (20000 ms)"},
+        {Labels, "5\t6\n1\t2\n", 2, "out of order"},
+        {Labels, "1\t2\n1.999\t3\n", 2, "overlaps the silence on line 1"},
+        {Labels, "1\t2\n3 4\n", 2, "separated by a tab"},
+        {Labels, "1\tabc\n", 1, "\"abc\" is not a time"},
+        {Labels, "1,5\t2\n", 1, "not a time"},
+        {Labels, "1.\t2\n", 1, "not a time"},
+        {Labels, "1e3\t2\n", 1, "not a time"},
+        {Csv, "start_ms,end_ms\n1,2,3\n", 2, "two numbers"},
+        {Csv, "start_ms,end_ms\n1.5,2\n", 2, "\"1.5\" is not a whole number"},
+        {Csv, "1,2\nstart_ms,end_ms\n", 2, "not a whole number"},
+        {Csv, "1,99999999999999999999\n", 1, "past the end of the recording"},
+        {Json, "", 1, "expected '['"},
+        {Json, "[{\"start_ms\": 1, \"end_ms\": 2},\n{\"start_ms\": 2}]", 2, "no \"end_ms\""},
+        {Json, "[\n{\"start_ms\": 1, \"end_ms\": 2.0}]", 2, "not a whole number"},
+        {Json, "[{\"start_ms\": 1, \"start_ms\": 1, \"end_ms\": 2}]", 1, "twice"},
+        {Json, "[{\"start_ms\": 1, \"end_ms\": 2}]\n[]", 2, "nothing after"},
+        {Json, "[{\"start_ms\": 1, \"end_ms\": 2}", 1, "expected ']'"},
+        {Json, "[{\"start_ms\": 1, \"end_ms\": 2, \"x\": [1]}]", 1, "expected a string"},
+        {Json, "[{\"start_ms\": 4, \"end_ms\": 9},\n\n {\"start_ms\": 8, \"end_ms\": 12}]", 3,
+         "overlaps the silence on line 1"},
     };
     for (const Bad& b : bad) {
         const LabelsProblem p = refused(b.text, b.format, 20000);

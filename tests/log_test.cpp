@@ -53,9 +53,7 @@ TEST_F(LogTest, AProgramFolderTheUserCannotWriteSendsTheLogToTheUsersDataFolder)
     // the bits would override them, is set aside by as_ordinary_user), and the users'
     // data folder does not exist yet.
     namespace fs = std::filesystem;
-    const auto read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
-    fs::permissions(process.folder, read_only);
+    fs::permissions(process.folder, static_cast<fs::perms>(0555));
     struct Writable {
         fs::path folder;
         ~Writable() { fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add); }

@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <cmath>
-#include <random>
 
 #include "cli_run.h"
 #include "fakes.h"
@@ -126,7 +125,7 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
     const std::string wav = put_hissing_speech("hiss.wav");
     ASSERT_EQ(run("generate --method single --preset normal --double-speed " + wav), 0) << err;
     ASSERT_TRUE(std::filesystem::exists(dir / "hiss.gap"));
-    const auto at_double_speed = read_bytes(dir / "hiss.gap").size() / 8;
+    const std::string at_double_speed = std::to_string(read_bytes(dir / "hiss.gap").size() / 8);
     std::filesystem::remove(dir / "hiss.gap");
 
     ASSERT_EQ(run("generate --method single --preset normal --normal-speed " + wav), 0) << err;
@@ -145,7 +144,7 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
                       "microphone recordings\n"))
         << err;
     EXPECT_TRUE(has(err, "\n  16-bit recording at normal speed: Double Speed finds " +
-                             std::to_string(at_double_speed) + " silences.\n"))
+                             at_double_speed + " silences.\n"))
         << err;
 
     // Stored as the window stores it, the German window speaks German here too.
@@ -158,12 +157,11 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
     EXPECT_TRUE(has(err,
                     "  16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
                     "findet " +
-                        std::to_string(at_double_speed) + " Pausen.\n"))
+                        at_double_speed + " Pausen.\n"))
         << err;
 
     // A file that is not scanned is refused with its reason, and no search for silences.
-    const std::string text = "just words";
-    write_bytes(dir / "notes.wav", {text.begin(), text.end()});
+    write_text(dir / "notes.wav", "just words");
     ASSERT_EQ(run("generate --method single " + quoted("notes.wav")), 1) << err;
     EXPECT_FALSE(has(err, "keine Pause")) << err;
 }

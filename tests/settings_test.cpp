@@ -13,7 +13,6 @@
 #include "app/app.h"
 #include "fakes.h"
 #include "platform/ini_settings.h"
-#include "synth.h"
 
 namespace veltrane::test {
 namespace {
@@ -95,8 +94,7 @@ TEST_F(SettingsFileTest, ProgramsSharingTheFileSeeEachOthersWritesAndLoseNoCount
     EXPECT_EQ(get(d, "001", "020"), "");
     set(d, "001", "020", "yes");
     set(e, "001", "020", "7");
-    d.flush();
-    e.flush();
+    for (IniSettingsStore* s : {&d, &e}) s->flush();
     EXPECT_EQ(get(d, "Startup Values", "Method"), "3");
     EXPECT_EQ(get(d, "001", "020"), "7");
 }
@@ -119,14 +117,13 @@ TEST_F(SettingsFileTest, AByteOrderMarkAndCrlfLineEndsAreReadPastAndKept) {
 // A file the store would not have written: nothing is read from it and it is left as it
 // is; the program hears why, naming the file, and its values stay in memory.
 TEST_F(SettingsFileTest, AFileThatIsNoSettingsFileIsNeitherReadNorWritten) {
-    std::vector<std::uint8_t> wav = worked_example();
-    const std::string text_of_wav(wav.begin(), wav.end());
+    const std::vector<std::uint8_t> wav = worked_example();
     const struct {
         const char* what;
         std::string bytes;
         const char* says;
     } cases[] = {
-        {"a recording", text_of_wav, "RIFF"},
+        {"a recording", std::string(wav.begin(), wav.end()), "RIFF"},
         {"a NUL byte", std::string("[001]\n002=1\0\n", 13), "NUL"},
         {"not UTF-8", "[001]\n002=1\n\xC0\xAF=2\n", "UTF-8"},
         {"a surrogate", "[001]\n002=\xED\xA0\x80\n", "UTF-8"},
@@ -199,14 +196,8 @@ TEST_F(SettingsFileTest, AWaitForAnotherProgramsLockIsToldAndCanBeStopped) {
 
 TEST_F(SettingsFileTest, ValuesAreThePlainTextTheyAreAndTheRestOfTheFileIsKept) {
     const std::string hand_written =
-        "; written by hand\n"
-        "[Startup%20Values]\n"
-        "Method = 2 \n"
-        "Odd=@Variant(\\0\\0)\n"
-        "\n"
-        "[001]\n"
-        "020=yes, please\n"
-        "002=1,000\n";
+        "; written by hand\n[Startup%20Values]\nMethod = 2 \nOdd=@Variant(\\0\\0)\n\n"
+        "[001]\n020=yes, please\n002=1,000\n";
     write_text(file, hand_written);
     IniSettingsStore s = store();
     EXPECT_EQ((std::vector{get(s, "Startup Values", "Method"), get(s, "Startup Values", "Odd"),
@@ -265,8 +256,7 @@ TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoes
 
         const std::vector<std::string>& shown = fakes.boxes.shown;
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_NE(shown[0].find(store_path.string()), std::string::npos) << shown[0];
-        EXPECT_NE(shown[0].find(c.says), std::string::npos) << shown[0];
+        EXPECT_TRUE(has(shown[0], store_path.string()) && has(shown[0], c.says)) << shown[0];
         EXPECT_TRUE(fs::exists(dir / "take1.gap"));
         EXPECT_EQ(app.setting("001", "002"), "2") << "the counts go on in memory";
         fs::remove_all(dir);

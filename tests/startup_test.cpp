@@ -65,17 +65,14 @@ TEST_F(StartupTest, ExitSavesTheChoicesAndTheNextStartRestoresThem) {
     f().Slider1.set_value(30);
     f().Slider2.set_value(60);
     dispatch(*app, f().ch7.on_focus);
-    f().ch7.set_value(1);
-    f().Fast.set_value(1);
-    f().multi.set_value(1);
+    for (CheckBox* box : {&f().ch7, &f().Fast, &f().multi}) box->set_value(1);
     dispatch(*app, f().Command5.on_click);  // German
     dispatch(*app, f().Command2.on_click);
     EXPECT_EQ(windows.calls.back(), "end_program");
     EXPECT_EQ((std::vector{startup("Selection"), startup("Filter"), startup("Method"),
                            startup("Language")}),
               (std::vector<std::string>{"4", "60", "3", "1"}));
-    EXPECT_NE(log_text().find("     Finishing operation properly!\r\nActivity stopped at"),
-              std::string::npos);
+    EXPECT_TRUE(has(log_text(), "     Finishing operation properly!\r\nActivity stopped at"));
 
     settings.values["Startup Values/Filter"] = "600";
     start_with("");
@@ -145,8 +142,7 @@ TEST_F(StartupTest, FeedbackMessagesComeOnceEachWhenTheirThresholdsPass) {
     feedback_messages(*app);
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].rfind("Well, you seem to like this thingy", 0), 0u);
-    EXPECT_NE(boxes.shown[1].find("Well, yours is around 62, and mine is 63KB/sec."),
-              std::string::npos);
+    EXPECT_TRUE(has(boxes.shown[1], "Well, yours is around 62, and mine is 63KB/sec."));
     EXPECT_EQ(stat("010"), "1");
     EXPECT_EQ(stat("011"), "1");
 

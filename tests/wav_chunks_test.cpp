@@ -124,10 +124,7 @@ TEST_F(FindChunksTest, ChunksBeforeTheDataShiftTheRecordsByTheirLength) {
             std::vector<GapRecord> later = records(plain, false);
             ASSERT_FALSE(later.empty());
             EXPECT_EQ(records(plain, true), later) << "the plain layout is read as without";
-            for (GapRecord& r : later) {
-                r.start_ms += 1000;
-                r.end_ms += 1000;
-            }
+            for (GapRecord& r : later) r = {r.start_ms + 1000, r.end_ms + 1000};
             EXPECT_EQ(records(inserted(plain, 36, extra), true), later);
             EXPECT_EQ(records(inserted(plain, 12, extra), true), later);
         }
