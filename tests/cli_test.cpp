@@ -71,12 +71,9 @@ TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
 
     // elapsed_seconds is the time of the completion message, to the digit.
     ASSERT_EQ(run("generate --filter 50 --json take1.wav"), 0);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(out, m,
-                                  std::regex("\"elapsed_seconds\": ([0-9.]+), \"message\": "
-                                             "\"Procedure completed in ([0-9.]+) seconds.\"")))
+    EXPECT_TRUE(std::regex_search(out, std::regex("\"elapsed_seconds\": ([0-9.]+), \"message\": "
+                                                  "\"Procedure completed in \\1 seconds.\"")))
         << out;
-    EXPECT_EQ(m[1], m[2]);
     EXPECT_FALSE(fs::exists(dir / "take2.gap"));
     // The statistics are kept as the window keeps them; no start-up value is saved.
     const std::string stored = settings();
@@ -361,9 +358,8 @@ TEST_F(CliTest, ChunksBeforeTheDataAreScannedOnlyWhenAskedAndThenTimedFromTheFil
     put("list.wav", inserted(worked_example(), 36, chunk("LIST", 8000)));
     // Nothing written for it: the command fails, so that a script notices.
     ASSERT_EQ(run("generate list.wav"), 1);
-    EXPECT_TRUE(has(err,
-                    "veltrane-cli: warning: \"list.wav\" has other chunks before its data "
-                    "(at byte 8052)"))
+    EXPECT_TRUE(has(
+        err, "veltrane-cli: warning: \"list.wav\" has other chunks before its data (at byte 8052)"))
         << err;
     EXPECT_TRUE(has(err, "--find-chunks")) << err;
     EXPECT_FALSE(std::filesystem::exists(dir / "list.gap"));

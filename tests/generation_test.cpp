@@ -11,6 +11,7 @@
 namespace veltrane::test {
 namespace {
 
+namespace fs = std::filesystem;
 using GenerationTest = RunTest;
 
 TEST_F(GenerationTest, StatisticsCountFilesSingleFileRunsAndTime) {
@@ -41,14 +42,14 @@ TEST_F(GenerationTest, JaFormatTakesTheNumberedSetInOrderInAnyLetterCase) {
     put("take005.wav", {});  // empty: skipped
     std::vector<std::string> titles;
     app->on_file_done = [&](const App::FileResult& r) {
-        processed.push_back(std::filesystem::path(r.path).filename().string());
+        processed.push_back(fs::path(r.path).filename().string());
         titles.push_back(f().Text1.caption);
     };
     generate(dir / "TAKE042.WAV", "2");  // the chosen file need not exist
     EXPECT_EQ(processed, (std::vector<std::string>{"TAKE001.WAV", "Take010.Wav", "take199.wav"}));
     EXPECT_EQ(titles, processed);
-    EXPECT_TRUE(std::filesystem::exists(dir / "Take010.gap"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "take200.gap"));
+    EXPECT_TRUE(fs::exists(dir / "Take010.gap"));
+    EXPECT_FALSE(fs::exists(dir / "take200.gap"));
 }
 
 TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSaysThereIsNone) {
@@ -59,7 +60,7 @@ TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSay
     put(".hidden.wav", worked_example());
     // A GAP file of an earlier run holds exactly the records of the latest afterwards.
     write_bytes(dir / "A.gap", std::vector<std::uint8_t>(24, 0xEE));
-    std::filesystem::create_directories(dir / "folder.wav");
+    fs::create_directories(dir / "folder.wav");
     track();
     generate(dir / "b.wav", "3");
     std::vector<std::string> expected;
@@ -71,7 +72,7 @@ TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSay
     EXPECT_TRUE(boxes.shown.empty()) << "only Single File tells about files without silence";
 
     // A folder without recordings gives the no-files message.
-    std::filesystem::create_directories(dir / "empty");
+    fs::create_directories(dir / "empty");
     f().lan.caption = "2";  // the English message: CliTest.FilesThatCannotBeScanned...
     generate(dir / "empty" / "x.wav", "3");
     EXPECT_EQ(f().Label13.caption, "Keine Dateien im korrekten Format in diesem Ordner");
@@ -80,7 +81,7 @@ TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSay
 TEST_F(GenerationTest, AFailedRunNamesTheFileKeepsEarlierWorkAndGivesTheButtonsBack) {
     put("take001.wav", worked_example());
     put("take002.wav", worked_example());
-    std::filesystem::create_directories(dir / "take002.gap");  // cannot be replaced by a file
+    fs::create_directories(dir / "take002.gap");  // cannot be replaced by a file
     generate(dir / "take001.wav", "2");
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].find((dir / "take002.gap").string()), std::string::npos);
@@ -97,7 +98,7 @@ TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlon
     const auto wav = put("long.wav", synth::wav_bytes({2, 16, 44100}, data));
     clock.step = 0.05;  // every reading of the clock is 50 ms later
     generate(wav);
-    EXPECT_TRUE(std::filesystem::exists(dir / "long.gap"));
+    EXPECT_TRUE(fs::exists(dir / "long.gap"));
     const int without = loop.yields;
     EXPECT_EQ(without, 1) << "only the yield after the examination";
 
@@ -119,7 +120,7 @@ TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlon
     EXPECT_EQ(f().Label13.caption.rfind("Procedure completed in ", 0), 0u) << f().Label13.caption;
     EXPECT_TRUE(f().Command1.enabled && f().Command3.enabled);
     EXPECT_EQ(first->Label13.caption, "");
-    EXPECT_TRUE(std::filesystem::exists(dir / "long.gap"));
+    EXPECT_TRUE(fs::exists(dir / "long.gap"));
 }
 
 // A JA run over three recordings that is stopped during the second: the first GAP file
@@ -138,18 +139,16 @@ class StoppedRunTest : public RunTest {
     }
     void expect_stopped_in_second_file() {
         EXPECT_EQ(processed.size(), 1u);
-        EXPECT_TRUE(std::filesystem::exists(dir / "take001.gap"));
-        EXPECT_FALSE(std::filesystem::exists(dir / "take002.gap"))
-            << "the file being made is not written";
-        EXPECT_FALSE(std::filesystem::exists(dir / "take003.gap"));
-        for (const auto& e : std::filesystem::directory_iterator(dir))
+        EXPECT_TRUE(fs::exists(dir / "take001.gap"));
+        EXPECT_FALSE(fs::exists(dir / "take002.gap")) << "the file being made is not written";
+        EXPECT_FALSE(fs::exists(dir / "take003.gap"));
+        for (const auto& e : fs::directory_iterator(dir))
             EXPECT_FALSE(e.path().filename().string().starts_with(".veltrane-")) << e.path();
         EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();
         EXPECT_EQ(windows.calls.back(), "end_program");
         // Only the first file, whose scan ended, is counted: its kilobytes and one file.
-        const auto kb = std::filesystem::file_size(dir / "take001.wav") / 1024;
         EXPECT_EQ(stat("002"), "1");
-        EXPECT_EQ(stat("001"), std::to_string(kb));
+        EXPECT_EQ(stat("001"), std::to_string(fs::file_size(dir / "take001.wav") / 1024));
         EXPECT_EQ(whole(stat("004")), 0);
     }
 };
@@ -184,7 +183,7 @@ TEST_F(GenerationTest, ARecordingThatShrinksWhileItIsScannedReadsAsSilenceFromIt
     constexpr std::uintmax_t cut = 700000;
     int yields = 0;
     loop.during_yield = [&] {
-        if (++yields == 3) std::filesystem::resize_file(wav, cut);
+        if (++yields == 3) fs::resize_file(wav, cut);
     };
     generate(wav);
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front();

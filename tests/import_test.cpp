@@ -17,15 +17,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using preview::LabelFormat;
+using enum LabelFormat;
 using preview::LabelsProblem;
 using preview::parse_labels;
 using Records = std::vector<GapRecord>;
 
 // Each form import reads, with the form of dump's output it reads back.
 constexpr std::pair<LabelFormat, DumpFormat> kFormats[] = {
-    {LabelFormat::Labels, DumpFormat::Labels},
-    {LabelFormat::Csv, DumpFormat::Csv},
-    {LabelFormat::Json, DumpFormat::Json}};
+    {Labels, DumpFormat::Labels}, {Csv, DumpFormat::Csv}, {Json, DumpFormat::Json}};
 constexpr const char* kOptions[] = {"--labels", "--csv", "--json"};
 
 // A valid list of silences in a recording `length` ms long: sorted, some touching.
@@ -84,14 +83,13 @@ TEST(ParseLabels, EditorLabelTracksAreRoundedToTheNearestMillisecondAndTheirText
         "2.5\t3.00049\tlabel with\ttabs and \xC3\xA4\n"
         "4\t5\n"
         "  5.1 \t 6 \t\n";
-    EXPECT_EQ(parsed(track, LabelFormat::Labels),
+    EXPECT_EQ(parsed(track, Labels),
               (Records{{1, 2}, {1234, 2000}, {2500, 3000}, {4000, 5000}, {5100, 6000}}));
-    EXPECT_EQ(parsed("start_ms,end_ms\r\n 5 , 7\n\n8,9", LabelFormat::Csv),
-              (Records{{5, 7}, {8, 9}}));
-    EXPECT_EQ(parsed("5,7\n", LabelFormat::Csv), (Records{{5, 7}})) << "no heading";
+    EXPECT_EQ(parsed("start_ms,end_ms\r\n 5 , 7\n\n8,9", Csv), (Records{{5, 7}, {8, 9}}));
+    EXPECT_EQ(parsed("5,7\n", Csv), (Records{{5, 7}})) << "no heading";
     EXPECT_EQ(parsed("\n [ {\"end_ms\":9,\"label\":\"x\\\"}\",\"start_ms\":5, \"n\": null},"
                      "{\"start_ms\": 10, \"end_ms\": 12, \"ok\": true}]\n\n",
-                     LabelFormat::Json),
+                     Json),
               (Records{{5, 9}, {10, 12}}));
 }
 
@@ -103,7 +101,6 @@ struct Bad {
 };
 
 TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
-    using enum LabelFormat;
     const Bad bad[] = {
         {Labels, "1\t2\n3\t3\tx\n", 2, "a point"},
         {Labels, "1\t2\n\n3\t2.5\n", 3, "the start (3000 ms) is after the end"},
@@ -137,14 +134,13 @@ TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
         EXPECT_NE(p.cause.find(b.cause), std::string::npos) << b.text << " -> " << p.cause;
     }
     // Past the recording's end, however long it is; times past 32,767 ms are kept.
-    EXPECT_EQ(refused("0\t2147483.648\n", LabelFormat::Labels, preview::kGapMaxMs).cause,
+    EXPECT_EQ(refused("0\t2147483.648\n", Labels, preview::kGapMaxMs).cause,
               "the end (2147483648 ms) is past the end of the recording (2147483647 ms)");
-    EXPECT_EQ(parsed("32767,40000\n", LabelFormat::Csv, 40000), (Records{{32767, 40000}}));
-    EXPECT_EQ(refused("0,32768\n", LabelFormat::Csv, 1000).cause,
+    EXPECT_EQ(parsed("32767,40000\n", Csv, 40000), (Records{{32767, 40000}}));
+    EXPECT_EQ(refused("0,32768\n", Csv, 1000).cause,
               "the end (32768 ms) is past the end of the recording (1000 ms)");
-    EXPECT_EQ(parsed("0\t32.767\n", LabelFormat::Labels, 40000), (Records{{0, 32767}}));
-    EXPECT_EQ(parsed("0\t1.0004\n", LabelFormat::Labels, 1000), (Records{{0, 1000}}))
-        << "rounded onto the end";
+    EXPECT_EQ(parsed("0\t32.767\n", Labels, 40000), (Records{{0, 32767}}));
+    EXPECT_EQ(parsed("0\t1.0004\n", Labels, 1000), (Records{{0, 1000}})) << "rounded onto the end";
 }
 
 // The built veltrane-cli, with a text on its standard input.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "fakes.h"
@@ -43,29 +44,23 @@ class SettingsProcessTest : public ::testing::Test {
         return pid;
     }
 
-    // Its exit status; -1 when it did not end within `most` (it is then killed).
-    static int exit_status(pid_t pid, std::chrono::milliseconds most) {
+    // Whether `done` comes true within `most`, asked every 10 ms.
+    static bool within(std::chrono::milliseconds most, const std::function<bool()>& done) {
         for (const auto until = Clock::now() + most; Clock::now() < until;) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            if (done()) return true;
             std::this_thread::sleep_for(10ms);
         }
+        return false;
+    }
+
+    // Its exit status; -1 when it did not end within `most` (it is then killed).
+    static int exit_status(pid_t pid, std::chrono::milliseconds most) {
+        int status = 0;
+        if (within(most, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; }))
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         return -1;
-    }
-
-    // Waits until every one of `files` says `text`, for at most `most`.
-    static bool all_say(const std::vector<fs::path>& files, const std::string& text,
-                        std::chrono::milliseconds most) {
-        for (const auto until = Clock::now() + most; Clock::now() < until;) {
-            if (std::all_of(files.begin(), files.end(),
-                            [&](const fs::path& f) { return has(read_text(f), text); }))
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
     }
 
     fs::path dir, settings;
@@ -104,7 +99,11 @@ TEST_F(SettingsProcessTest, ManyProcessesStartingOnAFreshFileLoseNoCountAndCtrlC
         errs.push_back(dir / ("err" + std::to_string(i)));
         pids.push_back(start(runs[i], errs.back(), settings));
     }
-    EXPECT_TRUE(all_say(errs, "Waiting for", 60s));
+    // Every one waits, and says so.
+    EXPECT_TRUE(within(60s, [&] {
+        return std::all_of(errs.begin(), errs.end(),
+                           [](const fs::path& e) { return has(read_text(e), "Waiting for"); });
+    }));
     ::kill(pids.back(), SIGINT);
     EXPECT_EQ(exit_status(pids.back(), 5s), 130);
     const std::string stopped = read_text(errs.back());

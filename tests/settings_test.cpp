@@ -11,6 +11,7 @@
 #include <chrono>
 
 #include "app/app.h"
+#include "base/byte_source.h"
 #include "fakes.h"
 #include "platform/ini_settings.h"
 
@@ -64,12 +65,9 @@ TEST_F(SettingsFileTest, ProgramsSharingTheFileSeeEachOthersWritesAndLoseNoCount
     EXPECT_EQ(get(tool, "001", "002"), "1");
 
     // A flush without changes writes nothing.
-    struct stat before {
-    }, after{};
-    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    const FileStamp before = file_stamp(file).value();
     tool.flush();
-    ASSERT_EQ(::stat(file.c_str(), &after), 0);
-    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(file_stamp(file), before);
 
     // A fresh file: no program has counted anything yet. Counts missing when read are
     // merged from zero.
