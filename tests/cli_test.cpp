@@ -53,10 +53,9 @@ TEST_F(CliTest, WorkedExampleThroughGenerateAndDump) {
     EXPECT_TRUE(err.starts_with("take1.wav: no silence recorded (")) << err;
     EXPECT_TRUE(err.ends_with("\nNo silences detected. No need to create file\n")) << err;
 
-    for (const char* speed : {"--normal-speed", "--double-speed"}) {
+    for (const std::string speed : {"--normal-speed", "--double-speed"}) {
         fs::remove(dir / "take1.gap");
-        ASSERT_EQ(
-            run(std::string("generate --method single --preset normal ") + speed + " take1.wav"), 0)
+        ASSERT_EQ(run("generate --method single --preset normal " + speed + " take1.wav"), 0)
             << err;
         EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord) << speed;
         EXPECT_TRUE(std::regex_match(
@@ -432,8 +431,7 @@ TEST_F(CliTest, AnInterruptedRunLeavesNoTemporaryAndNoHalfWrittenGapFile) {
             std::vector<std::string> args = {"veltrane-cli", "generate", "--jobs", jobs};
             if (json) args.push_back("--json");
             for (const char* f : {"a.wav", "big.wav", "a.wav"}) args.push_back((dir / f).string());
-            fs::remove(dir / "a.gap");
-            fs::remove(dir / "settings.ini");
+            for (const char* name : {"a.gap", "settings.ini"}) fs::remove(dir / name);
             std::ostringstream o, e;
             EXPECT_EQ(run_cli(args, o, e, env), 130);
             EXPECT_EQ(e.str(), "veltrane-cli: interrupted\n");
@@ -531,12 +529,10 @@ TEST_F(CliTest, DataPastTwoGibibytesAreNamedAndScannedWholeWithFindChunks) {
     set32(40, claimed);
     put("big.wav", bytes);
     const std::int64_t again = 44 + (std::int64_t{1} << 31) + 4 * 44100 * 10;
-    {
-        std::ofstream out(dir / "big.wav", std::ios::binary | std::ios::in | std::ios::out);
-        out.seekp(again);
-        out.write(reinterpret_cast<const char*>(speech.data()),
-                  static_cast<std::streamsize>(speech.size()));
-    }
+    std::ofstream(dir / "big.wav", std::ios::binary | std::ios::in | std::ios::out)
+        .seekp(again)
+        .write(reinterpret_cast<const char*>(speech.data()),
+               static_cast<std::streamsize>(speech.size()));
     fs::resize_file(dir / "big.wav",
                     static_cast<std::uintmax_t>(again) + speech.size() + 4 * 44100);
     const std::string note =
@@ -616,12 +612,8 @@ TEST(CliFormat, ShownNamesAreQuotedOnlyWhenTheyHoldAControlCharacter) {
 
 TEST(CliFormat, JsonWriterKeepsKeyOrderLayoutAndRefusesMisuse) {
     JsonWriter w;
-    w.begin_array(JsonWriter::Lines)
-        .begin_object()
-        .member("z", 1)
-        .member("a", std::optional<int>())
-        .key("list")
-        .begin_array(JsonWriter::Lines);
+    w.begin_array(JsonWriter::Lines).begin_object().member("z", 1);
+    w.member("a", std::optional<int>()).key("list").begin_array(JsonWriter::Lines);
     const std::string head = w.take();
     w.value(2.5).begin_array().value(true).value("s").end_array().end_array().end_object();
     w.begin_object().end_object().begin_array(JsonWriter::Lines).end_array().end_array();

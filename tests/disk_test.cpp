@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <csignal>
-#include <functional>
 #include <set>
 
 #include "app/log.h"
@@ -28,10 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The cause of the Error that `fn` throws; empty when it throws none.
-std::string failure_of(const std::function<void()>& fn) {
+// The cause of the Error that writing `records` as the GAP file `gap` throws; empty when
+// it throws none.
+std::string write_failure(const fs::path& gap, const std::vector<GapRecord>& records = {{1, 2}}) {
     try {
-        fn();
+        write_gap_file(gap, records);
     } catch (const Error& e) {
         return e.cause();
     }
@@ -114,7 +114,7 @@ TEST_F(DiskTest, NamesAndPathsAsLongAsTheSystemAllowsGetTheirGapFile) {
         const fs::path gap = fs::path(wav).replace_extension(".gap");
         EXPECT_EQ(read_bytes(gap), kWorkedRecord) << wav.string().size();
         // Written again, over the first one.
-        EXPECT_EQ(failure_of([&] { write_gap_file(gap, std::vector<GapRecord>{{1, 2}}); }), "");
+        EXPECT_EQ(write_failure(gap), "");
     }
 }
 
@@ -190,14 +190,10 @@ TEST_F(DiskTest, GapFilesKeepTheirProtectionPermissionsAndLinks) {
     fs::permissions(locked, static_cast<fs::perms>(0555));
 
     const int outcome = as_ordinary_user([&] {
-        const std::string refused =
-            failure_of([&] { write_gap_file(dir / "protected.gap", records); });
-        const std::string in_locked =
-            failure_of([&] { write_gap_file(locked / "take.gap", records); });
-        const std::string replaced = failure_of([&] {
-            write_gap_file(dir / "private.gap", records);
-            write_gap_file(dir / "link.gap", records);
-        });
+        const std::string refused = write_failure(dir / "protected.gap", records);
+        const std::string in_locked = write_failure(locked / "take.gap", records);
+        const std::string replaced =
+            write_failure(dir / "private.gap", records) + write_failure(dir / "link.gap", records);
         const std::string folder_refused =
             "its folder \"" + locked.string() + "\" may not be written to (Permission denied)";
         return (refused == "Permission denied" ? 0 : 1) | (replaced.empty() ? 0 : 2) |
@@ -246,9 +242,7 @@ TEST_F(DiskTest, ALinkPlantedInASharedFolderByAnotherUserIsNotFollowed) {
     fs::create_symlink(victim, shared / "take.gap");
     ASSERT_EQ(::lchown((shared / "take.gap").c_str(), 65534, 65534), 0);
 
-    const std::string cause = failure_of([&] {
-        write_gap_file(shared / "take.gap", std::vector<GapRecord>{{1, 2}});
-    });
+    const std::string cause = write_failure(shared / "take.gap");
     EXPECT_TRUE(has(cause, "not followed")) << cause;
     EXPECT_EQ(read_bytes(victim), (std::vector<std::uint8_t>{7, 7, 7}));
     EXPECT_TRUE(fs::is_symlink(shared / "take.gap"));

@@ -136,12 +136,10 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
                         ": no silence recorded (Sensitivity 15, Filter 50 ms, normal speed).\n"
                         "  The smallest Sensitivity that records a silence at Filter 50 ms: "))
         << err;
-    EXPECT_TRUE(
-        err.ends_with("\nNo silences detected. No need to create file\n"
-                      "veltrane-cli: note: 1 16-bit mono recording was scanned at normal "
-                      "speed, where only pauses of pure digital silence count; "
-                      "--double-speed reads every sample whole and finds the pauses of "
-                      "microphone recordings\n"))
+    EXPECT_TRUE(err.ends_with(
+        "\nNo silences detected. No need to create file\nveltrane-cli: note: 1 16-bit mono "
+        "recording was scanned at normal speed, where only pauses of pure digital silence count; "
+        "--double-speed reads every sample whole and finds the pauses of microphone recordings\n"))
         << err;
     EXPECT_TRUE(has(err, "\n  16-bit recording at normal speed: Double Speed finds " +
                              at_double_speed + " silences.\n"))
@@ -150,9 +148,8 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
     // Stored as the window stores it, the German window speaks German here too.
     std::ofstream(dir / "settings.ini") << "[Startup Values]\nLanguage=1\n";
     ASSERT_EQ(run("generate --method single --preset normal --normal-speed " + wav), 0) << err;
-    EXPECT_TRUE(has(err, path +
-                             ": keine Pause aufgezeichnet (Sensitivität 15, Filter 50 ms, normale "
-                             "Geschwindigkeit).\n"))
+    EXPECT_TRUE(has(err, path + ": keine Pause aufgezeichnet (Sensitivität 15, Filter 50 ms, "
+                                "normale Geschwindigkeit).\n"))
         << err;
     EXPECT_TRUE(has(err,
                     "  16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
