@@ -282,8 +282,7 @@ TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
 
 TEST_F(CliTest, SixteenBitMonoAtNormalSpeedGetsOneNotePerCommand) {
     const auto mono16 = synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(16'000));
-    put("set/a.wav", mono16);
-    put("set/b.wav", mono16);
+    for (const char* name : {"set/a.wav", "set/b.wav"}) put(name, mono16);
     put("set/c.wav", worked_example());  // 8-bit
     put("stereo.wav", synth::wav_bytes({2, 16, 8000}, std::vector<std::uint8_t>(16'000)));
     // One note for several runs, as the last line, after the runs; JSON on stdout stays JSON.
@@ -318,12 +317,10 @@ TEST_F(CliTest, InfoShowsTheWindowsDetailsTheHeaderLayoutAndPlainNumbers) {
               "File Name: take1.wav\nFile Type: Waveform\nCompression: PCM - Uncompressed\n"
               "File Size: 976 Kb\nChannels Used: Stereo\nSample Rate: 44100 Hz\n"
               "Bytes Per Second: 172 Kb/sec\nBytes Per Sample: 4\nBits per Sample: 16\n"
-              "Length: 5.66 seconds\nHeader: plain\n"
-              "\n"
+              "Length: 5.66 seconds\nHeader: plain\n\n"
               "File Name: notes.wav\nFile Type: Unidentified\nCompression: Unknown Compression\n"
               "File Size:\nChannels Used:\nSample Rate:\nBytes Per Second:\nBytes Per Sample:\n"
-              "Bits per Sample:\nLength:\nHeader:\n"
-              "\n"
+              "Bits per Sample:\nLength:\nHeader:\n\n"
               "File Name: list.wav\nFile Type: Waveform\nCompression: PCM - Uncompressed\n"
               "File Size: 3 Kb\nChannels Used: Mono\nSample Rate: 8000 Hz\n"
               "Bytes Per Second: 7 Kb/sec\nBytes Per Sample: 1\nBits per Sample: 8\n"

@@ -193,19 +193,19 @@ TEST_F(ImportTest, TheRecordingAndAReadOnlyGapFileAreNeverWrittenOver) {
     ::chmod(dir.c_str(), 0777);
     ::chmod((dir / "take1.gap").c_str(), 0444);
     fs::remove(dir / ".err");
-    EXPECT_EQ(as_ordinary_user([&] {
-                  const std::vector<std::string> args = {"veltrane-cli", "import", "--csv",
-                                                         (dir / "in.csv").string(),
-                                                         (dir / "take1.wav").string()};
-                  std::ostringstream o, e;
-                  CliEnvironment env;
-                  env.program_folder = dir;
-                  env.settings_file = dir / "settings.ini";
-                  const int status = run_cli(args, o, e, env);
-                  std::ofstream(dir / ".err") << e.str();
-                  return status;
-              }),
-              1);
+    const int outcome = as_ordinary_user([&] {
+        const std::vector<std::string> args = {"veltrane-cli", "import", "--csv",
+                                               (dir / "in.csv").string(),
+                                               (dir / "take1.wav").string()};
+        std::ostringstream o, e;
+        CliEnvironment env;
+        env.program_folder = dir;
+        env.settings_file = dir / "settings.ini";
+        const int status = run_cli(args, o, e, env);
+        std::ofstream(dir / ".err") << e.str();
+        return status;
+    });
+    EXPECT_EQ(outcome, 1);
     err = read_text(dir / ".err");
     EXPECT_NE(err.find("take1.gap"), std::string::npos) << err;
     EXPECT_EQ(read_bytes(dir / "take1.gap"), kWorkedRecord);
