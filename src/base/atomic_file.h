@@ -43,6 +43,10 @@ class AtomicFile {
     void write(std::span<const std::uint8_t> bytes);
     // Puts everything written in the target's place.
     void commit();
+    // Writes `bytes` and commits: the whole file at once, looked at only on commit.
+    // `known_changed`: the caller knows the target holds other bytes, and it is not
+    // compared.
+    void commit_whole(std::span<const std::uint8_t> bytes, bool known_changed = false);
 
   private:
     void check() const;
@@ -61,6 +65,7 @@ class AtomicFile {
     int fd_ = -1;
     std::vector<std::uint8_t> buffer_;
     bool checked_ = false;
+    bool known_changed_ = false;
     bool committed_ = false;
 };
 

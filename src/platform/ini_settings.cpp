@@ -98,11 +98,12 @@ void IniSettingsStore::on_lock_wait(std::function<void(const std::string&)> noti
     stop_waiting_ = std::move(stop);
 }
 
-FileStamp IniSettingsStore::load(Document& doc, Errc refused) const {
+FileStamp IniSettingsStore::load(Document& doc, Errc refused, std::string* text_read) const {
     // A file that is missing holds nothing yet; a folder or a FIFO in its place is refused.
     const std::unique_ptr<FileSource> file = open_recording(file_);
     if (!file) {
         doc.parse("");
+        if (text_read) text_read->clear();
         return {};
     }
     std::string text(static_cast<std::size_t>(file->size()), '\0');
@@ -112,6 +113,7 @@ FileStamp IniSettingsStore::load(Document& doc, Errc refused) const {
     if (std::string cause = ini::why_not_settings(text); !cause.empty())
         throw Error(refused, file_, std::move(cause));
     doc.parse(text);
+    if (text_read) *text_read = std::move(text);
     return file->stamp();
 }
 
@@ -169,7 +171,8 @@ void IniSettingsStore::flush() {
         // One writer at a time: the folder is locked while the file is read and replaced.
         const FolderLock lock(folder, file_, wait_notice_, stop_waiting_);
         Document doc;
-        load(doc, Errc::Write);
+        std::string was;
+        load(doc, Errc::Write, &was);
         // The new file takes the old one's name: its other names would keep the old one.
         struct stat st {};
         if (::stat(file_.c_str(), &st) == 0 && st.st_nlink > 1)
@@ -186,9 +189,12 @@ void IniSettingsStore::flush() {
                 value = std::to_string(merged(*theirs, *mine, *was));
             doc.set(k, value);
         }
+        // Read under the lock, the file holds `was` until it is replaced here: a text
+        // that is the same needs no new file, and another is not compared again.
         const std::string text = doc.text();
-        write_file_atomically(
-            file_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        if (text != was)
+            AtomicFile(file_).commit_whole(
+                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), true);
     }
     pending_.clear();
     seen_.clear();

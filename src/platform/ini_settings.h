@@ -65,8 +65,9 @@ class IniSettingsStore : public SettingsStore {
 
     void reload_if_changed();
     // Reads the file as it is now into `doc`; returns its stamp. Throws Error, with the
-    // code `refused` for a file that is not a settings file.
-    FileStamp load(Document& doc, Errc refused) const;
+    // code `refused` for a file that is not a settings file. `text`, when given, receives
+    // the file's text as read.
+    FileStamp load(Document& doc, Errc refused, std::string* text = nullptr) const;
 
     std::filesystem::path file_;
     std::set<std::string> counting_;
