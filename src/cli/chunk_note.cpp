@@ -6,20 +6,13 @@
 namespace veltrane {
 
 std::optional<ChunkNote> chunk_note(ByteSource& file) {
-    const WavChunks chunks = read_wav_chunks(file);
+    return chunk_note(read_wav_chunks(file));
+}
+
+std::optional<ChunkNote> chunk_note(const WavChunks& chunks) {
     if (!chunks.data || chunks.plain()) return std::nullopt;
     const std::optional<LocatedLayout> located = located_layout(chunks);
     return ChunkNote{chunks.data->body_at, located && located->bytes_per_sample != 0};
-}
-
-std::optional<ChunkNote> chunk_note(const std::string& path) {
-    try {
-        const std::unique_ptr<FileSource> file = open_recording(path);
-        if (!file) return std::nullopt;
-        return chunk_note(*file);
-    } catch (const Error&) {
-        return std::nullopt;
-    }
 }
 
 std::string find_chunks_hint(const ChunkNote& note) {

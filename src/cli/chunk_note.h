@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "audio/wav_chunks.h"
 #include "base/byte_source.h"
 
 namespace veltrane {
@@ -16,7 +17,7 @@ struct ChunkNote {
 };
 // Empty for the plain layout and for anything that cannot be read.
 std::optional<ChunkNote> chunk_note(ByteSource& file);
-std::optional<ChunkNote> chunk_note(const std::string& path);
+std::optional<ChunkNote> chunk_note(const WavChunks& chunks);
 
 // "; --find-chunks finds its data at byte N", for a refusal's reason.
 std::string find_chunks_hint(const ChunkNote& note);

@@ -105,20 +105,39 @@ void apply(App& app, const Choices& c) {
     app.find_chunks = c.find_chunks;
 }
 
-// A 16-bit mono recording: at normal speed its scan reads a value at every byte, and only
-// pauses of pure digital silence pass.
-bool sixteen_bit_mono(const std::string& path, bool find_chunks) {
+// What the report needs of a recording besides its run: whether its data stand after
+// other chunks (where they are, and whether --find-chunks could scan them), and the
+// situation its scan at normal speed is in.
+struct Looked {
+    std::optional<ChunkNote> note;
+    Situation situation = 0;
+};
+
+Looked look_at(ByteSource& file, bool find_chunks) {
+    Looked l;
+    std::optional<LocatedLayout> located;
     try {
-        if (find_chunks) {
-            const std::unique_ptr<FileSource> file = open_recording(path);
-            if (!file) return false;
-            if (const auto l = located_layout(read_wav_chunks(*file)))
-                return situation_of(l->bytes_per_sample, l->channels, false) == 2;
-        }
-        return generate_params(read_wav_header(path), {}).situation == 2;
+        const WavChunks chunks = read_wav_chunks(file);
+        if (!find_chunks) l.note = chunk_note(chunks);
+        located = located_layout(chunks);
     } catch (const Error&) {
-        return false;
     }
+    try {
+        l.situation = find_chunks && located
+                          ? situation_of(located->bytes_per_sample, located->channels, false)
+                          : generate_params(read_wav_header(file), {}).situation;
+    } catch (const Error&) {
+    }
+    return l;
+}
+
+Looked look_at(const std::string& path, bool find_chunks) {
+    try {
+        if (const std::unique_ptr<FileSource> file = open_recording(path))
+            return look_at(*file, find_chunks);
+    } catch (const Error&) {
+    }
+    return {};
 }
 
 // Hands the bytes a scan ahead reads to a gatherer of the reasons as well, as
@@ -138,8 +157,10 @@ class GatheringAhead final : public TappedSource {
     preview::FactsGatherer gatherer_;
 };
 
-// One run: FILE as the file chosen in the window, then Generate.
-void run_one(App& app, const Choices& c, const std::string& file) {
+// One run: FILE as the file chosen in the window, then Generate. A single file is looked
+// at for the report while it is open for the refusals (`look`).
+void run_one(App& app, const Choices& c, const std::string& file,
+             std::map<std::string, Looked>* look) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) throw Error(Errc::Open, file, errno_text());
     std::string name = file, title = bare_name(file);
@@ -150,7 +171,10 @@ void run_one(App& app, const Choices& c, const std::string& file) {
     } else if (c.method != kFolder) {
         const std::unique_ptr<FileSource> source = open_recording(file);  // names a folder, a FIFO
         if (!source) throw Error(Errc::Open, file, "No such file or directory");
-        if (c.method == kSingle) refuse_unscannable(*source, file, c.find_chunks);
+        if (c.method == kSingle) {
+            refuse_unscannable(*source, file, c.find_chunks);
+            if (look) (*look)[file] = look_at(*source, c.find_chunks);
+        }
     }
     OpenFile& f = app.f();
     f.CommonDialog1.FileName = name;
@@ -190,10 +214,6 @@ int run(const Invocation& in) {
     std::mutex reasons_mutex;
     std::map<std::string, std::string> reasons;
     // What the report needs of each file scanned ahead, read while it was open for its scan.
-    struct Looked {
-        std::optional<ChunkNote> note;
-        Situation situation = 0;
-    };
     std::map<std::string, Looked> looked;
     std::optional<ScanAhead> ahead;
     // One file alone is scanned here: a thread of its own would only wait for it.
@@ -277,22 +297,25 @@ int run(const Invocation& in) {
     app.on_file_done = [&](const App::FileResult& done) {
         App::FileResult r = done;
         ++files_done;
-        std::optional<Looked> ahead_look;
+        std::optional<Looked> look;
         {
             const std::lock_guard lock(reasons_mutex);
             if (const auto it = looked.find(r.path); it != looked.end()) {
-                ahead_look = it->second;
+                look = it->second;
                 looked.erase(it);
             }
         }
-        if (r.not_scanned.empty() && !app.f().Fast.ticked() &&
-            (ahead_look ? ahead_look->situation == 2 : sixteen_bit_mono(r.path, c.find_chunks)))
+        auto looked_at = [&]() -> const Looked& {
+            if (!look) look = look_at(r.path, c.find_chunks);
+            return *look;
+        };
+        if (r.not_scanned.empty() && !app.f().Fast.ticked() && looked_at().situation == 2)
             ++slow_16_bit;
         // A file whose data stand after other chunks: read as the plain layout, what was
         // scanned (if anything) is not its sound. Nothing written for it fails the command,
         // so that a script notices.
         if (!c.find_chunks)
-            if (const auto note = ahead_look ? ahead_look->note : chunk_note(r.path)) {
+            if (const auto note = looked_at().note) {
                 if (r.gaps == 0) status = kExitFailed;
                 if (r.not_scanned.empty())
                     out.warn(chunk_warning(r.path, *note));
@@ -311,7 +334,7 @@ int run(const Invocation& in) {
         out.begin(file, kMethodNames[c.method]);
         files_done = 0;
         try {
-            run_one(app, c, file);
+            run_one(app, c, file, ahead ? nullptr : &looked);
             out.end(app.f().Label13.caption, app.run_seconds);
             // A folder or set without a WAV file: nothing was scanned.
             if (files_done == 0) {
