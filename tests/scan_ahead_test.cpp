@@ -71,5 +71,40 @@ TEST(ScanAhead, TheTakerWaitsRatherThanScanALongFileAndAFailureAroundAScanIsThat
     fs::remove_all(dir);
 }
 
+// A recording that changed after its scan ahead is read again by the procedures, header
+// and all: its GAP file is the one a run without scans ahead writes. Changed to another
+// layout, or to other sound in the same layout.
+TEST_F(RunTest, ARecordingChangedAfterItsScanAheadIsScannedAsItIsNow) {
+    const synth::Format mono{1, 8, 8000}, stereo{2, 16, 11025};
+    for (const synth::Format& now : {stereo, mono}) {
+        SCOPED_TRACE(now.channels);
+        const fs::path wav = put("take.wav", synth::wav_bytes(mono, synth::speech_data(mono, 2)));
+        const fs::path gap = dir / "take.gap";
+        fs::remove(gap);
+        std::promise<void> rewritten;
+        ScanAhead ahead(2, {f().Slider1.value(), f().Slider2.value(), f().Fast.ticked()}, false, {},
+                        {}, [&](const FinishedScan& done, ByteSource*) {
+                            ASSERT_TRUE(done.scanned);
+                            // Two bytes after the data, so that the change shows in the
+                            // length whatever the clock's step.
+                            auto bytes = synth::wav_bytes(now, synth::speech_data(now, 2, 9));
+                            bytes.insert(bytes.end(), 2, 0);
+                            write_bytes(wav, bytes);
+                            rewritten.set_value();
+                        });
+        ahead.plan({wav.string()});
+        rewritten.get_future().wait();
+        const std::vector<std::uint8_t> scanned_before = read_bytes(gap);
+        app->scan_ahead = &ahead;
+        generate(wav);
+        const std::vector<std::uint8_t> ahead_run = read_bytes(gap);
+        app->scan_ahead = nullptr;
+        fs::remove(gap);
+        generate(wav);
+        EXPECT_EQ(ahead_run, read_bytes(gap));
+        EXPECT_NE(ahead_run, scanned_before);
+    }
+}
+
 }  // namespace
 }  // namespace veltrane::test

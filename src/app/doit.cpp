@@ -125,16 +125,28 @@ void generate_one(App& app, const std::string& path, const std::string& title) {
         "refreshed registry key containing number of times the single file method is used in "
         "total");
 
+    // The scan made ahead on another thread, when there is one. A recording that has not
+    // changed since is not opened again: its header is the one that scan read.
+    const std::unique_ptr<FinishedScan> ahead =
+        app.scan_ahead ? app.scan_ahead->take(path) : nullptr;
+    std::optional<FileStamp> unchanged;
+    if (ahead && ahead->header && !app.find_chunks)
+        if (const auto now = file_stamp(path); now && *now == ahead->stamp) unchanged = now;
     // The recording is read a block at a time; a path that names nothing reads as empty.
-    const std::unique_ptr<FileSource> file = open_recording(path);
+    std::unique_ptr<FileSource> file;
     MemorySource nothing({});
-    ByteSource& wav = file ? static_cast<ByteSource&>(*file) : nothing;
-    const WavInfo header = read_wav_header(wav);
+    bool opened = false;
+    const auto wav = [&]() -> ByteSource& {
+        if (!opened) file = open_recording(path);
+        opened = true;
+        return file ? static_cast<ByteSource&>(*file) : nothing;
+    };
+    const WavInfo header = unchanged ? *ahead->header : read_wav_header(wav());
     params.byte_rate = header.byte_rate;
     params.data_start = std::int64_t{header.fmt_length} + 29;
     // Only when asked for: a header that is not the plain layout is read by its chunks.
     const std::optional<LocatedLayout> located =
-        app.find_chunks ? located_layout(read_wav_chunks(wav)) : std::nullopt;
+        app.find_chunks ? located_layout(read_wav_chunks(wav())) : std::nullopt;
     if (located) {
         params.byte_rate = located->byte_rate;
         params.data_start = located->data_start;
@@ -166,9 +178,6 @@ void generate_one(App& app, const std::string& path, const std::string& title) {
     app.log("Determined Situation type and speed");
     app.log("Starting main loop...");
 
-    // The scan made ahead on another thread, when there is one.
-    const std::unique_ptr<FinishedScan> ahead =
-        app.scan_ahead ? app.scan_ahead->take(path) : nullptr;
     if (situation != 0) {
         params.situation = situation;
         params.end_mark =
@@ -183,14 +192,18 @@ void generate_one(App& app, const std::string& path, const std::string& title) {
         if (val(f.lan.caption) == 2)
             f.StatusBar1.caption = "Erstellen der Datei :" + stem + ".Gap. Bitte Warten...";
 
-        if (ahead && file && ahead->scanned && ahead->fits(file->stamp(), params)) {
+        const std::optional<FileStamp> now = unchanged ? unchanged
+                                             : file    ? std::optional(file->stamp())
+                                                       : std::nullopt;
+        if (ahead && now && ahead->scanned && ahead->fits(*now, params)) {
             // Scanned and its GAP file written already.
             f.ProgressBar1.value = f.ProgressBar1.max;
             if (app.on_progress) app.on_progress();
             gap_count = ahead->gaps;
         } else {
-            gap_count =
-                scan_here(app, wav, params, path, file ? std::optional(file->id()) : std::nullopt);
+            ByteSource& source = wav();
+            gap_count = scan_here(app, source, params, path,
+                                  file ? std::optional(file->id()) : std::nullopt);
         }
     }
 
@@ -200,7 +213,7 @@ void generate_one(App& app, const std::string& path, const std::string& title) {
         result.gaps = gap_count;
         if (gap_count) result.gap_file = gap_path(path);
         if (situation == 0 || params.byte_rate <= 0) {
-            result.not_scanned = why_not_scanned(wav, app.find_chunks);
+            result.not_scanned = why_not_scanned(wav(), app.find_chunks);
             if (result.not_scanned.empty()) result.not_scanned = "no sample layout to scan";
         }
         if (!located && header.is_riff_wave() && header.fmt_id == wav::kFmt)

@@ -138,8 +138,11 @@ std::unique_ptr<FinishedScan> ScanAhead::scan_one(const std::string& path) const
         file = open_recording(path);
         if (!file) throw Error(Errc::Open, path, "No such file or directory");
         done->stamp = file->stamp();
-        done->params = planned_params(*file, settings_, find_chunks_);
-        if (!find_chunks_) {
+        if (find_chunks_) {
+            done->params = planned_params(*file, settings_, true);
+        } else {
+            done->header = read_wav_header(*file);
+            done->params = generate_params(*done->header, settings_);
             // What the run's report says of a file whose data stand after other chunks,
             // read while the file is open anyway.
             try {

@@ -20,6 +20,7 @@
 #include "audio/gap_file.h"
 #include "audio/scan.h"
 #include "audio/scan_settings.h"
+#include "audio/wav_header.h"
 #include "base/byte_source.h"
 
 namespace veltrane {
@@ -29,7 +30,9 @@ namespace veltrane {
 struct FinishedScan {
     std::string path;
     ScanParams params;
-    FileStamp stamp;             // the recording as it was scanned
+    FileStamp stamp;  // the recording as it was scanned
+    // Its header as the scan read it (without find_chunks, once the file is open).
+    std::optional<WavInfo> header;
     bool scanned = false;        // false: nothing to scan (situation 0)
     std::size_t gaps = 0;        // the records written
     std::exception_ptr failure;  // set when the scan or the write did not go through
