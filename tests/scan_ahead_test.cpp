@@ -73,7 +73,8 @@ TEST(ScanAhead, TheTakerWaitsRatherThanScanALongFileAndAFailureAroundAScanIsThat
 
 // A recording that changed after its scan ahead is read again by the procedures, header
 // and all: its GAP file is the one a run without scans ahead writes. Changed to another
-// layout, or to other sound in the same layout.
+// layout, or to other sound in the same layout (two bytes longer, so that the change shows
+// whatever the clock's step).
 TEST_F(RunTest, ARecordingChangedAfterItsScanAheadIsScannedAsItIsNow) {
     const synth::Format mono{1, 8, 8000}, stereo{2, 16, 11025};
     for (const synth::Format& now : {stereo, mono}) {
@@ -81,20 +82,18 @@ TEST_F(RunTest, ARecordingChangedAfterItsScanAheadIsScannedAsItIsNow) {
         const fs::path wav = put("take.wav", synth::wav_bytes(mono, synth::speech_data(mono, 2)));
         const fs::path gap = dir / "take.gap";
         fs::remove(gap);
-        std::promise<void> rewritten;
-        ScanAhead ahead(2, {f().Slider1.value(), f().Slider2.value(), f().Fast.ticked()}, false, {},
-                        {}, [&](const FinishedScan& done, ByteSource*) {
-                            ASSERT_TRUE(done.scanned);
-                            // Two bytes after the data, so that the change shows in the
-                            // length whatever the clock's step.
-                            auto bytes = synth::wav_bytes(now, synth::speech_data(now, 2, 9));
-                            bytes.insert(bytes.end(), 2, 0);
-                            write_bytes(wav, bytes);
-                            rewritten.set_value();
-                        });
+        const FileStamp scanned = *file_stamp(wav);
+        ScanAhead ahead(2, {f().Slider1.value(), f().Slider2.value(), f().Fast.ticked()}, false,
+                        {});
         ahead.plan({wav.string()});
-        rewritten.get_future().wait();
+        for (int waited = 0; !ahead.header_of(wav, scanned) && waited < 10000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(ahead.header_of(wav, scanned));
         const std::vector<std::uint8_t> scanned_before = read_bytes(gap);
+        auto bytes = synth::wav_bytes(now, synth::speech_data(now, 2, 9));
+        bytes.insert(bytes.end(), 2, 0);
+        write_bytes(wav, bytes);
+
         app->scan_ahead = &ahead;
         generate(wav);
         const std::vector<std::uint8_t> ahead_run = read_bytes(gap);

@@ -8,7 +8,9 @@
 #include "app/header_notice.h"
 #include "app/log.h"
 #include "app/rook_mode.h"
+#include "app/scan_ahead.h"
 #include "audio/wav_header.h"
+#include "base/byte_source.h"
 #include "base/text.h"
 
 namespace veltrane {
@@ -30,7 +32,12 @@ void examine(App& app, const std::string& path, const std::string& title, int in
     f.Label10.stale = true;
     app.log("Cleared all information captions and showed proper statusbar message.");
 
-    const WavInfo w = read_wav_header(path);
+    // A recording scanned ahead that has not changed since: the header that scan read.
+    std::optional<WavInfo> ahead;
+    if (app.scan_ahead)
+        if (const std::optional<FileStamp> now = file_stamp(path))
+            ahead = app.scan_ahead->header_of(path, *now);
+    const WavInfo w = ahead ? *ahead : read_wav_header(path);
     bool pcm = false;
 
     if (!w.is_riff_wave()) {

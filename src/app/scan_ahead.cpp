@@ -82,6 +82,15 @@ std::unique_ptr<FinishedScan> ScanAhead::take(const std::string& path) {
     return std::move(entry->result);
 }
 
+std::optional<WavInfo> ScanAhead::header_of(const std::string& path, const FileStamp& now) {
+    const std::lock_guard lock(mutex_);
+    for (const auto& e : queue_)
+        if (e->path == path)
+            return e->done && e->result && e->result->stamp == now ? e->result->header
+                                                                   : std::nullopt;
+    return std::nullopt;
+}
+
 std::shared_ptr<ScanAhead::Entry> ScanAhead::unstarted() const {
     const std::size_t reach = std::min(window_, queue_.size());
     for (std::size_t i = 0; i < reach; ++i)

@@ -72,6 +72,9 @@ class ScanAhead {
     // The finished scan of `path`, waited for; the planned files before it are dropped.
     // Null when `path` was not planned.
     std::unique_ptr<FinishedScan> take(const std::string& path);
+    // The header of `path` as its finished scan read it, when that scan is done and the
+    // file still is as it was then (`now`); not waited for.
+    std::optional<WavInfo> header_of(const std::string& path, const FileStamp& now);
 
   private:
     struct Entry {
