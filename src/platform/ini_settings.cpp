@@ -121,14 +121,14 @@ void IniSettingsStore::reload_if_changed() {
     const auto looked_at = std::chrono::steady_clock::now();
     if (checked_at_ && looked_at - *checked_at_ < recheck_) return;
     checked_at_ = looked_at;
-    const FileStamp now = file_stamp(file_).value_or(FileStamp{});
-    if (now == stamp_ && !read_failure_ && now.size >= 0) return;
+    // Nothing read yet (or no file then): read it, without looking first.
+    if (stamp_.size >= 0 && !read_failure_ && file_stamp(file_) == stamp_) return;
     try {
         stamp_ = load(doc_, Errc::Read);
         read_failure_.reset();
     } catch (const Error& e) {
         doc_.parse("");
-        stamp_ = now;
+        stamp_ = {};
         read_failure_ = e;
     }
 }
