@@ -64,8 +64,10 @@ TEST_F(SettingsFileTest, ProgramsSharingTheFileSeeEachOthersWritesAndLoseNoCount
     EXPECT_EQ(get(tool, "001", "001"), "1688");
     EXPECT_EQ(get(tool, "001", "002"), "1");
 
-    // A flush without changes writes nothing.
+    // A flush without changes writes nothing, nor one whose changes leave the text as it is.
     const FileStamp before = file_stamp(file).value();
+    tool.flush();
+    set(tool, "001", "002", "1");
     tool.flush();
     EXPECT_EQ(file_stamp(file), before);
 

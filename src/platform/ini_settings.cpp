@@ -171,8 +171,8 @@ void IniSettingsStore::flush() {
         // One writer at a time: the folder is locked while the file is read and replaced.
         const FolderLock lock(folder, file_, wait_notice_, stop_waiting_);
         Document doc;
-        std::string was;
-        load(doc, Errc::Write, &was);
+        std::string on_file;
+        load(doc, Errc::Write, &on_file);
         // The new file takes the old one's name: its other names would keep the old one.
         struct stat st {};
         if (::stat(file_.c_str(), &st) == 0 && st.st_nlink > 1)
@@ -189,10 +189,10 @@ void IniSettingsStore::flush() {
                 value = std::to_string(merged(*theirs, *mine, *was));
             doc.set(k, value);
         }
-        // Read under the lock, the file holds `was` until it is replaced here: a text
+        // Read under the lock, the file holds `on_file` until it is replaced here: a text
         // that is the same needs no new file, and another is not compared again.
         const std::string text = doc.text();
-        if (text != was)
+        if (text != on_file)
             AtomicFile(file_).commit_whole(
                 std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), true);
     }
