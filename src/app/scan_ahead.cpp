@@ -152,14 +152,8 @@ std::unique_ptr<FinishedScan> ScanAhead::scan_one(const std::string& path) const
         } else {
             done->header = read_wav_header(*file);
             done->params = generate_params(*done->header, settings_);
-            // What the run's report says of a file whose data stand after other chunks,
-            // read while the file is open anyway.
             try {
-                const WavChunks chunks = read_wav_chunks(*file);
-                if (chunks.data && !chunks.plain()) {
-                    done->data_after_chunks = chunks.data->body_at;
-                    done->chunks_scannable = located_layout(chunks)->bytes_per_sample != 0;
-                }
+                done->chunks = chunk_note(*file);
             } catch (const Error&) {
             }
             done->chunks_looked_at = true;

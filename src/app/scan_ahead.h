@@ -21,6 +21,7 @@
 #include "audio/scan.h"
 #include "audio/scan_settings.h"
 #include "audio/wav_header.h"
+#include "audio/wav_layout.h"
 #include "base/byte_source.h"
 
 namespace veltrane {
@@ -37,10 +38,9 @@ struct FinishedScan {
     std::size_t gaps = 0;        // the records written
     std::exception_ptr failure;  // set when the scan or the write did not go through
     // Without find_chunks, once the file is open: whether other chunks stand before its
-    // data, where the data then begin, and whether find_chunks would scan them.
+    // data (chunk_note), looked at while the file is open anyway.
     bool chunks_looked_at = false;
-    std::optional<std::uint64_t> data_after_chunks;
-    bool chunks_scannable = false;
+    std::optional<ChunkNote> chunks;
     // Whether this scan is the one doit would make of `now` with `p`.
     bool fits(const FileStamp& now, const ScanParams& p) const;
 };

@@ -90,6 +90,16 @@ std::optional<LocatedLayout> located_layout(const WavChunks& chunks) {
     return layout;
 }
 
+std::optional<ChunkNote> chunk_note(const WavChunks& chunks) {
+    if (!chunks.data || chunks.plain()) return std::nullopt;
+    const std::optional<LocatedLayout> located = located_layout(chunks);
+    return ChunkNote{chunks.data->body_at, located && located->bytes_per_sample != 0};
+}
+
+std::optional<ChunkNote> chunk_note(ByteSource& file) {
+    return chunk_note(read_wav_chunks(file));
+}
+
 std::string data_size_note(std::uint32_t data_size) {
     if (data_size <= kWindowDataLimit) return "";
     return "the header gives " + std::to_string(data_size) + " bytes of data, past the " +

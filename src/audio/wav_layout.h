@@ -39,6 +39,17 @@ struct LocatedLayout {
 // read as the unsigned number it is, and the recording is scanned to its end.
 std::optional<LocatedLayout> located_layout(const WavChunks& chunks);
 
+// Of a recording whose data stand after other chunks (which the window, reading the plain
+// 44-byte layout, does not scan as its sound): where the data begin, and whether a scan of
+// the located chunks would scan them.
+struct ChunkNote {
+    std::uint64_t data_at = 0;
+    bool scannable = false;
+};
+// Empty for the plain layout and for anything that cannot be read.
+std::optional<ChunkNote> chunk_note(const WavChunks& chunks);
+std::optional<ChunkNote> chunk_note(ByteSource& file);
+
 // The window reads the 32-bit sizes of the plain header as signed numbers: a "data" size
 // of more than 2,147,483,647 bytes (2 GiB) reads as negative, and the window scans
 // nothing of such a recording. The words that say so, for the tools that tell the user;

@@ -5,16 +5,6 @@
 
 namespace veltrane {
 
-std::optional<ChunkNote> chunk_note(ByteSource& file) {
-    return chunk_note(read_wav_chunks(file));
-}
-
-std::optional<ChunkNote> chunk_note(const WavChunks& chunks) {
-    if (!chunks.data || chunks.plain()) return std::nullopt;
-    const std::optional<LocatedLayout> located = located_layout(chunks);
-    return ChunkNote{chunks.data->body_at, located && located->bytes_per_sample != 0};
-}
-
 std::string find_chunks_hint(const ChunkNote& note) {
     return "; --find-chunks finds its data at byte " + std::to_string(note.data_at);
 }

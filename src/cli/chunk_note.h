@@ -5,19 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "audio/wav_chunks.h"
+#include "audio/wav_layout.h"
 #include "base/byte_source.h"
 
 namespace veltrane {
-
-// Where the data begin, and whether --find-chunks would scan them.
-struct ChunkNote {
-    std::uint64_t data_at = 0;
-    bool scannable = false;
-};
-// Empty for the plain layout and for anything that cannot be read.
-std::optional<ChunkNote> chunk_note(ByteSource& file);
-std::optional<ChunkNote> chunk_note(const WavChunks& chunks);
 
 // "; --find-chunks finds its data at byte N", for a refusal's reason.
 std::string find_chunks_hint(const ChunkNote& note);

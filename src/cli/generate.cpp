@@ -234,11 +234,7 @@ int run(const Invocation& in) {
             [&, settings, language](const FinishedScan& done, ByteSource* watched) {
                 if (done.chunks_looked_at) {
                     const std::lock_guard lock(reasons_mutex);
-                    looked[done.path] = {done.data_after_chunks
-                                             ? std::optional<ChunkNote>(ChunkNote{
-                                                   *done.data_after_chunks, done.chunks_scannable})
-                                             : std::nullopt,
-                                         done.params.situation};
+                    looked[done.path] = {done.chunks, done.params.situation};
                 }
                 if (!done.scanned || done.gaps != 0) return;
                 std::optional<preview::PassAnswers> gathered;
