@@ -201,7 +201,7 @@ void generate_one(App& app, const std::string& path, const std::string& title) {
             if (app.on_progress) app.on_progress();
             gap_count = ahead->gaps;
         } else {
-            ByteSource& source = wav();
+            ByteSource& source = wav();  // opened before `file` is asked for its id
             gap_count = scan_here(app, source, params, path,
                                   file ? std::optional(file->id()) : std::nullopt);
         }
