@@ -26,75 +26,36 @@ void expect_edit(EditList& list, const std::optional<Edit>& edit, const Records&
     list.revert(*edit);
 }
 
-TEST(EditList, EdgesDraggedOrNudgedStopAtNeighboursTheOtherEdgeAndTheRecordingsEnds) {
+// Every operation, dragged or keyed, one step each through the window:
+// PreviewEditTest.EachOperationIsOneStepThatUndoesAndRedoes. Here the limits of each.
+TEST(EditList, EachOperationStopsAtItsLimitsAndWhatChangesNothingIsNoStep) {
     EditList list(kThree, 1000);
-    expect_edit(list, list.move_edge(0, Edge::Start, -50), {{0, 200}, {300, 400}, {600, 900}});
-    expect_edit(list, list.move_edge(2, Edge::End, 5000), {{100, 200}, {300, 400}, {600, 1000}});
-    expect_edit(list, list.move_edge(1, Edge::Start, 150), {{100, 200}, {200, 400}, {600, 900}});
-    expect_edit(list, list.move_edge(1, Edge::End, 700), {{100, 200}, {300, 600}, {600, 900}});
     expect_edit(list, list.move_edge(1, Edge::Start, 450), {{100, 200}, {399, 400}, {600, 900}});
     expect_edit(list, list.move_edge(1, Edge::End, 250), {{100, 200}, {300, 301}, {600, 900}});
-    expect_edit(list, list.move_edge(0, Edge::End, 250), {{100, 250}, {300, 400}, {600, 900}});
-    // Nudges move by the step and stop where drags stop.
-    expect_edit(list, list.nudge(0, Edge::Start, -1), {{99, 200}, {300, 400}, {600, 900}});
-    expect_edit(list, list.nudge(0, Edge::Start, 10), {{110, 200}, {300, 400}, {600, 900}});
-    expect_edit(list, list.nudge(2, Edge::End, 10), {{100, 200}, {300, 400}, {600, 910}});
-    EditList tight(Records{{5, 8}, {15, 995}}, 1000);
-    ASSERT_TRUE(tight.nudge(0, Edge::Start, -10));
-    ASSERT_TRUE(tight.nudge(0, Edge::End, 10));
-    ASSERT_TRUE(tight.nudge(1, Edge::End, 10));
-    ASSERT_TRUE(tight.nudge(1, Edge::Start, 1000));
-    EXPECT_EQ(tight.records(), (Records{{0, 15}, {999, 1000}}));
-}
-
-TEST(EditList, NothingChangesGivesNoStepAndBadIndexesAreRefused) {
-    EditList list(kThree, 1000);
+    expect_edit(list, list.add(450, 0), {{100, 200}, {300, 400}, {400, 450}, {600, 900}});
+    expect_edit(list, list.add(950, 2000), {{100, 200}, {300, 400}, {600, 900}, {950, 1000}});
+    expect_edit(list, list.split(2, 899), {{100, 200}, {300, 400}, {600, 899}, {899, 900}});
+    EXPECT_FALSE(list.add(150, 250)) << "anchor inside a silence";
+    EXPECT_FALSE(list.add(300, 350)) << "from a start into its silence";
+    EXPECT_FALSE(list.add(1000, 2000)) << "past the end";
+    EXPECT_FALSE(list.split(0, 100)) << "empty first part";
+    EXPECT_FALSE(list.split(0, 200)) << "empty second part";
     EXPECT_FALSE(list.move_edge(0, Edge::Start, 100));
     EXPECT_FALSE(list.move_edge(3, Edge::Start, 10));
     EXPECT_FALSE(list.nudge(2, Edge::End, 0));
     EXPECT_FALSE(list.remove(3));
-    EXPECT_FALSE(list.merge(2)) << "the last has nothing to merge with";
-    EXPECT_FALSE(list.split(5, 10));
-    EditList at_ends(Records{{0, 10}, {10, 1000}}, 1000);
-    EXPECT_FALSE(at_ends.move_edge(0, Edge::Start, -1));
-    EXPECT_FALSE(at_ends.move_edge(1, Edge::End, 1001));
-    EXPECT_FALSE(at_ends.move_edge(0, Edge::End, 11)) << "touching neighbour";
-    EXPECT_FALSE(at_ends.nudge(1, Edge::Start, -10)) << "touching neighbour";
     EXPECT_EQ(list.records(), kThree);
-    EXPECT_EQ(at_ends.records(), (Records{{0, 10}, {10, 1000}}));
-}
-
-TEST(EditList, AddingFillsOnlyTheEmptyStretchAroundTheAnchor) {
-    EditList list(kThree, 1000);
-    expect_edit(list, list.add(10, 50), {{10, 50}, {100, 200}, {300, 400}, {600, 900}});
-    expect_edit(list, list.add(50, -20), {{0, 50}, {100, 200}, {300, 400}, {600, 900}});
-    expect_edit(list, list.add(250, 900), {{100, 200}, {250, 300}, {300, 400}, {600, 900}});
-    expect_edit(list, list.add(450, 0), {{100, 200}, {300, 400}, {400, 450}, {600, 900}});
-    expect_edit(list, list.add(950, 2000), {{100, 200}, {300, 400}, {600, 900}, {950, 1000}});
-    expect_edit(list, list.add(400, 600), {{100, 200}, {300, 400}, {400, 600}, {600, 900}});
-    EXPECT_FALSE(list.add(150, 250)) << "anchor inside a silence";
-    EXPECT_FALSE(list.add(250, 250)) << "nothing";
-    EXPECT_FALSE(list.add(300, 350)) << "from a start into its silence";
-    EXPECT_FALSE(list.add(1000, 2000)) << "past the end";
-    EXPECT_FALSE(list.add(-5, 20)) << "before the start";
-    EXPECT_FALSE(EditList(Records{{0, 1000}}, 1000).add(1000, 0)) << "no empty stretch";
-}
-
-TEST(EditList, RemovingMergingAndSplittingAtTheFirstAndLastSilence) {
-    EditList list(kThree, 1000);
-    expect_edit(list, list.remove(0), {{300, 400}, {600, 900}});
-    expect_edit(list, list.remove(2), {{100, 200}, {300, 400}});
-    expect_edit(list, list.merge(0), {{100, 400}, {600, 900}});
-    expect_edit(list, list.merge(1), {{100, 200}, {300, 900}});
-    expect_edit(list, list.split(0, 101), {{100, 101}, {101, 200}, {300, 400}, {600, 900}});
-    expect_edit(list, list.split(2, 899), {{100, 200}, {300, 400}, {600, 899}, {899, 900}});
-    EXPECT_FALSE(list.split(0, 100)) << "empty first part";
-    EXPECT_FALSE(list.split(0, 200)) << "empty second part";
-    EXPECT_FALSE(list.split(0, 250)) << "outside";
+    EditList tight(Records{{5, 8}, {15, 995}}, 1000);
+    ASSERT_TRUE(tight.nudge(0, Edge::Start, -10));
+    ASSERT_TRUE(tight.nudge(1, Edge::End, 10));
+    ASSERT_TRUE(tight.nudge(1, Edge::Start, 1000));
+    EXPECT_EQ(tight.records(), (Records{{0, 8}, {999, 1000}}));
+    EXPECT_FALSE(tight.move_edge(0, Edge::Start, -1));
+    EXPECT_FALSE(EditList(Records{{0, 10}, {10, 1000}}, 1000).nudge(1, Edge::Start, -10))
+        << "touching neighbour";
     EditList one(Records{{0, 1000}}, 1000);
+    EXPECT_FALSE(one.add(1000, 0)) << "no empty stretch";
     ASSERT_TRUE(one.remove(0));
-    EXPECT_TRUE(one.records().empty());
-    EXPECT_FALSE(one.remove(0));
     EXPECT_TRUE(one.add(0, 1000));
 }
 

@@ -188,8 +188,14 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     EXPECT_TRUE(early.done());
     EXPECT_EQ(early.finish(q_source).quietest->peak, 0);
 
+    // The pass and the sweeps it falls back on stop when told to.
     int asked = 0;
-    EXPECT_THROW(gather_facts(memory, q, [&] { return ++asked < 2; }), Stopped);
+    const KeepGoing stop_at_second = [&] { return ++asked < 2; };
+    EXPECT_THROW(gather_facts(memory, q, stop_at_second), Stopped);
+    asked = 0;
+    EXPECT_THROW(smallest_sensitivity(memory, q.normal, 50, stop_at_second), Stopped);
+    asked = 0;
+    EXPECT_THROW(quietest_stretch(memory, q.layout, 50, stop_at_second), Stopped);
 }
 
 namespace se = scan_engine;
@@ -231,7 +237,8 @@ void expect_bounds(const std::vector<T>& got, const std::vector<T>& values) {
 }
 
 // Every kernel behind the pass gives what the plain loops give, at lengths around the
-// widths they work in, and reads no byte past the last value it needs (ASan).
+// widths they work in (and around eight groups of 64, the group kernels' width), and
+// reads no byte past the last value it needs (ASan).
 TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
     constexpr se::Kernel plain = se::Kernel::portable;
     std::mt19937 random(5);
@@ -240,22 +247,41 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
         for (auto& x : b) x = static_cast<std::uint8_t>(random() % 3 == 0 ? random() : 128);
         return b;
     };
-    // Just the bytes `n` steps of situation `s` read.
-    const auto steps = [&](Situation s, std::int64_t n) {
-        const auto layout = se::layout_of(s);
-        return bytes(static_cast<std::size_t>((n - 1) * layout.step + layout.reach + 1));
-    };
     for (se::Kernel k : se::available_kernels()) {
-        for (std::int64_t n : {1, 31, 32, 33, 64, 65, 200}) {
+        for (std::int64_t n : {1, 31, 32, 33, 63, 64, 65, 200, 511, 512, 513, 1100}) {
             SCOPED_TRACE(std::to_string(static_cast<int>(k)) + " " + std::to_string(n));
             for (Situation s : {1, 2, 3, 4, 11, 12, 13, 14}) {
-                const Bytes in = steps(s, n);
-                EXPECT_EQ(levels(k, s, in, n), levels(plain, s, in, n)) << s;
+                SCOPED_TRACE(s);
+                // Just the bytes n steps of the situation read.
+                const auto layout = se::layout_of(s);
+                const Bytes in =
+                    bytes(static_cast<std::size_t>((n - 1) * layout.step + layout.reach + 1));
+                const Bytes all = levels(plain, s, in, n);
+                EXPECT_EQ(levels(k, s, in, n), all);
+                Bytes got(static_cast<std::size_t>(n / 64));
+                se::group_level_kernel(k, s)(in.data(), n, 51, got.data());
+                EXPECT_EQ(got, group_loudest(all));
+                if (const auto bound = se::group_level_bound_kernel(k, s)) {
+                    bound(in.data(), n, 51, got.data());
+                    expect_bounds(got, all);
+                }
             }
-            for (int channels : {1, 2}) {
-                const Bytes in = bytes(static_cast<std::size_t>(n * 2 * channels));
-                EXPECT_EQ(peaks(k, 2, channels, in, n), peaks(plain, 2, channels, in, n));
-            }
+            for (int channels : {1, 2, 3})
+                for (int size : {1, 2, 3}) {
+                    SCOPED_TRACE(std::to_string(channels) + "x" + std::to_string(size));
+                    const int frame = size * channels;
+                    const Bytes in = bytes(static_cast<std::size_t>(n * frame));
+                    const std::vector<std::uint16_t> all = peaks(plain, size, channels, in, n);
+                    EXPECT_EQ(peaks(k, size, channels, in, n), all);
+                    std::vector<std::uint16_t> got(static_cast<std::size_t>(n / 64));
+                    se::group_peak_kernel(k, size, channels, frame)(in.data(), n, channels, frame,
+                                                                    got.data());
+                    EXPECT_EQ(got, group_loudest(all));
+                    if (const auto bound = se::group_peak_bound_kernel(k, size, channels, frame)) {
+                        bound(in.data(), n, channels, frame, got.data());
+                        expect_bounds(got, all);
+                    }
+                }
             const Bytes in = bytes(static_cast<std::size_t>(2 * n - 1));
             Bytes got(n), want(n);
             se::every_other_kernel(k)(in.data(), n, got.data());
@@ -279,60 +305,28 @@ TEST(LevelKernels, EachKernelGivesWhatThePlainLoopsGive) {
                               want_bits);
                     EXPECT_EQ(se::below_bits(wide.data(), c, lim), want_bits16);
                 }
-        }
-        // The loudest of groups of 64 steps and frames, on lengths around eight groups (the
-        // kernels' width), and the bounds from below that some kernels give at less cost.
-        for (std::int64_t n : {63, 64, 65, 511, 512, 513, 1100}) {
-            SCOPED_TRACE(std::to_string(static_cast<int>(k)) + " " + std::to_string(n));
-            for (Situation s : {1, 2, 3, 4, 11, 12, 13, 14}) {
-                SCOPED_TRACE(s);
-                const Bytes in = steps(s, n);
-                const Bytes all = levels(plain, s, in, n);
-                Bytes got(static_cast<std::size_t>(n / 64));
-                se::group_level_kernel(k, s)(in.data(), n, 51, got.data());
-                EXPECT_EQ(got, group_loudest(all));
-                if (const auto bound = se::group_level_bound_kernel(k, s)) {
-                    bound(in.data(), n, 51, got.data());
-                    expect_bounds(got, all);
-                }
-            }
             // 16-bit stereo's bounds for all three at once, chunks of 256 bytes in eights.
             if (const auto all = se::stereo16_bounds_kernel(k); all && n >= 512) {
                 const std::int64_t chunks = n / 512 * 8;
                 // Samples of every size, the largest different from group to group.
-                Bytes in(static_cast<std::size_t>(256 * chunks + 1));
+                Bytes in16(static_cast<std::size_t>(256 * chunks + 1));
                 int largest = 1;
-                for (std::size_t i = 0; i + 1 < in.size(); i += 2) {
+                for (std::size_t i = 0; i + 1 < in16.size(); i += 2) {
                     if (i % 128 == 0) largest = 1 << (random() % 16);
                     const int v = static_cast<int>(random() % largest) * (random() % 2 ? 1 : -1);
-                    in[i] = static_cast<std::uint8_t>(v & 0xFF);
-                    in[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+                    in16[i] = static_cast<std::uint8_t>(v & 0xFF);
+                    in16[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
                 }
                 Bytes normal(2 * chunks), fast(chunks);
                 std::vector<std::uint16_t> frames(chunks);
-                all(in.data(), chunks, 51, normal.data(), fast.data(), frames.data());
-                const Bytes each = levels(plain, 4, in, 128 * chunks);
+                all(in16.data(), chunks, 51, normal.data(), fast.data(), frames.data());
+                const Bytes each = levels(plain, 4, in16, 128 * chunks);
                 Bytes even;
                 for (std::size_t i = 0; i < each.size(); i += 2) even.push_back(each[i]);
                 expect_bounds(normal, each);
                 expect_bounds(fast, even);
-                expect_bounds(frames, peaks(plain, 2, 2, in, 64 * chunks));
+                expect_bounds(frames, peaks(plain, 2, 2, in16, 64 * chunks));
             }
-            for (int channels : {1, 2, 3})
-                for (int size : {1, 2, 3}) {
-                    SCOPED_TRACE(std::to_string(channels) + "x" + std::to_string(size));
-                    const int frame = size * channels;
-                    const Bytes in = bytes(static_cast<std::size_t>(n * frame));
-                    const std::vector<std::uint16_t> all = peaks(plain, size, channels, in, n);
-                    std::vector<std::uint16_t> got(static_cast<std::size_t>(n / 64));
-                    se::group_peak_kernel(k, size, channels, frame)(in.data(), n, channels, frame,
-                                                                    got.data());
-                    EXPECT_EQ(got, group_loudest(all));
-                    if (const auto bound = se::group_peak_bound_kernel(k, size, channels, frame)) {
-                        bound(in.data(), n, channels, frame, got.data());
-                        expect_bounds(got, all);
-                    }
-                }
         }
     }
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cmath>
 
 #include "cli_run.h"
 #include "fakes.h"
@@ -75,19 +74,10 @@ TEST_F(PreviewCliTest, PlotDrawsThePictureAtExactlyItsSize) {
                   quoted("b.png") + " " + wav),
               0)
         << err;
-    // The silence, 105-205 ms of the file's 305.6 ms, is shaded across the waveform's top;
-    // the sound before and after it is not. The waveform runs from x = 64 to 630.
-    const QImage image(QString::fromStdString((dir / "b.png").string()));
-    ASSERT_EQ(image.size(), QSize(640, 200));
-    const auto column = [](double ms) { return static_cast<int>(64 + ms / 305.625 * 566); };
-    const QColor inside = image.pixelColor(column(155), 40);
-    const QColor outside = image.pixelColor(column(60), 40);
-    EXPECT_GT(inside.blue() - inside.red(), 30) << inside.name().toStdString();
-    EXPECT_LT(std::abs(outside.blue() - outside.red()), 10) << outside.name().toStdString();
+    EXPECT_EQ(QImage(QString::fromStdString((dir / "b.png").string())).size(), QSize(640, 200));
     EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini"));
 
     EXPECT_EQ(run("plot " + wav), 2) << "no -o";
-    EXPECT_EQ(run("plot --preset noisy --sensitivity 3 -o " + quoted("c.png") + " " + wav), 2);
     EXPECT_EQ(run("plot --width 10 -o " + quoted("c.png") + " " + wav), 2);
     EXPECT_EQ(run("plot -o " + quoted("c.png") + " " + quoted("gone.wav")), 1);
     EXPECT_TRUE(has(err, "gone.wav"));
@@ -131,19 +121,21 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
     ASSERT_EQ(run("generate --method single --preset normal --normal-speed " + wav), 0) << err;
     EXPECT_FALSE(std::filesystem::exists(dir / "hiss.gap"));
     const std::string path = (dir / "hiss.wav").string();
-    EXPECT_TRUE(
-        err.starts_with(path +
-                        ": no silence recorded (Sensitivity 15, Filter 50 ms, normal speed).\n"
-                        "  The smallest Sensitivity that records a silence at Filter 50 ms: "))
-        << err;
-    EXPECT_TRUE(err.ends_with(
-        "\nNo silences detected. No need to create file\nveltrane-cli: note: 1 16-bit mono "
-        "recording was scanned at normal speed, where only pauses of pure digital silence count; "
-        "--double-speed reads every sample whole and finds the pauses of microphone recordings\n"))
-        << err;
-    EXPECT_TRUE(has(err, "\n  16-bit recording at normal speed: Double Speed finds " +
-                             at_double_speed + " silences.\n"))
-        << err;
+    // The facts behind these lines: FactsPass; the line on 16-bit stereo, on headers and on
+    // files that are not scanned: PreviewWhy.
+    EXPECT_EQ(err,
+              path +
+                  ": no silence recorded (Sensitivity 15, Filter 50 ms, normal speed).\n"
+                  "  The smallest Sensitivity that records a silence at Filter 50 ms: 41 at "
+                  "normal speed (as set), 1 at Double Speed.\n"
+                  "  The quietest stretch of at least 50 ms: 0.302 s to 0.352 s, peak -58.3 "
+                  "dBFS; the band at Sensitivity 15 reaches -18.6 dBFS.\n"
+                  "  16-bit recording at normal speed: Double Speed finds " +
+                  at_double_speed +
+                  " silences.\nNo silences detected. No need to create file\nveltrane-cli: note: "
+                  "1 16-bit mono recording was scanned at normal speed, where only pauses of "
+                  "pure digital silence count; --double-speed reads every sample whole and finds "
+                  "the pauses of microphone recordings\n");
 
     // Stored as the window stores it, the German window speaks German here too.
     std::ofstream(dir / "settings.ini") << "[Startup Values]\nLanguage=1\n";
@@ -151,11 +143,7 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
     EXPECT_TRUE(has(err, path + ": keine Pause aufgezeichnet (Sensitivität 15, Filter 50 ms, "
                                 "normale Geschwindigkeit).\n"))
         << err;
-    EXPECT_TRUE(has(err,
-                    "  16-Bit-Aufnahme bei normaler Geschwindigkeit: Doppelte Geschwindigkeit "
-                    "findet " +
-                        at_double_speed + " Pausen.\n"))
-        << err;
+    EXPECT_TRUE(has(err, " reicht bis -18,6 dBFS.\n")) << err;
 
     // A file that is not scanned is refused with its reason, and no search for silences.
     write_text(dir / "notes.wav", "just words");

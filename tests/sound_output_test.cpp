@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "base/byte_source.h"
@@ -25,17 +26,6 @@ namespace veltrane::test {
 namespace {
 
 constexpr int kRate = 16000;
-
-// 1.3 s of noise from a fixed seed: every tenth of a second unlike any other.
-std::vector<std::int16_t> noise() {
-    std::vector<std::int16_t> samples(kRate * 13 / 10, 0);
-    std::uint32_t seed = 12345;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        seed = seed * 1664525 + 1013904223;
-        samples[i] = static_cast<std::int16_t>(static_cast<int>((seed >> 16) % 16000) - 8000);
-    }
-    return samples;
-}
 
 // The child's part: plays bytes FROM..TO of FILE (given in the environment) to the
 // default output and ends when it has been played out. 0: played; 3: no output.
@@ -70,22 +60,16 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
     if (server.isEmpty() || recorder.isEmpty())
         GTEST_SKIP() << "no pulseaudio or parec here (make deps installs them)";
 
+    // A server of the test's own, its runtime folder and cookie in a folder of the test's
+    // own: nothing of the machine's sound is touched. It warns when started as root, and
+    // runs all the same.
     const std::filesystem::path dir = make_temp_folder();
-    const std::filesystem::path run = dir / "run";
-    std::filesystem::create_directories(run);
-    std::filesystem::permissions(run, std::filesystem::perms::owner_all);
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+    const QString run = QString::fromStdString(dir.string()), socket = run + "/native";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(run.string()));
-    env.insert("HOME", QString::fromStdString(dir.string()));  // its cookie, not the user's
-    const QString socket = QString::fromStdString((run / "native").string());
+    env.insert("XDG_RUNTIME_DIR", run);
+    env.insert("HOME", run);
     env.insert("PULSE_SERVER", "unix:" + socket);
-
-    // A server of the test's own: nothing of the machine's sound is touched. It warns
-    // when started as root, and runs all the same.
-    const auto kill = [](QProcess& p) {
-        p.kill();
-        p.waitForFinished(2000);
-    };
     QProcess pulse;
     pulse.setProcessEnvironment(env);
     pulse.setProcessChannelMode(QProcess::MergedChannels);
@@ -100,13 +84,18 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
            pulse.state() != QProcess::NotRunning)
         pulse.waitForFinished(50);
     if (!std::filesystem::exists(socket.toStdString())) {
-        kill(pulse);
+        pulse.kill();
+        pulse.waitForFinished(2000);
         const std::string said = pulse.readAll().toStdString();
         std::filesystem::remove_all(dir);
         GTEST_SKIP() << "no sound server could be started: " << said;
     }
 
-    const std::vector<std::int16_t> samples = noise();
+    // 1.3 s of noise from a fixed seed: every tenth of a second unlike any other.
+    std::vector<std::int16_t> samples(kRate * 13 / 10);
+    std::mt19937 random(12345);
+    for (auto& x : samples)
+        x = static_cast<std::int16_t>(static_cast<int>(random() % 16000) - 8000);
     std::vector<std::uint8_t> data(samples.size() * 2);
     std::memcpy(data.data(), samples.data(), data.size());
     const std::filesystem::path wav = dir / "noise.wav";
@@ -127,15 +116,14 @@ TEST(SoundOutput, PlaysAStretchOfARecordingIntoARealSink) {
     env.insert("VELTRANE_PLAY_CHILD",
                QString("%1:%2:%3").arg(range.from).arg(range.to).arg(wav.string().c_str()));
     child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string()),
                 {"--gtest_filter=SoundOutput.PlaysAStretchOfARecordingIntoARealSink"});
     const bool ended = child.waitForFinished(30000);
     QThread::msleep(400);  // the tail through the sink
-    rec.terminate();
-    rec.waitForFinished(3000);
-    pulse.terminate();
-    if (!pulse.waitForFinished(3000)) kill(pulse);
+    for (QProcess* p : {&rec, &pulse}) {
+        p->terminate();
+        if (!p->waitForFinished(3000)) p->kill();
+    }
     ASSERT_TRUE(ended) << "the playback did not end";
     if (child.exitCode() == 3) {
         std::filesystem::remove_all(dir);
