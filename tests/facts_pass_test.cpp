@@ -156,16 +156,10 @@ TEST(FactsPass, RidesAlongWithTheScanAndStopsEarlyOrWhenTold) {
     const synth::Format format{2, 16, 44100};
     const Bytes file = synth::wav_bytes(format, synth::speech_data(format, 20, 3));
     MemorySource memory(file);
-    // A source that is no memory, so that the scan reads in blocks.
-    struct Reader final : ByteSource {
-        explicit Reader(ByteSource& s) : inner(s) {}
-        std::int64_t size() const override { return inner.size(); }
-        std::size_t read_at(std::int64_t o, std::span<std::uint8_t> d) override {
-            const std::size_t n = inner.read_at(o, d);
-            read += static_cast<std::int64_t>(n);
-            return n;
-        }
-        ByteSource& inner;
+    // A source that is no memory, so that the scan reads in blocks, and counts them.
+    struct Reader final : TappedSource {
+        using TappedSource::TappedSource;
+        void seen(std::int64_t, std::span<const std::uint8_t> b) override { read += std::ssize(b); }
         std::int64_t read = 0;
     } reader(memory);
     const Settings s{1, 500, false};

@@ -20,12 +20,6 @@ class PreviewCliTest : public CliTest {
         write_bytes(dir / name, worked_example());
         return quoted(name);
     }
-    // 16-bit mono: words and pauses with a hiss of a few dozen steps, which the byte reads
-    // of normal speed never see as silent.
-    std::string put_hissing_speech(const std::string& name) {
-        write_bytes(dir / name, synth::wav_bytes({1, 16, 8000}, hissing_speech_samples()));
-        return quoted(name);
-    }
 };
 
 TEST_F(PreviewCliTest, PreviewComparesThePresetsAndCountsNothing) {
@@ -112,7 +106,10 @@ TEST_F(PreviewCliTest, PreviewAndPlotRefuseAndWarnAsGenerateDoes) {
 }
 
 TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
-    const std::string wav = put_hissing_speech("hiss.wav");
+    // 16-bit mono: words and pauses with a hiss of a few dozen steps, which the byte reads
+    // of normal speed never see as silent.
+    write_bytes(dir / "hiss.wav", synth::wav_bytes({1, 16, 8000}, hissing_speech_samples()));
+    const std::string wav = quoted("hiss.wav");
     ASSERT_EQ(run("generate --method single --preset normal --double-speed " + wav), 0) << err;
     ASSERT_TRUE(std::filesystem::exists(dir / "hiss.gap"));
     const std::string at_double_speed = std::to_string(read_bytes(dir / "hiss.gap").size() / 8);
