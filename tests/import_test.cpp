@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "cli/cli.h"
 #include "cli/format.h"
@@ -66,15 +67,9 @@ TEST(ParseLabels, EditorLabelTracksAreRoundedToTheNearestMillisecondAndTheirText
               (Records{{5, 9}, {10, 12}}));
 }
 
-struct Bad {
-    LabelFormat format;
-    std::string text;
-    std::size_t line;
-    std::string cause;  // a part of it
-};
-
 TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
-    const Bad bad[] = {
+    // The form, the text, the line named and words of the cause.
+    const std::tuple<LabelFormat, std::string, std::size_t, std::string> bad[] = {
         {Labels, "1\t2\n3\t3\tx\n", 2, "a point"},
         {Labels, "1\t2\n\n3\t2.5\n", 3, "the start (3000 ms) is after the end"},
         {Labels, "-0.5\t1\n", 1, "the start (-500 ms) is negative"},
@@ -101,10 +96,10 @@ TEST(ParseLabels, EachFaultIsRefusedWithItsLineAndCause) {
         {Json, "[{\"start_ms\": 4, \"end_ms\": 9},\n\n {\"start_ms\": 8, \"end_ms\": 12}]", 3,
          "overlaps the silence on line 1"},
     };
-    for (const Bad& b : bad) {
-        const LabelsProblem p = refused(b.text, b.format, 20000);
-        EXPECT_EQ(p.line, b.line) << b.text << " -> " << p.cause;
-        EXPECT_NE(p.cause.find(b.cause), std::string::npos) << b.text << " -> " << p.cause;
+    for (const auto& [format, text, line, cause] : bad) {
+        const LabelsProblem p = refused(text, format, 20000);
+        EXPECT_EQ(p.line, line) << text << " -> " << p.cause;
+        EXPECT_TRUE(has(p.cause, cause)) << text << " -> " << p.cause;
     }
     // Past the recording's end, however long it is; times past 32,767 ms are kept.
     EXPECT_EQ(refused("0\t2147483.648\n", Labels, preview::kGapMaxMs).cause,
