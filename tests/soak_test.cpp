@@ -52,7 +52,7 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t>, protected FakeS
         }
         good.push_back(takes / "worked.wav");
         write_bytes(good.back(), worked_example());
-        auto truncated = synth::wav_bytes({2, 16, 8000}, synth::speech_data({2, 16, 8000}, 1));
+        auto truncated = worked_example();
         truncated.resize(30);
         write_bytes(takes / "truncated.wav", truncated);
         write_bytes(takes / "empty.wav", {});
@@ -74,10 +74,8 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t>, protected FakeS
             case 0:
             case 1: {  // Load File, a good or a bad choice, or none
                 const fs::path& p = pick(what == 0 ? good : bad);
-                if (between(0, 9) == 0)
-                    dialog.choices.push_back(std::nullopt);
-                else
-                    dialog.choices.push_back(ChosenFile{p.string(), p.filename().string()});
+                dialog.choices.push_back(ChosenFile{p.string(), p.filename().string()});
+                if (between(0, 9) == 0) dialog.choices.back() = std::nullopt;
                 dispatch(*app, f.Command1.on_click);
                 break;
             }
@@ -93,12 +91,11 @@ class SoakTest : public ::testing::TestWithParam<std::uint32_t>, protected FakeS
                 dispatch(*app, options[between(0, 3)]->on_focus);
                 break;
             }
-            case 4:
-                if (between(0, 1))
-                    dispatch(*app, [&] { f.Slider1.set_value(between(1, 50)); });
-                else
-                    dispatch(*app, [&] { f.Slider2.set_value(between(20, 500)); });
+            case 4: {
+                Slider& slider = between(0, 1) ? f.Slider1 : f.Slider2;
+                dispatch(*app, [&] { slider.set_value(between(slider.min, slider.max)); });
                 break;
+            }
             case 5: {
                 CheckBox* ticks[] = {&f.Fast, &f.multi, &f.notify, &f.Check1, &f.lg};
                 CheckBox& box = *ticks[between(0, 4)];
