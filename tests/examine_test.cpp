@@ -86,21 +86,5 @@ TEST_F(ExamineTest, LengthIsCutToTwoDecimalsInShortestForm) {
     EXPECT_EQ(f().Label10.caption, "0.29 seconds");
 }
 
-TEST_F(ExamineTest, LoadFileExaminesTheChoiceAndKeepsItAfterACancel) {
-    const auto path = put("take1.wav", stereo16_file()).string();
-    f().lg.set_value(1);
-    dispatch(*app, f().Command1.on_click);  // cancelled before anything was chosen
-    EXPECT_EQ(f().Text1.caption, "");
-    dialog.choices = {ChosenFile{path, "take1.wav"}, std::nullopt};
-    dispatch(*app, f().Command1.on_click);
-    EXPECT_EQ(f().Text1.caption, "take1.wav");
-    f().Text1.caption = "";
-    dispatch(*app, f().Command1.on_click);  // cancelled: the previous choice again
-    EXPECT_EQ(f().Text1.caption, "take1.wav");
-    const std::string log = log_text();
-    EXPECT_TRUE(has(log, "     File properly loaded\r\n     Current filename is \r\n")) << log;
-    EXPECT_TRUE(has(log, "     Current filename is " + path + "\r\n")) << log;
-}
-
 }  // namespace
 }  // namespace veltrane::test

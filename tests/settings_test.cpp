@@ -122,11 +122,6 @@ TEST_F(SettingsFileTest, AFileThatIsNoSettingsFileIsNeitherReadNorWritten) {
         EXPECT_EQ(read_text(file), c.bytes);
         EXPECT_EQ(get(s, "001", "002"), "1") << "the value stays in memory";
     }
-    // What a settings file may hold besides: other scripts, quoted values, "\0" as text.
-    write_text(file, "; Grüße\n# note\n[Startup Values]\nName=Zoë \\0\n\n[001]\n002=\n");
-    IniSettingsStore s = store();
-    EXPECT_EQ(get(s, "Startup Values", "Name"), "Zoë \\0");
-    EXPECT_FALSE(s.read_failure().has_value());
 }
 
 TEST_F(SettingsFileTest, AFileWithSeveralHardLinksIsNotPartedFromItsOtherNames) {
@@ -167,13 +162,14 @@ TEST_F(SettingsFileTest, AWaitForAnotherProgramsLockIsToldOnceAndCanBeStopped) {
 
 TEST_F(SettingsFileTest, ValuesAreThePlainTextTheyAreAndTheRestOfTheFileIsKept) {
     const std::string hand_written =
-        "; written by hand\n[Startup%20Values]\nMethod = 2 \nOdd=@Variant(\\0\\0)\n\n"
-        "[001]\n020=yes, please\n002=1,000\n";
+        "; written by hand: Grüße\n# note\n[Startup%20Values]\nMethod = 2 \nName=Zoë\n"
+        "Odd=@Variant(\\0\\0)\n\n[001]\n020=yes, please\n002=1,000\n";
     write_text(file, hand_written);
     IniSettingsStore s = store();
-    EXPECT_EQ((std::vector{get(s, "Startup Values", "Method"), get(s, "Startup Values", "Odd"),
-                           get(s, "001", "020"), get(s, "001", "002")}),
-              (std::vector<std::string>{"2", "@Variant(\\0\\0)", "yes, please", "1,000"}));
+    EXPECT_EQ(
+        (std::vector{get(s, "Startup Values", "Method"), get(s, "Startup Values", "Name"),
+                     get(s, "Startup Values", "Odd"), get(s, "001", "020"), get(s, "001", "002")}),
+        (std::vector<std::string>{"2", "Zoë", "@Variant(\\0\\0)", "yes, please", "1,000"}));
 
     const std::string odd_ones[] = {" blanks around ", "two\nlines", "\"quoted\"", "", "a\\b"};
     for (std::size_t i = 0; i < std::size(odd_ones); ++i)
@@ -185,7 +181,7 @@ TEST_F(SettingsFileTest, ValuesAreThePlainTextTheyAreAndTheRestOfTheFileIsKept) 
         EXPECT_EQ(get(again, "Mine", std::to_string(i).c_str()), odd_ones[i]);
     EXPECT_EQ(get(again, "Startup Values", "Log"), "1");
     const std::string text = read_text(file);
-    EXPECT_EQ(text.rfind("; written by hand\n[Startup%20Values]\nMethod = 2 \n", 0), 0u) << text;
+    EXPECT_EQ(text.rfind(hand_written.substr(0, hand_written.find("Odd")), 0), 0u) << text;
     EXPECT_NE(text.find("020=yes, please\n"), std::string::npos);
 }
 
@@ -199,8 +195,6 @@ TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoes
         bool german;
         const char* says;
     } cases[] = {
-        {"a folder in its place", "Veltrane.conf",
-         [](const fs::path& f) { fs::create_directories(f); }, false, "is a directory"},
         {"a FIFO in its place, in German", "Veltrane.conf",
          [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }, true,
          "lässt sich nicht öffnen"},

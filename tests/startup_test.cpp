@@ -109,8 +109,9 @@ TEST_F(StartupTest, AStoredLogOpensAPeriodAtStartAndGoesOnAcrossBothRestarts) {
         "Application log created on 04/12/26\r\n"
         "Starting time is recorded on 01:02:03\r\n"
         "     Logging resumed from restarting procedure\r\n";
-    const auto entered = log.find("     Logging stopped due to intentional program restart\r\n" +
-                                  reopened + "     File properly loaded\r\n");
+    const auto entered =
+        log.find("     Logging stopped due to intentional program restart\r\n" + reopened +
+                 "     File properly loaded\r\n     Current filename is \r\n");
     const auto left = log.find("     Logging terminated due to intentional restart\r\n" + reopened);
     EXPECT_NE(entered, std::string::npos) << log;
     EXPECT_NE(left, std::string::npos) << log;
