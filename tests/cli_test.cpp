@@ -8,7 +8,6 @@
 #include <map>
 #include <random>
 #include <regex>
-#include <set>
 #include <sstream>
 
 #include "audio/gap_file.h"
@@ -118,16 +117,11 @@ TEST_F(CliTest, FolderMethodCoversExactlyTheFolderNamedOrHoldingTheFile) {
 TEST_F(CliTest, FilesThatCannotBeScannedAreRefusedAndInFolderRunsReportedAsSuch) {
     const std::vector<std::uint8_t> data(400, 128);
     write_text(dir / "notes.wav", "just words");
-    put("b24.wav", wav_with({1, 1, 8000, 24}, data));
-    put("float.wav", wav_with({3, 1, 8000, 32}, data));
     put("four.wav", wav_with({1, 4, 8000, 16}, data));
-    put("adpcm.wav", wav_with({2, 1, 8000, 4, 256}, data));
+    // Every other reason: GenerateTipTest.EveryReason...
     const std::pair<std::string, std::string> cases[] = {
         {"notes.wav", "not a WAV file"},
-        {"b24.wav", "24-bit samples; Veltrane scans 8- and 16-bit PCM"},
-        {"float.wav", "floating-point samples; Veltrane scans 8- and 16-bit PCM"},
         {"four.wav", "4 channels; Veltrane scans mono and stereo"},
-        {"adpcm.wav", "Microsoft ADPCM; Veltrane scans uncompressed PCM"},
     };
     for (const auto& [file, reason] : cases) {
         EXPECT_EQ(run("generate " + file), 1) << file;
@@ -182,17 +176,12 @@ TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
     EXPECT_EQ(err,
               not_gap + "veltrane-cli: Cannot open \"missing.gap\": No such file or directory\n");
     EXPECT_EQ(run("dump --json a.wav set b.gap", true), 1);
-    EXPECT_EQ(JsonCheck::check(out), "") << out;
-    const QJsonArray dumped = JsonCheck::parse(out).array();
-    ASSERT_EQ(dumped.size(), 3) << out;
-    EXPECT_TRUE(dumped[0]["error"].toString().startsWith("\"a.wav\" is a WAV")) << out;
-    EXPECT_TRUE(dumped[1]["records"].isNull() && dumped[1]["error"].isString()) << out;
     EXPECT_EQ(
-        dumped[2].toObject(),
-        (QJsonObject{{"path", "b.gap"},
-                     {"records", QJsonArray({QJsonObject{{"start_ms", 105}, {"end_ms", 205}}})},
-                     {"error", QJsonValue::Null}}))
-        << out;
+        out,
+        "[\n  {\"path\": \"a.wav\", \"records\": null, \"error\": \"\\\"a.wav\\\" is a WAV file, "
+        "not a GAP file (its GAP file is \\\"a.gap\\\")\"},\n  {\"path\": \"set\", \"records\": "
+        "null, \"error\": \"Cannot open \\\"set\\\": is a directory\"},\n  {\"path\": \"b.gap\", "
+        "\"records\": [{\"start_ms\": 105, \"end_ms\": 205}], \"error\": null}\n]\n");
     EXPECT_EQ(err, not_gap + "veltrane-cli: Cannot open \"set\": is a directory\n");
 }
 
@@ -220,25 +209,12 @@ TEST_F(CliTest, UsageErrorsAreOneLineAndAPointerToTheHelp) {
     EXPECT_EQ(out, "105 205\n");
 }
 
-// The options a text names: every "--word" in it (roff writes "\-\-word").
-std::set<std::string> option_names(std::string text) {
-    text = std::regex_replace(text, std::regex("\\\\-"), "-");
-    std::set<std::string> names;
-    const std::regex option("--[a-z][a-z-]*[a-z]");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), option);
-         it != std::sregex_iterator(); ++it)
-        names.insert(it->str());
-    return names;
-}
-
-TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
+TEST_F(CliTest, HelpAndVersionAnswerInBothPrograms) {
     ASSERT_EQ(run("--help"), 0);
     const std::string help = out;
     EXPECT_TRUE(help.starts_with("Usage: veltrane-cli COMMAND")) << help;
-    for (const char* args : {"-h", "help"}) {
-        EXPECT_EQ(run(args), 0) << args;
-        EXPECT_EQ(out, help) << args;
-    }
+    EXPECT_EQ(run("help"), 0);
+    EXPECT_EQ(out, help);
     // A command's --help is that command's part of the whole.
     EXPECT_EQ(run("generate --help"), 0);
     EXPECT_TRUE(out.starts_with("Usage: veltrane-cli generate [OPTION]... FILE...\n")) << out;
@@ -247,28 +223,8 @@ TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
     EXPECT_EQ(run("dump x.gap -h"), 0);
     EXPECT_TRUE(out.starts_with("Usage: veltrane-cli dump [--json | --csv | --labels]")) << out;
     EXPECT_FALSE(has(out, "--double-speed")) << out;
-    EXPECT_TRUE(has(help, "16-bit mono recordings: give --double-speed")) << help;
     ASSERT_EQ(run("--version"), 0);
     EXPECT_TRUE(std::regex_match(out, std::regex("veltrane-cli [0-9]+\\.[0-9]+\n"))) << out;
-
-    const std::string readme = read_text(fs::path(VELTRANE_SOURCE_DIR) / "README.md");
-    const auto from = readme.find("## The command-line tool");
-    ASSERT_NE(from, std::string::npos);
-    const std::string section = readme.substr(from, readme.find("\n## ", from + 1) - from);
-    EXPECT_EQ(option_names(section), option_names(help));
-    const std::string man = read_text(fs::path(VELTRANE_SOURCE_DIR) / "data/man/veltrane-cli.1");
-    EXPECT_EQ(option_names(man), option_names(help));
-    // import is in each of them, and in the manuals.
-    const std::pair<const char*, const char*> docs[] = {
-        {"README.md", "veltrane-cli import --labels | --csv | --json TEXT FILE.wav"},
-        {"README.md", "### import"},
-        {"data/man/veltrane-cli.1", ".B veltrane-cli import"},
-        {"data/manual/en/index.html", "veltrane-cli import --labels"},
-        {"data/manual/de/index.html", "veltrane-cli import --labels"},
-    };
-    EXPECT_TRUE(has(help, "  import --labels | --csv | --json TEXT FILE.wav\n")) << help;
-    for (const auto& [file, text] : docs)
-        EXPECT_TRUE(has(read_text(fs::path(VELTRANE_SOURCE_DIR) / file), text)) << file;
 
     // The window program answers them too, without a display and without a window.
     const std::string headless = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
@@ -283,28 +239,20 @@ TEST_F(CliTest, HelpAndVersionAnswerAndTheDocumentsNameTheSameOptions) {
 TEST_F(CliTest, SixteenBitMonoAtNormalSpeedGetsOneNotePerCommand) {
     const auto mono16 = synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(16'000));
     for (const char* name : {"set/a.wav", "set/b.wav"}) put(name, mono16);
-    put("set/c.wav", worked_example());  // 8-bit
+    put("c.wav", worked_example());  // 8-bit
     put("stereo.wav", synth::wav_bytes({2, 16, 8000}, std::vector<std::uint8_t>(16'000)));
     // One note for several runs, as the last line, after the runs; JSON on stdout stays JSON.
-    const std::pair<std::string, const char*> cases[] = {
-        {"--method folder --normal-speed set", "2 16-bit mono recordings were scanned at normal"},
-        {"--json --normal-speed set/a.wav set/c.wav set/b.wav", "2 16-bit mono recordings were"},
-        {"--normal-speed set/a.wav", "1 16-bit mono recording was scanned"},
-        {"--method folder --double-speed set", nullptr},
-        {"--normal-speed set/c.wav stereo.wav", nullptr},
-    };
-    for (const auto& [args, note] : cases) {
-        SCOPED_TRACE(args);
-        EXPECT_EQ(run("generate " + args), 0) << err;
-        EXPECT_EQ(occurrences(err, "veltrane-cli: note: "), note ? 1u : 0u) << err;
-        if (note) {
-            EXPECT_TRUE(has(err, std::string("note: ") + note) && has(err, "--double-speed"))
-                << err;
-            EXPECT_TRUE(err.ends_with("recordings\n")) << err;
-        }
-        if (args.starts_with("--json")) {
-            EXPECT_EQ(JsonCheck::check(out), "") << out;
-        }
+    // (Its words for one file: PreviewCliTest.GenerateSaysWhy...)
+    EXPECT_EQ(run("generate --json --normal-speed set/a.wav c.wav set/b.wav"), 0) << err;
+    EXPECT_EQ(JsonCheck::check(out), "") << out;
+    EXPECT_EQ(occurrences(err, "veltrane-cli: note: "), 1u) << err;
+    EXPECT_TRUE(has(err, "note: 2 16-bit mono recordings were") && err.ends_with("recordings\n"))
+        << err;
+    // None at Double Speed, for 8-bit or for stereo.
+    for (const char* args :
+         {"--method folder --double-speed set", "--normal-speed c.wav stereo.wav"}) {
+        EXPECT_EQ(run(std::string("generate ") + args), 0) << err;
+        EXPECT_FALSE(has(err, "note: ")) << args << ": " << err;
     }
 }
 
@@ -394,12 +342,8 @@ TEST_F(CliTest, NamesAreTheBytesGivenShownOnOneLineAndInJsonAsUtf8) {
     // JSON gives the name itself, each byte that is not UTF-8 as U+FFFD.
     ASSERT_EQ(run("generate --json --method folder rec", true), 0) << err;
     EXPECT_EQ(JsonCheck::check(out), "") << out;
-    std::set<QString> paths;
-    for (const QJsonValue file : JsonCheck::parse(out)[0]["files"].toArray())
-        paths.insert(file["path"].toString());
-    EXPECT_EQ(paths, (std::set<QString>{"rec/a\nb.wav", "rec/it's\t.wav",
-                                        QString::fromUtf8("rec/caf\xEF\xBF\xBD.wav")}))
-        << out;
+    for (const std::string path : {"rec/a\\nb.wav", "rec/it's\\t.wav", "rec/caf\xEF\xBF\xBD.wav"})
+        EXPECT_TRUE(has(out, "{\"path\": \"" + path + "\", ")) << out;
     ASSERT_EQ(run("info --json rec/caf*.wav", true), 0);
     EXPECT_EQ(JsonCheck::check(out), "") << out;
 }
@@ -464,12 +408,10 @@ TEST_F(CliTest, AnyNumberOfJobsGivesTheResultsOfOne) {
     const std::pair<synth::Format, double> takes[] = {
         {{1, 16, 22050}, 1.5}, {{2, 16, 11025}, 2}, {{1, 8, 8000}, 0.7},  {{2, 8, 22050}, 1},
         {{1, 16, 44100}, 0.3}, {{1, 16, 8000}, 3},  {{2, 16, 22050}, 1.2}};
-    int n = 0;
-    for (const auto& [format, seconds] : takes) {
-        ++n;
-        put("take" + std::to_string(n) + ".wav",
-            synth::wav_bytes(format, synth::speech_data(format, seconds, n)));
-    }
+    for (std::uint32_t n = 0; n < std::size(takes); ++n)
+        put("take" + std::to_string(n + 1) + ".wav",
+            synth::wav_bytes(takes[n].first,
+                             synth::speech_data(takes[n].first, takes[n].second, n + 1)));
     put("take8.wav", synth::wav_bytes({1, 16, 8000}, std::vector<std::uint8_t>(16000, 0x40)));
     put("take9.wav", worked_example());
     put("take10.wav", {'n', 'o', 't', ' ', 'a', ' ', 'W', 'A', 'V'});
@@ -593,18 +535,6 @@ TEST(CliFormat, ShownNamesAreQuotedOnlyWhenTheyHoldAControlCharacter) {
         EXPECT_EQ(shown_name(plain), plain);
     EXPECT_EQ(shown_name("\n\r\t"), "$'\\n\\r\\t'");
     EXPECT_EQ(shown_name("x\x01\x7F'"), "'x'$'\\001\\177'''\\'''");
-    // The shell reads each back as the name it stands for.
-    const fs::path folder = make_temp_folder();
-    for (const std::string name : {"a\nb.wav", "it's\t\x01.wav", "\n", "end\n", "\x1B[31mred"}) {
-        write_text(folder / "show.sh", "printf %s " + shown_name(name));
-        FILE* shell = ::popen(("bash " + quoted(folder / "show.sh")).c_str(), "r");
-        ASSERT_NE(shell, nullptr);
-        std::string back;
-        for (int c; (c = std::fgetc(shell)) != EOF;) back += static_cast<char>(c);
-        EXPECT_EQ(::pclose(shell), 0);
-        EXPECT_EQ(back, name) << shown_name(name);
-    }
-    fs::remove_all(folder);
 }
 
 TEST(CliFormat, JsonWriterKeepsKeyOrderLayoutAndRefusesMisuse) {
@@ -622,9 +552,7 @@ TEST(CliFormat, JsonWriterKeepsKeyOrderLayoutAndRefusesMisuse) {
     EXPECT_EQ(w.take(), "");
 
     EXPECT_THROW(JsonWriter().begin_object().value(1), Error);  // a value without its key
-    EXPECT_THROW(JsonWriter().begin_array().key("k"), Error);
     EXPECT_THROW(JsonWriter().begin_array().end_object(), Error);
-    EXPECT_THROW(JsonWriter().end_array(), Error);
 }
 
 TEST(CliFormat, JsonStringsAreEscapedAndValidUtf8) {
