@@ -255,7 +255,6 @@ TEST_F(DiskTest, CountersStopAtTheTopOfTheirRangeAndTinyNumbersReadAsZero) {
     generate(put("take1.wav", worked_example()));
     EXPECT_EQ(std::pair(stat("002"), stat("004")), std::pair(top, top));
 
-    EXPECT_EQ(val("1e-400"), 0);
     EXPECT_EQ(val("0." + std::string(400, '0') + "1"), 0);
     EXPECT_EQ(val("1e400"), HUGE_VAL);
     EXPECT_EQ(val("-2e999x"), -HUGE_VAL);
@@ -287,9 +286,6 @@ TEST(LogSeparators, ThePlainSeparatorsOfALocaleOrTheEnglishOnes) {
     EXPECT_EQ(plain_separator("d MMM yyyy", "/.-", '/'), '/');  // no separator: a space
     EXPECT_EQ(plain_separator("dd.MM.yy", "/.-", '/'), '.');
     EXPECT_EQ(plain_separator(QString::fromUtf8("\u200Fd/M/yyyy"), "/.-", '/'), '/');
-    EXPECT_EQ(plain_separator("yyyy-MM-dd", "/.-", '/'), '-');
-    EXPECT_EQ(plain_separator("HH:mm:ss", ":.", ':'), ':');
-    EXPECT_EQ(plain_separator("H.mm", ":.", ':'), '.');
     EXPECT_EQ(plain_separator(QString::fromUtf8("HH\u2236mm"), ":.", ':'), ':');
 }
 
