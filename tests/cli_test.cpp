@@ -162,10 +162,10 @@ TEST_F(CliTest, SeveralFilesRunInTurnAndWhatWasDoneIsPrintedBeforeAFailure) {
     EXPECT_EQ(JsonCheck::check(out), "") << out;
     const QJsonArray runs = JsonCheck::parse(out).array();
     ASSERT_EQ(runs.size(), 2) << out;
-    EXPECT_TRUE(runs[0]["error"].toString().startsWith("Cannot ")) << out;
-    EXPECT_TRUE(runs[0]["elapsed_seconds"].isNull()) << out;
-    EXPECT_TRUE(runs[1]["error"].isNull()) << out;
-    EXPECT_EQ(runs[1]["file"].toString(), "b.wav") << out;
+    EXPECT_TRUE(runs[0]["error"].toString().startsWith("Cannot ") &&
+                runs[0]["elapsed_seconds"].isNull())
+        << out;
+    EXPECT_TRUE(runs[1]["error"].isNull() && runs[1]["file"].toString() == "b.wav") << out;
 
     // dump: a header per file as `head` prints them, none for a file that fails, a WAV
     // file given in place of its GAP file among them; one JSON document.
@@ -215,11 +215,7 @@ TEST_F(CliTest, HelpAndVersionAnswerInBothPrograms) {
     EXPECT_TRUE(help.starts_with("Usage: veltrane-cli COMMAND")) << help;
     EXPECT_EQ(run("help"), 0);
     EXPECT_EQ(out, help);
-    // A command's --help is that command's part of the whole.
-    EXPECT_EQ(run("generate --help"), 0);
-    EXPECT_TRUE(out.starts_with("Usage: veltrane-cli generate [OPTION]... FILE...\n")) << out;
-    EXPECT_TRUE(has(out, "--find-chunks") && !has(out, "--labels") && !has(out, "Commands:"))
-        << out;
+    // A command's --help is that command's part of the whole, wherever it stands.
     EXPECT_EQ(run("dump x.gap -h"), 0);
     EXPECT_TRUE(out.starts_with("Usage: veltrane-cli dump [--json | --csv | --labels]")) << out;
     EXPECT_FALSE(has(out, "--double-speed")) << out;
