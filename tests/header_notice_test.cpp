@@ -39,6 +39,35 @@ TEST_F(HeaderNoticeTest, LoadFileOfARecordingWithChunksSaysWhatHappenedAndHowToF
     EXPECT_TRUE(has(de, "veltrane-cli generate --find-chunks \"listed.wav\"")) << de;
 }
 
+// The notice is an addition of its own: a plain file and one with a chunk, each loaded with
+// logging on in a fresh program, leave the same captions, statistics, log and boxes but
+// where the window's own reading of the header differs (the length and the data size).
+TEST_F(HeaderNoticeTest, TheNoticeChangesNothingOfTheWindowItsCountersOrItsLog) {
+    auto load_fresh = [&](const std::string& name) {
+        std::filesystem::copy_file(dir / name, dir / "take.wav",
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::remove_all(process.folder);
+        std::filesystem::create_directories(process.folder);
+        settings.values = {{"Startup Values/Log", "1"}};
+        boxes.shown.clear();
+        app = std::make_unique<App>(platform(settings, windows));
+        bind_handlers(*app);
+        f().lg.set_value(1);
+        load("take.wav");
+        std::vector<std::string> seen = {log_text(), std::to_string(boxes.shown.size())};
+        for (const auto& [key, value] : settings.values) seen.push_back(key + "=" + value);
+        for (Control* c : f().controls())
+            if (c->name != std::string_view("Label10") && c->name != std::string_view("hid1"))
+                seen.push_back(c->caption);
+        return seen;
+    };
+    const auto plain = load_fresh("plain.wav");
+    EXPECT_FALSE(app->header_notice);
+    EXPECT_EQ(load_fresh("listed.wav"), plain);
+    EXPECT_TRUE(app->header_notice);
+    EXPECT_FALSE(plain[0].empty()) << "the load was logged";
+}
+
 TEST_F(HeaderNoticeTest, ADroppedFileAndOneOnTheCommandLineGetTheNoticeButNotAFileWithoutData) {
     files_dropped(*app, {(dir / "listed.wav").string()});
     EXPECT_TRUE(app->header_notice);
