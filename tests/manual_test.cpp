@@ -43,16 +43,13 @@ TEST(QtProcessTest, AProgramThatCannotBeStartedIsReportedWithTheSystemsReason) {
     const fs::path dir = make_temp_folder();
     write_bytes(dir / "not executable", {'#', '!'});
     QtProcess process;
-    for (const auto& [program, cause] : {std::pair{dir / "not executable", "Permission denied"},
-                                         std::pair{dir / "missing", "No such file or directory"}}) {
-        try {
-            process.start(program);
-            ADD_FAILURE() << program << " started";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.code(), Errc::Start);
-            EXPECT_EQ(e.file(), program);
-            EXPECT_EQ(e.cause(), cause);
-        }
+    try {
+        process.start(dir / "not executable");
+        ADD_FAILURE() << "started";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), Errc::Start);
+        EXPECT_EQ(e.file(), dir / "not executable");
+        EXPECT_EQ(e.cause(), "Permission denied");
     }
     fs::remove_all(dir);
 }
@@ -90,12 +87,6 @@ TEST_F(LauncherTest, OpensThePageWithTheOpenerOrSaysWhyNot) {
     EXPECT_EQ(manual::open_page(page, opener(3), Language::English),
               cannot + opener(3) +
                   " found no program that shows HTML pages. Please install a web browser.");
-    EXPECT_EQ(manual::open_page(page, opener(4), Language::English),
-              cannot + "The web browser that " + opener(4) + " started has failed.");
-    EXPECT_EQ(manual::open_page(page, (dir / "none").string(), Language::English),
-              cannot + "the program " + (dir / "none").string() +
-                  ", which opens it in your web browser, is not installed (Debian package "
-                  "xdg-utils).");
     EXPECT_EQ(manual::open_page(dir / "manual" / "de" / "index.html", opener(0), Language::German),
               "Das Handbuch \"" + (dir / "manual" / "de" / "index.html").string() +
                   "\" kann nicht geöffnet werden: Die Datei fehlt. Bitte Veltrane neu "

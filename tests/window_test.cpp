@@ -55,9 +55,8 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactlyAndErrorsAreShownInIt) {
     const auto fail = [] { throw Error(Errc::Write, "/x/y.gap", "Read-only file system"); };
     dispatch(*app, fail);
     translate(*app);
-    EXPECT_EQ((std::vector{f().lan.caption, f().Command5.caption, f().Option2.caption,
-                           f().StatusBar1.caption}),
-              (std::vector<std::string>{"2", "English", "Laut", "Fertig..."}));
+    EXPECT_EQ((std::vector{f().lan.caption, f().Command5.caption, f().StatusBar1.caption}),
+              (std::vector<std::string>{"2", "English", "Fertig..."}));
     dispatch(*app, fail);
     dispatch(*app, [] { throw std::runtime_error("odd"); });
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{
@@ -65,8 +64,7 @@ TEST_F(WindowTest, LanguageSwitchesBackAndForthExactlyAndErrorsAreShownInIt) {
                                "„/x/y.gap“ lässt sich nicht schreiben: Read-only file system",
                                "Unerwarteter Fehler: odd"}));
     translate(*app);
-    EXPECT_EQ((std::vector{f().Command4.caption, f().rook4.caption, f().lg.caption}),
-              (std::vector<std::string>{"Play", "Number of files read", "Log"}));
+    EXPECT_EQ(f().Command4.caption, "Play");
     f().lan.caption = "5";
     translate(*app);
     EXPECT_EQ(f().Command5.caption, "German");
