@@ -77,12 +77,9 @@ class LauncherTest : public ::testing::Test {
     fs::path dir;
 };
 
-TEST_F(LauncherTest, OpensThePageWithTheOpenerOrSaysWhyNot) {
+TEST_F(LauncherTest, SaysWhyThePageCannotBeOpened) {
     // Where each language's page lies is held by the built launchers' test below.
     const fs::path page = manual::manual_page(dir, Language::English);
-    EXPECT_EQ(manual::open_page(page, opener(0), Language::English), "");
-    EXPECT_EQ(opened(), page.string());
-
     const std::string cannot = "Cannot open the manual \"" + page.string() + "\": ";
     EXPECT_EQ(manual::open_page(page, opener(3), Language::English),
               cannot + opener(3) +
