@@ -334,12 +334,8 @@ TEST_F(PreviewEditTest, EachOperationIsOneStepThatUndoesAndRedoes) {
     const auto snap = [&](double ms) {
         return static_cast<std::int32_t>(std::lround(ms_at(w->scene(), wave(w), at_ms(w, ms).x())));
     };
-    struct Case {
-        const char* name;
-        std::function<void()> act;
-        std::vector<GapRecord> want;
-    };
-    const std::vector<Case> cases{
+    // What each does, and the silences it leaves.
+    const std::vector<std::tuple<const char*, std::function<void()>, std::vector<GapRecord>>> cases{
         {"drag the last end past the recording's end: it stops there",
          [&] {
              w->show_range(1500, limit + 1000.0);
@@ -366,27 +362,27 @@ TEST_F(PreviewEditTest, EachOperationIsOneStepThatUndoesAndRedoes) {
          },
          {{500, 800}, {1200, 1501}, {2000, 2300}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, act, want] : cases) {
+        SCOPED_TRACE(name);
         // Afresh from the GAP file.
         asker.answer = Unsaved::Discard;
         w->back_to_detection();
         w = edit_afresh();
-        c.act();
-        EXPECT_EQ(w->records_shown(), c.want);
-        EXPECT_EQ(w->scene().now, c.want);
+        act();
+        EXPECT_EQ(w->records_shown(), want);
+        EXPECT_EQ(w->scene().now, want);
         EXPECT_EQ(w->edits()->stack().count(), 1);
         EXPECT_TRUE(w->edits()->unsaved());
         // The silences changed or made are marked.
-        const auto made = std::ranges::count_if(
-            c.want, [&](GapRecord r) { return !std::ranges::count(start, r); });
+        const auto made =
+            std::ranges::count_if(want, [&](GapRecord r) { return !std::ranges::count(start, r); });
         EXPECT_EQ(std::ranges::count(w->scene().now_edited, true), made);
         key(Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(w->records_shown(), start);
         EXPECT_EQ(w->scene().now, start);
         EXPECT_FALSE(w->edits()->unsaved());
         key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        EXPECT_EQ(w->records_shown(), c.want);
+        EXPECT_EQ(w->records_shown(), want);
     }
 }
 
@@ -446,20 +442,16 @@ TEST_F(PreviewEditTest, PlaysAndSavesAsGenerateWouldAndKeepsWhatItMayNotWrite) {
 TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
     PreviewWindow* w = open_editing();
     const auto other = speech("take2.wav", 1, 16);
-    struct Case {
-        const char* name;
-        std::function<void()> act;
-        bool leaves;  // the edits go once answered Save or Discard
-    };
-    const std::vector<Case> ways{
+    // Each way, and whether the edits go once answered Save or Discard.
+    const std::vector<std::tuple<const char*, std::function<void()>, bool>> ways{
         {"close", [&] { w->close(); }, true},
         {"another file", [&] { load(other); }, true},
         {"language", [&] { switch_language(); }, false},
         {"back to detection", [&] { w->back_button()->click(); }, true},
     };
-    for (const Case& c : ways)
+    for (const auto& [name, act, leaves] : ways)
         for (const Unsaved answer : {Unsaved::Save, Unsaved::Discard, Unsaved::Cancel}) {
-            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(int(answer)));
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(int(answer)));
             // Back to the first file in English, editing, with one edit not saved.
             asker.answer = Unsaved::Discard;
             if (w->editing()) w->back_to_detection();
@@ -470,7 +462,7 @@ TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
 
             asker.questions = 0;
             asker.answer = answer;
-            c.act();
+            act();
             EXPECT_EQ(asker.questions, 1);
             const bool saved = read_gap_file(gap_path(wav.string())) ==
                                std::vector<GapRecord>(start.begin() + 1, start.end());
@@ -481,7 +473,7 @@ TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
                 EXPECT_TRUE(w->edits()->unsaved());
                 EXPECT_EQ(w->session().path(), wav);  // still the edited recording
             } else {
-                EXPECT_EQ(w->editing(), !c.leaves && answer == Unsaved::Save);
+                EXPECT_EQ(w->editing(), !leaves && answer == Unsaved::Save);
             }
             // Nothing more is asked while nothing more changes.
             settle();
@@ -502,40 +494,35 @@ TEST_F(PreviewEditTest, AsksBeforeUnsavedEditsAreLost) {
 // into one edit; a refusal names the file, the line and the cause and changes nothing.
 TEST_F(PreviewEditTest, OpensLabelsIntoAnEditOrSaysWhichLineIsWrong) {
     PreviewWindow* w = open_editing();
-    w->back_to_detection();
-    const std::vector<std::pair<std::string, std::string>> good{
-        {"a.txt", "0.100\t0.250\tgap 1\n0.900\t1.000\tgap 2\n"},
-        {"b.csv", "start_ms,end_ms\n100,250\n900,1000\n"},
-        {"c.json", "[{\"start_ms\": 100, \"end_ms\": 250}, {\"start_ms\": 900, \"end_ms\": 1000}]"},
+    // Good ones open into an edit that undoes to the detection; a refusal starts none.
+    const std::vector<std::tuple<std::string, std::string, std::string>> files{
+        {"a.txt", "0.100\t0.250\tgap 1\n0.900\t1.000\tgap 2\n", ""},
+        {"b.csv", "start_ms,end_ms\n100,250\n900,1000\n", ""},
+        {"c.json", "[{\"start_ms\": 100, \"end_ms\": 250}, {\"start_ms\": 900, \"end_ms\": 1000}]",
+         ""},
+        {"e.txt", "0.1\t0.2\nnot a number\t1\n", "line 2"},
+        {"g.csv", "100,99999999\n", "line 1"},  // past the end of this recording
     };
-    for (const auto& [name, content] : good) {
+    for (const auto& [name, content, line] : files) {
         SCOPED_TRACE(name);
+        asker.answer = Unsaved::Discard;
+        w->back_to_detection();
+        asker.warnings.clear();
         write_text(dir / name, content);
         asker.labels = QString::fromStdString((dir / name).string());
         QTest::keyClick(w->picture(), Qt::Key_O, Qt::ControlModifier);
+        if (!line.empty()) {
+            ASSERT_EQ(asker.warnings.size(), 1u);
+            EXPECT_TRUE(asker.warnings[0].starts_with(name + ", " + line + ": "))
+                << asker.warnings[0];
+            EXPECT_FALSE(w->editing());
+            continue;
+        }
         EXPECT_TRUE(asker.warnings.empty());
         ASSERT_TRUE(w->editing());
         EXPECT_EQ(w->records_shown(), (std::vector<GapRecord>{{100, 250}, {900, 1000}}));
         QTest::keyClick(w->picture(), Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(w->records_shown(), w->session().records());
-        asker.answer = Unsaved::Discard;
-        w->back_to_detection();
-    }
-    const std::vector<std::tuple<std::string, std::string, std::string>> bad{
-        {"e.txt", "0.1\t0.2\nnot a number\t1\n", "line 2"},
-        {"g.csv", "100,99999999\n", "line 1"},  // past the end of this recording
-    };
-    QTest::keyClick(w->picture(), Qt::Key_E);
-    for (const auto& [name, content, line] : bad) {
-        SCOPED_TRACE(name);
-        write_text(dir / name, content);
-        asker.warnings.clear();
-        asker.labels = QString::fromStdString((dir / name).string());
-        QTest::keyClick(w->picture(), Qt::Key_O, Qt::ControlModifier);
-        ASSERT_EQ(asker.warnings.size(), 1u);
-        EXPECT_TRUE(asker.warnings[0].starts_with(name + ", " + line + ": ")) << asker.warnings[0];
-        EXPECT_EQ(w->records_shown(), start);
-        EXPECT_EQ(w->edits()->stack().count(), 0);
     }
 }
 
