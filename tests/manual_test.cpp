@@ -8,8 +8,6 @@
 #include "manual/launcher.h"
 #include "platform/qt/qt_platform.h"
 
-extern char** environ;
-
 namespace veltrane::test {
 namespace {
 

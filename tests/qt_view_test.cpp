@@ -261,7 +261,6 @@ TEST_F(QtViewTest, ADroppedFileIsLoadedAsTheFileChosenWithLoadFile) {
     // Several files: the first, with its details, the buttons and the dialog's choice.
     if (f().lan.caption != "1") dispatch(*app, f().Command5.on_click);
     EXPECT_TRUE(drop({wav, dir / "other.wav"}));
-    EXPECT_EQ(f().Text5.caption, "44100 Hz");
     EXPECT_EQ(f().CommonDialog1.FileName, wav.string());
     EXPECT_TRUE(boxes.shown.empty());
     // The status bar says the others were left.
