@@ -15,6 +15,7 @@
 #include "preview/sweep.h"
 #include "preview/waveform.h"
 #include "preview/why.h"
+#include "preview/zoom.h"
 #include "synth.h"
 #include "wav_build.h"
 
@@ -283,6 +284,30 @@ TEST_F(PreviewSessionTest, SpeedLineSaysWhatDoubleSpeedFindsBesideWhatNormalSpee
     write_bytes(dir / "eight.wav", worked_example());
     session.open(dir / "eight.wav", {15, 50, false});
     EXPECT_EQ(speed_line(session, Language::English), "");
+}
+
+// The view fits inside the recording, moved rather than cut, never under a millisecond or
+// 16 frames; zooming keeps its point in place, scrolling moves by a share of the width.
+TEST(PreviewZoom, ViewsStayInsideTheRecording) {
+    using preview::View;
+    const struct {
+        View wanted;
+        double total_ms, frame_ms;
+        View fitted;
+    } cases[] = {
+        {{-50, 50}, 1000, 0, {0, 100}},       // moved in at the start
+        {{950, 1100}, 1000, 0, {850, 1000}},  // and at the end
+        {{-10, 5000}, 1000, 0, {0, 1000}},    // no wider than the recording
+        {{100, 100.2}, 1000, 0, {100, 101}},  // never under a millisecond
+        {{100, 101}, 1000, 0.5, {100, 108}},  // nor under 16 frames
+        {{0, 0}, 0.25, 0, {0, 1}},            // a recording shorter than a millisecond
+    };
+    const auto ends = [](View v) { return std::pair{v.from_ms, v.to_ms}; };
+    for (const auto& c : cases)
+        EXPECT_EQ(ends(preview::fitted(c.wanted, c.total_ms, c.frame_ms)), ends(c.fitted))
+            << c.wanted.from_ms << " " << c.wanted.to_ms;
+    EXPECT_EQ(ends(preview::zoomed({100, 300}, 0.5, 150)), ends({125, 225}));  // 150 stays put
+    EXPECT_EQ(ends(preview::scrolled({100, 300}, -0.1)), ends({80, 280}));
 }
 
 }  // namespace

@@ -209,6 +209,50 @@ TEST_F(PreviewWindowTest, SpeaksTheWindowsLanguageAndSaysWhyNothingWasFoundOrPla
 // the next one, before it is read, shows nothing of the last. A GAP file written
 // meanwhile, by another program (seen within a second, without a poll) or by Generate
 // (seen at the next refresh of the model), is shown with what differs.
+// From the cursor a click puts: the bytes heard are the file's, the playhead is where they
+// end, Space pauses and plays on, Esc stops, and the playhead goes when the stretch is
+// played out. Closing the window stops it. Listening counts and logs nothing.
+TEST_F(PreviewWindowTest, PlaysFromTheCursorAndMovesThePlayheadWithTheBytesHeard) {
+    const auto wav = speech("take1.wav", 2, 16);
+    PreviewWindow* w = open_on(wav);
+    FakePlayback* out = sound.output;
+    ASSERT_TRUE(w->can_play() && out != nullptr);
+    const double per_ms = w->session().bytes_per_ms();
+    const auto before = counted();
+    const QRect wave = picture_geometry(w->picture()->size(), false).wave;
+    const int x = static_cast<int>(wave.left() + wave.width() * 0.3);
+    QTest::mouseClick(w->picture(), Qt::LeftButton, {}, QPoint(x, wave.center().y()));
+    ASSERT_TRUE(w->cursor_ms().has_value());
+    w->play_pause();
+    ASSERT_EQ(out->state(), Playback::State::Playing);
+    EXPECT_NEAR(out->from / per_ms, *w->cursor_ms(), 1000.0 * 4 / (8000 * 4) + 1e-6);
+    out->pull(4000);
+    ASSERT_EQ(out->heard.size(), 4000u);
+    EXPECT_TRUE(
+        std::equal(out->heard.begin(), out->heard.end(), read_bytes(wav).begin() + out->from));
+    w->follow_playback();
+    EXPECT_DOUBLE_EQ(w->playhead_ms().value_or(-1), (out->from + 4000) / per_ms);
+
+    QShortcut* space = shortcut(w, QKeySequence(Qt::Key_Space));
+    emit space->activated();
+    EXPECT_EQ(out->state(), Playback::State::Paused);
+    emit space->activated();
+    EXPECT_EQ(out->state(), Playback::State::Playing);
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_EQ(out->state(), Playback::State::Stopped);
+    EXPECT_FALSE(w->playhead_ms().has_value());
+    EXPECT_TRUE(w->isVisible()) << "only Esc with nothing playing closes";
+
+    w->play_pause();
+    out->pull(1LL << 40);
+    w->follow_playback();
+    EXPECT_FALSE(w->playhead_ms().has_value()) << "played out";
+    w->play_pause();
+    w->close();
+    EXPECT_EQ(out->state(), Playback::State::Stopped);
+    EXPECT_EQ(counted(), before);
+}
+
 TEST_F(PreviewWindowTest, ShowsOnlyTheFileBeingReadAndTheGapFileBesideIt) {
     launcher->open();
     PreviewWindow* w = settle();
