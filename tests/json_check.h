@@ -6,7 +6,6 @@
 #include <QJsonParseError>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace veltrane::test {
 
@@ -34,35 +33,6 @@ struct JsonCheck {
     static QJsonDocument parse(std::string_view text) {
         return QJsonDocument::fromJson(
             QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    }
-    // The keys of an object in the order the text gives them (the parser sorts them).
-    static std::vector<std::string> keys_in_order(std::string_view object_text) {
-        std::vector<std::string> keys;
-        int depth = 0;
-        bool in_string = false;
-        std::string current;
-        for (std::size_t i = 0; i < object_text.size(); ++i) {
-            const char c = object_text[i];
-            if (in_string) {
-                if (c == '\\')
-                    current += object_text[++i];
-                else if (c == '"') {
-                    in_string = false;
-                    const std::size_t next = object_text.find_first_not_of(' ', i + 1);
-                    if (depth == 1 && next != std::string_view::npos && object_text[next] == ':')
-                        keys.push_back(current);
-                } else
-                    current += c;
-            } else if (c == '"') {
-                in_string = true;
-                current.clear();
-            } else if (c == '{' || c == '[') {
-                ++depth;
-            } else if (c == '}' || c == ']') {
-                --depth;
-            }
-        }
-        return keys;
     }
 };
 
