@@ -51,7 +51,8 @@ TEST_F(GenerationTest, JaFormatTakesTheNumberedSetInOrderInAnyLetterCase) {
     EXPECT_FALSE(fs::exists(dir / "take200.gap"));
 }
 
-TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSaysThereIsNone) {
+// (A folder without recordings: CliTest.FilesThatCannotBeScanned...)
+TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShows) {
     for (const char* name :
          {"take10.wav", "b.wav", "take2.wav", "A.WAV", "Take3.WAV", "take02.wav"})
         put(name, worked_example());
@@ -69,12 +70,6 @@ TEST_F(GenerationTest, EntireFolderTakesEveryWavInTheOrderAFileManagerShowsOrSay
     EXPECT_EQ(processed, expected);
     EXPECT_EQ(read_bytes(dir / "A.gap"), kWorkedRecord);
     EXPECT_TRUE(boxes.shown.empty()) << "only Single File tells about files without silence";
-
-    // A folder without recordings gives the no-files message.
-    fs::create_directories(dir / "empty");
-    f().lan.caption = "2";  // the English message: CliTest.FilesThatCannotBeScanned...
-    generate(dir / "empty" / "x.wav", "3");
-    EXPECT_EQ(f().Label13.caption, "Keine Dateien im korrekten Format in diesem Ordner");
 }
 
 TEST_F(GenerationTest, AFailedRunNamesTheFileKeepsEarlierWorkAndGivesTheButtonsBack) {
@@ -88,7 +83,6 @@ TEST_F(GenerationTest, AFailedRunNamesTheFileKeepsEarlierWorkAndGivesTheButtonsB
     for (Control* c :
          {&f().Command1, &f().Command2, &f().Command3, &f().Command4, &f().Command5, &f().Command6})
         EXPECT_TRUE(c->enabled) << c->name;
-    EXPECT_FALSE(f().ProgressBar1.visible);
 }
 
 TEST_F(GenerationTest, MultitaskingYieldsWhileScanningAndARestartTakesTheRunAlong) {
@@ -232,12 +226,9 @@ TEST_F(GenerationTest, RookScreenShowsTheStatistics) {
 }
 
 TEST(GapFile, RecordsAreTwoLittleEndianTimesEachFilling32Bits) {
-    const std::vector<GapRecord> two = {{105, 205}, {1000, 1500}};
-    EXPECT_EQ(encode_gap(two), (std::vector<std::uint8_t>{0x69, 0, 0, 0, 0xCD, 0, 0, 0, 0xE8, 3, 0,
-                                                          0, 0xDC, 5, 0, 0}));
-    const std::vector<GapRecord> long_ones = {{32767, 40000}};
-    EXPECT_EQ(encode_gap(long_ones),
-              (std::vector<std::uint8_t>{0xFF, 0x7F, 0, 0, 0x40, 0x9C, 0, 0}));
+    const std::vector<GapRecord> two = {{105, 205}, {32767, 40000}};
+    EXPECT_EQ(encode_gap(two), (std::vector<std::uint8_t>{0x69, 0, 0, 0, 0xCD, 0, 0, 0, 0xFF, 0x7F,
+                                                          0, 0, 0x40, 0x9C, 0, 0}));
     EXPECT_THROW(decode_gap(std::vector<std::uint8_t>(12), "x.gap"), Error);
     EXPECT_EQ(gap_path("a.flac"), "a..gap");
 }

@@ -34,7 +34,6 @@ TEST_F(HeaderNoticeTest, LoadFileOfARecordingWithChunksSaysWhatHappenedAndHowToF
     const std::string en = notice_text(*app->header_notice, "1");
     const std::string de = notice_text(*app->header_notice, "2");
     EXPECT_TRUE(has(en, "\"listed.wav\" has other chunks before its samples (\"LIST\")")) << en;
-    EXPECT_TRUE(has(en, "byte 78")) << en;
     EXPECT_TRUE(has(de, "\"listed.wav\" hat vor seinen Samples weitere Chunks")) << de;
     EXPECT_TRUE(has(de, "veltrane-cli generate --find-chunks \"listed.wav\"")) << de;
 }

@@ -97,13 +97,12 @@ TEST_F(SettingsFileTest, AByteOrderMarkAndCrlfLineEndsAreReadPastAndKept) {
 // A file the store would not have written: nothing is read from it and it is left as it
 // is; the program hears why, naming the file, and its values stay in memory.
 TEST_F(SettingsFileTest, AFileThatIsNoSettingsFileIsNeitherReadNorWritten) {
-    const std::vector<std::uint8_t> wav = worked_example();
+    // (A recording: SettingsProcessTest.ASettingsPathThatNamesTheRecording...)
     const struct {
         const char* what;
         std::string bytes;
         const char* says;
     } cases[] = {
-        {"a recording", std::string(wav.begin(), wav.end()), "RIFF"},
         {"a NUL byte", std::string("[001]\n002=1\0\n", 13), "NUL"},
         {"not UTF-8", "[001]\n002=1\n\xC0\xAF=2\n", "UTF-8"},
         {"a line of prose", "[001]\n002=1\nDear diary, today\n", "line 3"},
@@ -187,7 +186,9 @@ TEST_F(SettingsFileTest, ValuesAreThePlainTextTheyAreAndTheRestOfTheFileIsKept) 
 
 // A store that cannot be read or written: the user hears of it once, naming the file and
 // the cause, in the window's language, and the work goes on with the counts in memory.
-TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoesOn) {
+using SettingsFailure = RunTest;
+
+TEST_F(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoesOn) {
     const struct {
         const char* what;
         const char* place;  // the settings file, in the test's folder
@@ -201,30 +202,25 @@ TEST(SettingsFailure, AStoreThatCannotBeReadOrWrittenIsReportedOnceAndTheRunGoes
         {"readable, in a folder that cannot be made", "plain/Veltrane.conf",
          [](const fs::path& f) { write_bytes(f.parent_path(), {}); }, false, "Cannot write"},
     };
+    const fs::path wav = put("take1.wav", worked_example());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const fs::path dir = make_temp_folder();
         const fs::path store_path = dir / c.place;
         c.make(store_path);
-        IniSettingsStore settings(store_path, {"001"});
-        FakeServices fakes;
-        fakes.process.folder = dir;
-        FakeWindows windows;
-        App app(fakes.platform(settings, windows));
-        bind_handlers(app);
-        if (c.german) app.f().lan.caption = "2";
+        IniSettingsStore store(store_path, {"001"});
+        boxes.shown.clear();
+        app = std::make_unique<App>(platform(store, windows));
+        bind_handlers(*app);
+        if (c.german) f().lan.caption = "2";
+        for (int run = 0; run < 2; ++run) generate(wav);
 
-        write_bytes(dir / "take1.wav", worked_example());
-        app.f().CommonDialog1.FileName = (dir / "take1.wav").string();
-        app.f().CommonDialog1.FileTitle = "take1.wav";
-        for (int run = 0; run < 2; ++run) dispatch(app, app.f().Command3.on_click);
-
-        const std::vector<std::string>& shown = fakes.boxes.shown;
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_TRUE(has(shown[0], store_path.string()) && has(shown[0], c.says)) << shown[0];
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(has(boxes.shown[0], store_path.string()) && has(boxes.shown[0], c.says))
+            << boxes.shown[0];
         EXPECT_TRUE(fs::exists(dir / "take1.gap"));
-        EXPECT_EQ(app.setting("001", "002"), "2") << "the counts go on in memory";
-        fs::remove_all(dir);
+        EXPECT_EQ(app->setting("001", "002"), "2") << "the counts go on in memory";
+        app.reset();  // before the store it writes to
+        fs::remove(dir / "take1.gap");
     }
 }
 
