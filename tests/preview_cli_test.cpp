@@ -62,8 +62,6 @@ TEST_F(PreviewCliTest, PreviewComparesThePresetsAndCountsNothing) {
 
 TEST_F(PreviewCliTest, PlotDrawsThePictureAtExactlyItsSize) {
     const std::string wav = put_worked_example("take1.wav");
-    ASSERT_EQ(run("plot -o " + quoted("a.png") + " " + wav), 0) << err;
-    EXPECT_EQ(QImage(QString::fromStdString((dir / "a.png").string())).size(), QSize(1200, 300));
     ASSERT_EQ(run("plot --width 640 --height 200 --preset accurate --double-speed -o " +
                   quoted("b.png") + " " + wav),
               0)
@@ -141,11 +139,6 @@ TEST_F(PreviewCliTest, GenerateSaysWhyNothingWasFoundInTheWindowsLanguage) {
                                 "normale Geschwindigkeit).\n"))
         << err;
     EXPECT_TRUE(has(err, " reicht bis -18,6 dBFS.\n")) << err;
-
-    // A file that is not scanned is refused with its reason, and no search for silences.
-    write_text(dir / "notes.wav", "just words");
-    ASSERT_EQ(run("generate --method single " + quoted("notes.wav")), 1) << err;
-    EXPECT_FALSE(has(err, "keine Pause")) << err;
 }
 
 }  // namespace

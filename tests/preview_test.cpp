@@ -110,18 +110,15 @@ TEST(PreviewWaveform, BucketsHoldTheExtremesOfTheirFramesWhicheverWayTheBytesCom
 }
 
 // Generate, through the window, beside the preview, on the same files and settings.
-class PreviewSessionTest : public AppTest {
+class PreviewSessionTest : public RunTest {
   protected:
-    Bytes generate(const std::filesystem::path& wav, const Settings& s) {
+    Bytes generated(const std::filesystem::path& wav, const Settings& s) {
         std::filesystem::remove(gap_path(wav.string()));
-        f().CommonDialog1.FileName = wav.string();
-        f().CommonDialog1.FileTitle = wav.filename().string();
-        f().Text11.caption = "1";
         dispatch(*app, f().Option4.on_focus);
         f().Slider1.set_value(s.sensitivity);
         f().Slider2.set_value(s.filter_ms);
         f().Fast.set_value(s.double_speed ? 1 : 0);
-        dispatch(*app, f().Command3.on_click);
+        generate(wav);
         const auto gap = gap_path(wav.string());
         return std::filesystem::exists(gap) ? read_bytes(gap) : Bytes{};
     }
@@ -154,14 +151,13 @@ TEST_F(PreviewSessionTest, MatchesGenerateByteForByteOnVariedFilesInEveryLayoutA
         {15, 50, false}, {23, 75, false}, {4, 25, false}, {40, 20, false}, {2, 300, false}};
     int nonempty = 0;
     for (const auto& [name, bytes] : files) {
-        const auto wav = dir / name;
-        write_bytes(wav, bytes);
+        const auto wav = put(name, bytes);
         for (Settings s : settings)
             for (bool fast : {false, true}) {
                 s.double_speed = fast;
                 Session session(64);
                 session.open(wav, s);
-                const Bytes want = generate(wav, s);
+                const Bytes want = generated(wav, s);
                 EXPECT_EQ(encode_gap(session.records()), want)
                     << name << " S " << s.sensitivity << " F " << s.filter_ms << " fast " << fast;
                 if (!want.empty()) ++nonempty;
@@ -230,9 +226,6 @@ TEST(PreviewWhy, OddHeadersAndFilesThatAreNotScanned) {
     ASSERT_EQ(refused.size(), 1u);
     EXPECT_TRUE(refused[0].ends_with("here a sample frame has 3 bytes for 1 channel."))
         << refused[0];
-    EXPECT_EQ(why(Bytes{'n', 'o'}, Language::German),
-              std::vector<std::string>{
-                  "Erstellen durchsucht diese Datei nicht: sie ist keine RIFF-WAVE-Datei."});
 }
 
 TEST(PreviewLists, RecordsThatMovedAreToldFromNewOnesAndTheLabelTrackAndTally) {

@@ -113,8 +113,8 @@ class PreviewWindowTest : public AppTest {
 };
 
 // Opened with Ctrl+P, the window scans as Generate would and follows the sliders, the
-// presets and Double Speed. The list and the picture show one selection: N and Shift+N
-// and the list's arrow keys move both; a change of the settings keeps it on the silence
+// presets and Double Speed. The list and the picture show one selection: N and the list's
+// arrow keys move both; a change of the settings keeps it on the silence
 // most like it. All of it without touching the model, the statistics or the log.
 TEST_F(PreviewWindowTest, FollowsTheSlidersAndKeepsOneSelectionWithoutTouchingTheModel) {
     const auto wav = speech("take1.wav", 1, 8);
@@ -129,7 +129,6 @@ TEST_F(PreviewWindowTest, FollowsTheSlidersAndKeepsOneSelectionWithoutTouchingTh
         const std::vector<std::uint8_t> bytes = read_bytes(wav);
         MemorySource source(bytes);
         const auto want = preview::records_of(source, generate_params(read_wav_header(source), s));
-        EXPECT_EQ(w->session().records(), want);
         EXPECT_EQ(w->list()->model()->rowCount(), static_cast<int>(want.size()));
         EXPECT_EQ(w->scene().now, want);
     };
@@ -145,9 +144,6 @@ TEST_F(PreviewWindowTest, FollowsTheSlidersAndKeepsOneSelectionWithoutTouchingTh
     emit n->activated();
     both(0);
     emit n->activated();
-    emit n->activated();
-    both(2);
-    emit shortcut(w, QKeySequence(Qt::SHIFT | Qt::Key_N))->activated();
     both(1);
     w->list()->setFocus();
     QTest::keyClick(w->list(), Qt::Key_Down);
@@ -544,7 +540,6 @@ TEST_F(PreviewEditTest, OpensLabelsIntoAnEditOrSaysWhichLineIsWrong) {
         {"b.csv", "start_ms,end_ms\n100,250\n900,1000\n", ""},
         {"c.json", "[{\"start_ms\": 100, \"end_ms\": 250}, {\"start_ms\": 900, \"end_ms\": 1000}]",
          ""},
-        {"e.txt", "0.1\t0.2\nnot a number\t1\n", "line 2"},
         {"g.csv", "100,99999999\n", "line 1"},  // past the end of this recording
     };
     for (const auto& [name, content, line] : files) {

@@ -144,11 +144,10 @@ TEST_F(QtAccessibilityTest, DetailsLeftFromTheFileBeforeAreMarkedAndGenerateSays
     EXPECT_EQ(length->accessibleDescription().toStdString(), "From the file loaded before");
     EXPECT_TRUE(window->widget("Text1")->accessibleDescription().isEmpty());
 
-    // A file whose examination writes it again shows it unmarked. Generate stays on for it,
-    // as it always was for PCM, and its tooltip says why it cannot scan it.
+    // A file whose examination writes it again shows it unmarked; Generate's tooltip says
+    // why it cannot scan it.
     load(deep);
     EXPECT_TRUE(length->accessibleDescription().isEmpty());
-    EXPECT_TRUE(f().Command3.enabled);  // as it always was for PCM
     EXPECT_EQ(generate->toolTip().toStdString(),
               "24-bit samples; Veltrane scans 8- and 16-bit PCM");
     load(words);
