@@ -278,7 +278,7 @@ TEST_F(QtViewTest, ADroppedFileIsLoadedAsTheFileChosenWithLoadFile) {
 
 using QtStartTest = AppTest;
 
-TEST_F(QtStartTest, StartLeavesTheToolkitInTheWindowsLanguage) {
+TEST_F(QtStartTest, StartAndRestartsLeaveTheFocusOnLoadFileAndTheToolkitInTheWindowsLanguage) {
     ensure_qt();
     const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
     ASSERT_EQ(cancel(), "Cancel");
@@ -289,6 +289,25 @@ TEST_F(QtStartTest, StartLeavesTheToolkitInTheWindowsLanguage) {
     Main(started);
     ASSERT_EQ(started.f().lan.caption, "2");
     EXPECT_EQ(cancel(), "Abbrechen") << "the first dialog after start speaks German already";
+
+    // The focus starts on Load File and is there again after each restart (entering
+    // Rook/Debug mode and leaving it): no option button or check box gets it, so no focus
+    // handler runs and the method stays Single File.
+    MainWindow& window = *qt.main_window();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    QWidget* load = window.widget("Command1");
+    EXPECT_EQ(QApplication::focusWidget(), load);
+    dialog.choices = {ChosenFile{"/any/rook.wav", "rook.wav"}};
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(window.width(), 734);
+    EXPECT_EQ(window.focusWidget(), load);
+    QWidget* leave = window.widget("Command7");
+    leave->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(leave, Qt::Key_Space);
+    EXPECT_EQ(window.width(), 464);
+    EXPECT_EQ(window.focusWidget(), load);
+    EXPECT_EQ(started.f().Text11.caption, "1");
 
     // The toolkit's own texts follow the language button.
     dispatch(started, started.f().Command5.on_click);
