@@ -126,6 +126,7 @@ TEST_F(CliTest, FilesThatCannotBeScannedAreRefusedAndInFolderRunsReportedAsSuch)
     for (const auto& [file, reason] : cases)
         EXPECT_TRUE(has(out, "./" + file + ": not scanned (" + reason + ")\n")) << out;
     EXPECT_FALSE(has(out, "gaps")) << out;
+    EXPECT_EQ(err, "") << "no reasons why nothing was found in a file not scanned";
 
     // A folder without a recording fails the run.
     put("empty/notes.txt", {'h', 'i'});
