@@ -12,8 +12,9 @@ namespace {
 
 using preview::Language;
 
-// Which bytes a time from the cursor plays, and "Play around": PreviewWindowTest.PlaysFrom...;
-// a stretch played whole and nothing either side of it: SoundOutput.
+// Which bytes a time from the cursor plays: PreviewWindowTest.PlaysFrom...; "Play around":
+// PreviewEditTest.PlaysAndSaves...; a stretch played whole and nothing either side of it:
+// SoundOutput.
 TEST(PreviewListening, PlaysEightAndSixteenBitMonoOrStereoInWholeFramesInsideTheFile) {
     const preview::SampleLayout stereo16{44, 8000, 4, 2, 2, 8000};
     EXPECT_EQ(preview::play_format({44, 100, 1, 1, 1, 11025}), (PcmFormat{11025, 1, 1}));
