@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,6 +210,27 @@ inline int as_ordinary_user(const std::function<int()>& body) {
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+// Whether `done` comes true within `most`, asked every 10 ms.
+inline bool within(std::chrono::milliseconds most, const std::function<bool()>& done) {
+    for (const auto until = std::chrono::steady_clock::now() + most;
+         std::chrono::steady_clock::now() < until;) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// The exit status of the child `pid`; -1 when a signal ended it, or when it did not end
+// within `most` (it is then killed).
+inline int exit_status(pid_t pid, std::chrono::milliseconds most) {
+    int status = 0;
+    if (within(most, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; }))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
 }
 
 // A fresh temporary folder per test, removed afterwards.

@@ -79,9 +79,7 @@ TEST_F(RunTest, ARecordingChangedAfterItsScanAheadIsScannedAsItIsNow) {
         ScanAhead ahead(2, {f().Slider1.value(), f().Slider2.value(), f().Fast.ticked()}, false,
                         {});
         ahead.plan({wav.string()});
-        for (int waited = 0; !ahead.header_of(wav, scanned) && waited < 10000; ++waited)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(ahead.header_of(wav, scanned));
+        ASSERT_TRUE(within(10s, [&] { return ahead.header_of(wav, scanned).has_value(); }));
         const std::vector<std::uint8_t> scanned_before = read_bytes(gap);
         auto bytes = synth::wav_bytes(now, synth::speech_data(now, 2, 9));
         bytes.insert(bytes.end(), 2, 0);

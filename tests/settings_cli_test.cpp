@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
-#include <thread>
 
 #include "fakes.h"
 #include "synth.h"
@@ -21,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 class SettingsProcessTest : public ::testing::Test {
   protected:
@@ -42,25 +39,6 @@ class SettingsProcessTest : public ::testing::Test {
             ::_exit(127);
         }
         return pid;
-    }
-
-    // Whether `done` comes true within `most`, asked every 10 ms.
-    static bool within(std::chrono::milliseconds most, const std::function<bool()>& done) {
-        for (const auto until = Clock::now() + most; Clock::now() < until;) {
-            if (done()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-
-    // Its exit status; -1 when it did not end within `most` (it is then killed).
-    static int exit_status(pid_t pid, std::chrono::milliseconds most) {
-        int status = 0;
-        if (within(most, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; }))
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        return -1;
     }
 
     fs::path dir, settings;

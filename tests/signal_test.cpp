@@ -47,18 +47,10 @@ int signalled_status(const fs::path& dir, const std::vector<std::string>& args, 
     pid_t pid = 0;
     if (posix_spawn(&pid, VELTRANE_PROGRAM, nullptr, nullptr, argp.data(), envp.data()) != 0)
         return -2;
-    for (int i = 0; i < 2000 && !catches(pid, signal); ++i) std::this_thread::sleep_for(5ms);
+    within(10s, [&] { return catches(pid, signal); });  // sent after 10 s in any case
     std::this_thread::sleep_for(settle);
     kill(pid, signal);
-    for (int i = 0; i < 3000; ++i) {  // up to 30 s, for slow builds
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::this_thread::sleep_for(10ms);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
+    return exit_status(pid, 30s);  // long, for slow builds
 }
 
 TEST(SignalTest, TermHupAndIntEndTheWindowProgramWithStatusZero) {
